@@ -1,0 +1,105 @@
+// What the main window "Trillex" looks like: its size, its menu captions and
+// every control with its caption, place, tab order and colours. The Win32
+// side creates the controls from this table.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "units.h"
+
+namespace rtrillex {
+
+// Control ids; also how the tests find the controls from outside.
+enum class ControlId : int {
+  List1 = 1001,
+  Label1,
+  Frame1,
+  chkBeep,
+  chkComment,
+  Label2,
+  chkClear,
+  txtViewTime,
+  txtClrTime,
+  Label3,
+  Label5,
+  lblGoToTask,
+  lblEnd,
+  txtCurCB,
+};
+
+enum class MenuId : int { mnuMain = 2001, mnuExit, mnuVer };
+
+enum class ControlKind { ListBox, Label, GroupBox, CheckBox, Edit, MultiLineEdit, LabelButton };
+
+// The two label buttons share a font of their own; every other control uses
+// the window's default font.
+enum class ControlFont { Default, LabelButton };
+
+inline constexpr Colour kDefaultColour = 0xFFFFFFFFu;  // the control's usual colour
+inline constexpr Colour kLightBlue = Rgb(192, 192, 255);
+inline constexpr Colour kDarkBlue = Rgb(0, 0, 192);
+inline constexpr Colour kWindowText = SystemColour(8);
+
+struct ControlDescription {
+  ControlId id;
+  ControlKind kind;
+  std::wstring_view caption;
+  TwipRect place;      // from the client area's corner, or from Frame1's
+  bool insideFrame;    // placed relative to Frame1
+  Colour background;
+  Colour text;
+  ControlFont font;
+};
+
+namespace main_window {
+
+inline constexpr std::wstring_view kCaption = L"Trillex";
+inline constexpr int kClientWidthTwips = 6375;
+inline constexpr int kClientHeightTwips = 6765;
+
+inline constexpr std::wstring_view kFileMenu = L"ファイル(&F )";
+inline constexpr std::wstring_view kMainItem = L"詳細設定(&M)";
+inline constexpr std::wstring_view kExitItem = L"終了(&X)";
+inline constexpr std::wstring_view kHelpMenu = L"ヘルプ(&H)";
+inline constexpr std::wstring_view kVersionItem = L"バージョン情報(&V)";
+
+// The label buttons' face: 11.25 points, regular, Shift-JIS character set.
+inline constexpr std::wstring_view kLabelButtonFace = L"ＭＳ Ｐゴシック";
+inline constexpr float kLabelButtonPoints = 11.25f;
+
+// The default font of every window: 9 points, whose lines are 12 pixels
+// high at 96 dpi, the height the self-sizing labels below were measured in.
+inline constexpr std::wstring_view kDefaultFace = L"ＭＳ Ｐゴシック";
+inline constexpr float kDefaultPoints = 9.0f;
+
+inline constexpr int kShiftJisCharset = 128;
+
+// In tab order, which is also the order of creation. The three push buttons
+// "登録", "タスクトレイへ" and "終了" of the original design stood beyond
+// the right edge of the client area, out of every user's reach; they exist
+// only as the operations behind them and are not created as controls.
+inline constexpr std::array<ControlDescription, 14> kControls = {{
+    {ControlId::List1, ControlKind::ListBox, L"", {120, 2160, 6015, 2370}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::Label1, ControlKind::Label, L"ClipBoard History", {240, 1920, 1365, 180}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::Frame1, ControlKind::GroupBox, L"Option", {120, 4800, 6015, 1335}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::chkBeep, ControlKind::CheckBox, L"Beep音を鳴らす", {120, 240, 2775, 255}, true, kDefaultColour, kWindowText, ControlFont::Default},
+    {ControlId::chkComment, ControlKind::CheckBox, L"カーソル右上にコピーしたテキストを表示する →", {120, 600, 4575, 255}, true, kDefaultColour, kWindowText, ControlFont::Default},
+    {ControlId::Label2, ControlKind::Label, L"Sec", {5400, 600, 285, 180}, true, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::chkClear, ControlKind::CheckBox, L"指定秒数後にクリップボード内のデータを消去する → ", {120, 960, 4575, 255}, true, kDefaultColour, kWindowText, ControlFont::Default},
+    {ControlId::txtViewTime, ControlKind::Edit, L"1", {4680, 600, 615, 270}, true, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::txtClrTime, ControlKind::Edit, L"30", {4680, 960, 615, 270}, true, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::Label3, ControlKind::Label, L"Sec", {5400, 960, 285, 180}, true, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::Label5, ControlKind::Label, L"Now ClipBoard Data", {240, 120, 1560, 180}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::lblGoToTask, ControlKind::LabelButton, L"タスクへ移動", {4560, 6240, 1575, 375}, false, Rgb(0, 255, 0), kWindowText, ControlFont::LabelButton},
+    {ControlId::lblEnd, ControlKind::LabelButton, L"終了", {3240, 6240, 1215, 375}, false, SystemColour(21), Rgb(255, 255, 255), ControlFont::LabelButton},
+    {ControlId::txtCurCB, ControlKind::MultiLineEdit, L"", {120, 360, 6015, 1455}, false, kLightBlue, kDarkBlue, ControlFont::Default},
+}};
+
+// The control's place in pixels within the client area.
+PixelRect PlaceInClient(const ControlDescription& control, TwipsPerPixel scale);
+
+const ControlDescription& Describe(ControlId id);
+
+}  // namespace main_window
+}  // namespace rtrillex

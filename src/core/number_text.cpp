@@ -1,0 +1,95 @@
+#include "number_text.h"
+
+#include <cmath>
+#include <limits>
+
+namespace rtrillex {
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+std::wstring_view TrimBlanks(std::wstring_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Copies the longest run of digits at `pos` into `out`; returns how many.
+std::size_t TakeDigits(std::wstring_view text, std::size_t& pos, std::string& out) {
+  std::size_t count = 0;
+  while (pos < text.size() && IsDigit(text[pos])) {
+    out += static_cast<char>(text[pos++]);
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+std::optional<double> ParseDecimal(std::wstring_view text) {
+  text = TrimBlanks(text);
+  std::string ascii;  // the accepted characters, for strtod
+  std::size_t pos = 0;
+  if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ascii += static_cast<char>(text[pos++]);
+
+  std::size_t digits = TakeDigits(text, pos, ascii);
+  if (pos < text.size() && text[pos] == L'.') {
+    ascii += '.';
+    ++pos;
+    digits += TakeDigits(text, pos, ascii);
+  }
+  if (digits == 0) return std::nullopt;
+
+  if (pos < text.size() && (text[pos] == L'e' || text[pos] == L'E')) {
+    ascii += 'e';
+    ++pos;
+    if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ascii += static_cast<char>(text[pos++]);
+    if (TakeDigits(text, pos, ascii) == 0) return std::nullopt;
+  }
+  if (pos != text.size()) return std::nullopt;
+
+  const double value = std::strtod(ascii.c_str(), nullptr);
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+double RoundHalfEven(double value) {
+  const double floor = std::floor(value);
+  const double fraction = value - floor;
+  if (fraction < 0.5) return floor;
+  if (fraction > 0.5) return floor + 1.0;
+  return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
+}
+
+std::optional<std::int16_t> TextToInt16(std::wstring_view text) {
+  const std::optional<double> value = ParseDecimal(text);
+  if (!value) return std::nullopt;
+  const double rounded = RoundHalfEven(*value);
+  if (rounded < std::numeric_limits<std::int16_t>::min() || rounded > std::numeric_limits<std::int16_t>::max())
+    return std::nullopt;
+  return static_cast<std::int16_t>(rounded);
+}
+
+std::optional<float> TextToSingle(std::wstring_view text) {
+  const std::optional<double> value = ParseDecimal(text);
+  if (!value || std::fabs(*value) > std::numeric_limits<float>::max()) return std::nullopt;
+  return static_cast<float>(*value);
+}
+
+std::optional<std::int32_t> SingleToInt32(float value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  const double rounded = RoundHalfEven(value);
+  if (rounded < std::numeric_limits<std::int32_t>::min() || rounded > std::numeric_limits<std::int32_t>::max())
+    return std::nullopt;
+  return static_cast<std::int32_t>(rounded);
+}
+
+bool TextEqualsOne(std::wstring_view text) {
+  const std::optional<double> value = ParseDecimal(text);
+  return value && *value == 1.0;
+}
+
+std::wstring IntToText(long long value) { return std::to_wstring(value); }
+
+}  // namespace rtrillex

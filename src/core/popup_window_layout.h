@@ -1,0 +1,19 @@
+// What the text popup "rGlimmet" looks like: a borderless light-blue box
+// with one self-sizing label in its top-left corner.
+#pragma once
+
+#include <string_view>
+
+#include "units.h"
+
+namespace rtrillex::popup_window {
+
+inline constexpr std::wstring_view kWindowText = L"rGlimmet";
+inline constexpr int kWidthTwips = 1845;
+inline constexpr int kHeightTwips = 600;
+inline constexpr std::wstring_view kInitialCaption = L"☆";
+inline constexpr Colour kBackground = Rgb(192, 192, 255);
+inline constexpr Colour kText = Rgb(0, 0, 255);
+inline constexpr int kLabelId = 1;
+
+}  // namespace rtrillex::popup_window

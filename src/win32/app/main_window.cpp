@@ -1,0 +1,210 @@
+// How the main window looks: window, menu bar and controls built from the
+// layout table, their colours and fonts, and where their events go.
+#include "main_window.h"
+
+#include <string>
+
+#include "desktop.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr wchar_t kClassName[] = L"rTrillexMain";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed border, close box only
+
+DWORD StyleOf(ControlKind kind) {
+  constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+  switch (kind) {
+    case ControlKind::ListBox:
+      return kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_USETABSTOPS;
+    case ControlKind::Label:
+      return kChild | SS_LEFT;
+    case ControlKind::GroupBox:
+      return kChild | BS_GROUPBOX;
+    case ControlKind::CheckBox:
+      return kChild | WS_TABSTOP | BS_AUTOCHECKBOX | BS_FLAT;
+    case ControlKind::Edit:
+      return kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
+    case ControlKind::MultiLineEdit:
+      return kChild | WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+    case ControlKind::LabelButton:
+      // Drawn here so that the whole bordered rectangle takes the click.
+      return kChild | SS_OWNERDRAW | SS_NOTIFY;
+  }
+  return kChild;
+}
+
+const wchar_t* ClassOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::ListBox:
+      return L"LISTBOX";
+    case ControlKind::Label:
+    case ControlKind::LabelButton:
+      return L"STATIC";
+    case ControlKind::GroupBox:
+    case ControlKind::CheckBox:
+      return L"BUTTON";
+    case ControlKind::Edit:
+    case ControlKind::MultiLineEdit:
+      return L"EDIT";
+  }
+  return L"STATIC";
+}
+
+void AppendMenuItem(HMENU menu, MenuId id, std::wstring_view caption) {
+  AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), std::wstring(caption).c_str());
+}
+
+}  // namespace
+
+Form1::Form1() = default;
+
+void Form1::CreateMainWindow() {
+  scale_ = ScreenTwipsPerPixel();
+  bigIcon_ = LoadProgramIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+  smallIcon_ = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+
+  WNDCLASSEXW windowClass{};
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kClassName;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
+  RegisterWindowClass(windowClass);
+
+  RECT frame{0, 0, TwipsToPixels(main_window::kClientWidthTwips, scale_.x),
+             TwipsToPixels(main_window::kClientHeightTwips, scale_.y)};
+  AdjustWindowRectEx(&frame, kWindowStyle, TRUE, 0);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  CreateOwnedWindow(0, kClassName, std::wstring(main_window::kCaption).c_str(), kWindowStyle, x, y, width, height,
+                    CreateMenuBar());
+  if (!exists()) return;
+
+  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  CreateControls();
+}
+
+HMENU Form1::CreateMenuBar() {
+  using namespace main_window;
+  HMENU fileMenu = CreatePopupMenu();
+  AppendMenuItem(fileMenu, MenuId::mnuMain, kMainItem);
+  AppendMenuItem(fileMenu, MenuId::mnuExit, kExitItem);
+  HMENU helpMenu = CreatePopupMenu();
+  AppendMenuItem(helpMenu, MenuId::mnuVer, kVersionItem);
+
+  // The bar owns its submenus, and the window owns the bar.
+  HMENU bar = CreateMenu();
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu), std::wstring(kFileMenu).c_str());
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(helpMenu), std::wstring(kHelpMenu).c_str());
+  return bar;
+}
+
+void Form1::CreateControls() {
+  defaultFont_ = CreatePointFont(main_window::kDefaultFace, main_window::kDefaultPoints);
+  labelButtonFont_ = CreatePointFont(main_window::kLabelButtonFace, main_window::kLabelButtonPoints);
+  for (const ControlDescription& control : main_window::kControls) {
+    const PixelRect place = main_window::PlaceInClient(control, scale_);
+    HWND child = CreateWindowExW(0, ClassOf(control.kind), std::wstring(control.caption).c_str(),
+                                 StyleOf(control.kind), place.left, place.top, place.width, place.height, hwnd(),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                                 GetModuleHandleW(nullptr), nullptr);
+    HFONT font = control.font == ControlFont::LabelButton ? labelButtonFont_.get() : defaultFont_.get();
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    brushes_.emplace_back(control.background == kDefaultColour ? nullptr
+                                                               : CreateSolidBrush(ResolveColour(control.background)));
+  }
+  // The group box is created before the controls it frames, for the tab
+  // order; below them in the z-order it cannot paint over them.
+  SetWindowPos(Control(ControlId::Frame1), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The current-content box must take a whole copied text, not 32K of it.
+  SendMessageW(Control(ControlId::txtCurCB), EM_SETLIMITTEXT, 0, 0);
+  focus_ = Control(ControlId::List1);
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORLISTBOX:
+      return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message, wParam, lParam);
+    case WM_DRAWITEM:
+      DrawLabelButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_ACTIVATE:
+      OnActivate(wParam);
+      return 0;
+    case WM_CLOSE:  // the close box, Alt+F4 and the system menu's Close
+      EndProgram();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) EndProgram();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return Window::HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Form1::OnCommand(int id, int notification) {
+  switch (id) {
+    case static_cast<int>(ControlId::lblEnd):
+      if (notification == STN_CLICKED) lblEnd_Click();
+      break;
+    case static_cast<int>(MenuId::mnuExit):
+      mnuExit_Click();
+      break;
+  }
+  return 0;
+}
+
+std::size_t Form1::IndexOf(int controlId) {
+  for (std::size_t i = 0; i < main_window::kControls.size(); ++i)
+    if (static_cast<int>(main_window::kControls[i].id) == controlId) return i;
+  return main_window::kControls.size();
+}
+
+LRESULT Form1::OnControlColour(HDC dc, HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT defaultBrush = Window::HandleMessage(message, wParam, lParam);
+  const std::size_t index = IndexOf(GetDlgCtrlID(control));
+  if (index == main_window::kControls.size()) return defaultBrush;
+  const ControlDescription& description = main_window::kControls[index];
+  if (description.text != kDefaultColour) SetTextColor(dc, ResolveColour(description.text));
+  if (description.background == kDefaultColour) return defaultBrush;
+  SetBkColor(dc, ResolveColour(description.background));
+  return reinterpret_cast<LRESULT>(brushes_[index].get());
+}
+
+void Form1::DrawLabelButton(const DRAWITEMSTRUCT& item) {
+  const std::size_t index = IndexOf(static_cast<int>(item.CtlID));
+  if (index == main_window::kControls.size()) return;
+  const ControlDescription& description = main_window::kControls[index];
+  RECT area = item.rcItem;
+  FillRect(item.hDC, &area, brushes_[index].get());
+  FrameRect(item.hDC, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));  // the flat single border
+
+  SelectedObject font(item.hDC, labelButtonFont_.get());
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, ResolveColour(description.text));
+  const std::wstring caption(description.caption);
+  DrawTextW(item.hDC, caption.c_str(), static_cast<int>(caption.size()), &area,
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+void Form1::OnActivate(WPARAM wParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(hwnd(), focus)) focus_ = focus;
+  } else if (focus_) {
+    SetFocus(focus_);
+  }
+}
+
+}  // namespace rtrillex

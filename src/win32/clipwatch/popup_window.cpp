@@ -1,0 +1,101 @@
+#include "popup_window.h"
+
+#include <string>
+
+#include "desktop.h"
+#include "main_window_layout.h"
+#include "popup_window_layout.h"
+#include "text.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr wchar_t kClassName[] = L"rTrillexPopup";
+
+}  // namespace
+
+void Form2::Load() {
+  if (exists()) return;
+  WNDCLASSEXW windowClass{};
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kClassName;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  RegisterWindowClass(windowClass);
+
+  const TwipsPerPixel scale = ScreenTwipsPerPixel();
+  font_ = CreatePointFont(main_window::kDefaultFace, main_window::kDefaultPoints);
+  background_.reset(CreateSolidBrush(ResolveColour(popup_window::kBackground)));
+  icon_ = LoadPopupIcon();
+
+  // A tool window has no taskbar button; WS_POPUP without WS_CAPTION has no frame.
+  CreateOwnedWindow(WS_EX_TOOLWINDOW, kClassName, std::wstring(popup_window::kWindowText).c_str(), WS_POPUP, 0, 0,
+                    TwipsToPixels(popup_window::kWidthTwips, scale.x),
+                    TwipsToPixels(popup_window::kHeightTwips, scale.y), nullptr);
+  if (!exists()) return;
+  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+
+  // No word wrap and no mnemonics: the text shows as copied, '&' included.
+  label_ = CreateWindowExW(0, L"STATIC", std::wstring(popup_window::kInitialCaption).c_str(),
+                           WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 0, 0, 0, hwnd(),
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(popup_window::kLabelId)),
+                           GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  FitLabelToCaption();
+  Form_Load();
+}
+
+void Form2::Form_Load() {
+  // Topmost from the start, keeping its size; where it stands is set before each showing.
+  SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Form2::Unload() {
+  DestroyOwnedWindow();
+  label_ = nullptr;
+}
+
+void Form2::SetLabelCaption(std::wstring_view caption) {
+  Load();
+  SetWindowTextW(label_, std::wstring(caption).c_str());
+  FitLabelToCaption();
+}
+
+void Form2::Show() {
+  Load();
+  // Shown without taking the focus from the program the user is copying in.
+  ShowWindow(hwnd(), SW_SHOWNOACTIVATE);
+}
+
+void Form2::FitLabelToCaption() {
+  // The label takes its caption's longest line across and all its lines
+  // down; the window keeps its size and cuts off what does not fit.
+  const std::wstring caption = GetWindowTextOf(label_);
+  RECT extent{0, 0, 0, 0};
+  if (!caption.empty()) {
+    WindowDC dc(label_);
+    SelectedObject font(dc.get(), font_.get());
+    DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &extent,
+              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+  }
+  SetWindowPos(label_, nullptr, 0, 0, extent.right, extent.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT Form2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND: {
+      RECT client;
+      GetClientRect(hwnd(), &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, background_.get());
+      return TRUE;
+    }
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, ResolveColour(popup_window::kText));
+      SetBkColor(dc, ResolveColour(popup_window::kBackground));
+      return reinterpret_cast<LRESULT>(background_.get());
+    }
+  }
+  return Window::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace rtrillex

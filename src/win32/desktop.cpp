@@ -1,0 +1,59 @@
+#include "desktop.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "main_window_layout.h"
+#include "resource.h"
+
+namespace rtrillex {
+
+int ScreenDotsPerInchY() {
+  WindowDC screen(nullptr);
+  return GetDeviceCaps(screen.get(), LOGPIXELSY);
+}
+
+TwipsPerPixel ScreenTwipsPerPixel() {
+  WindowDC screen(nullptr);
+  return TwipsPerPixelFor(GetDeviceCaps(screen.get(), LOGPIXELSX), GetDeviceCaps(screen.get(), LOGPIXELSY));
+}
+
+UniqueFont CreatePointFont(std::wstring_view face, float points) {
+  LOGFONTW font{};
+  font.lfHeight = -static_cast<LONG>(std::lround(points * static_cast<float>(ScreenDotsPerInchY()) / 72.0f));
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = static_cast<BYTE>(main_window::kShiftJisCharset);
+  const std::wstring name(face.substr(0, LF_FACESIZE - 1));
+  std::memcpy(font.lfFaceName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  return UniqueFont(CreateFontIndirectW(&font));
+}
+
+COLORREF ResolveColour(Colour colour) {
+  return IsSystemColour(colour) ? GetSysColor(static_cast<int>(SystemColourIndex(colour))) : COLORREF{colour};
+}
+
+UniqueIcon LoadProgramIcon(int width, int height) {
+  return UniqueIcon(static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, width, height, 0)));
+}
+
+UniqueIcon LoadPopupIcon() {
+  // The exe's only icon resource is the program icon, so the popup's icon
+  // travels as the raw .ico file: a 6-byte header, 16-byte entries, then images.
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_POPUP_ICON), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  if (!found) return UniqueIcon();
+  const auto* file = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  const DWORD fileSize = SizeofResource(module, found);
+  constexpr DWORD kHeader = 6, kEntry = 16;
+  if (!file || fileSize < kHeader + kEntry) return UniqueIcon();
+  DWORD imageSize, imageOffset;
+  std::memcpy(&imageSize, file + kHeader + 8, sizeof imageSize);
+  std::memcpy(&imageOffset, file + kHeader + 12, sizeof imageOffset);
+  if (imageOffset > fileSize || imageSize > fileSize - imageOffset) return UniqueIcon();
+  return UniqueIcon(CreateIconFromResourceEx(const_cast<BYTE*>(file + imageOffset), imageSize, TRUE, 0x00030000,
+                                             32, 32, LR_DEFAULTCOLOR));
+}
+
+}  // namespace rtrillex

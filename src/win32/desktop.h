@@ -1,0 +1,27 @@
+// Fonts, colours and icons as the screen and the exe's resources give them.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "handle.h"
+#include "units.h"
+
+namespace rtrillex {
+
+// 1440 divided by the screen's dots per inch, across and down.
+TwipsPerPixel ScreenTwipsPerPixel();
+int ScreenDotsPerInchY();
+
+// A font of the given face and size in points, Shift-JIS character set, regular.
+UniqueFont CreatePointFont(std::wstring_view face, float points);
+
+// A colour as stored (0x00BBGGRR, or 0x800000nn for system colour nn).
+COLORREF ResolveColour(Colour colour);
+
+// The program icon at the size Windows asks for (big or small window icon).
+UniqueIcon LoadProgramIcon(int width, int height);
+UniqueIcon LoadPopupIcon();
+
+}  // namespace rtrillex

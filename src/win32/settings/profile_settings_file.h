@@ -1,0 +1,26 @@
+// Setting.ini beside the exe, read and written one key at a time through the
+// system's private-profile calls in the ANSI code page, so files written by
+// earlier versions and by hand keep working.
+#pragma once
+
+#include <string>
+
+#include "settings.h"
+
+namespace rtrillex {
+
+// The directory of the running exe (no trailing separator, but for a drive root).
+std::wstring ProgramDirectory();
+
+// Present only as a plain entry: a hidden or system file, or a directory of
+// that name, counts as absent.
+bool SettingsFileIsPresent(const std::wstring& path);
+
+class ProfileSettingsFile : public SettingsFile {
+ public:
+  // Every call builds the path afresh from the exe's directory.
+  std::wstring Read(std::wstring_view section, std::wstring_view key) override;
+  void Write(std::wstring_view section, std::wstring_view key, std::wstring_view value) override;
+};
+
+}  // namespace rtrillex

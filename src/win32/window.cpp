@@ -1,0 +1,44 @@
+#include "window.h"
+
+namespace rtrillex {
+
+void Window::RegisterWindowClass(WNDCLASSEXW description) {
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  if (GetClassInfoExW(description.hInstance, description.lpszClassName, &existing)) return;
+  description.cbSize = sizeof description;
+  description.lpfnWndProc = WindowProc;
+  RegisterClassExW(&description);
+}
+
+void Window::CreateOwnedWindow(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int x,
+                               int y, int width, int height, HMENU menu) {
+  window_.reset();
+  // WindowProc binds the new window to this object at WM_NCCREATE.
+  CreateWindowExW(exStyle, className, text, style, x, y, width, height, nullptr, menu, GetModuleHandleW(nullptr),
+                  this);
+}
+
+LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(hwnd(), message, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_.reset(window);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+
+  if (message == WM_NCDESTROY) {
+    // The window is gone: the object must neither use nor destroy it again.
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_.release();
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  return self->HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace rtrillex

@@ -1,0 +1,37 @@
+// A top-level window owned by a C++ object: the object is bound to its
+// window at WM_NCCREATE and every message goes to its HandleMessage.
+#pragma once
+
+#include <windows.h>
+
+#include "handle.h"
+
+namespace rtrillex {
+
+class Window {
+ public:
+  Window() = default;
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+  virtual ~Window() = default;
+
+  HWND hwnd() const { return window_.get(); }
+  bool exists() const { return static_cast<bool>(window_); }
+
+ protected:
+  // Registers the class on first use; the class's procedure is WindowProc.
+  static void RegisterWindowClass(WNDCLASSEXW description);
+
+  void CreateOwnedWindow(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
+                         int width, int height, HMENU menu);
+  void DestroyOwnedWindow() { window_.reset(); }
+
+  virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  UniqueWindow window_;
+};
+
+}  // namespace rtrillex
