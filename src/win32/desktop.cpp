@@ -29,6 +29,15 @@ UniqueFont CreatePointFont(std::wstring_view face, float points) {
   return UniqueFont(CreateFontIndirectW(&font));
 }
 
+SIZE MeasureText(HWND window, HFONT font, std::wstring_view text) {
+  if (text.empty()) return SIZE{0, 0};
+  WindowDC dc(window);
+  SelectedObject selected(dc.get(), font);
+  RECT extent{0, 0, 0, 0};
+  DrawTextW(dc.get(), text.data(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+  return SIZE{extent.right, extent.bottom};
+}
+
 COLORREF ResolveColour(Colour colour) {
   return IsSystemColour(colour) ? GetSysColor(static_cast<int>(SystemColourIndex(colour))) : COLORREF{colour};
 }

@@ -17,6 +17,9 @@ int ScreenDotsPerInchY();
 // A font of the given face and size in points, Shift-JIS character set, regular.
 UniqueFont CreatePointFont(std::wstring_view face, float points);
 
+// The extent of a text drawn in a font: the longest line across, every line down.
+SIZE MeasureText(HWND window, HFONT font, std::wstring_view text);
+
 // A colour as stored (0x00BBGGRR, or 0x800000nn for system colour nn).
 COLORREF ResolveColour(Colour colour);
 

@@ -18,7 +18,7 @@ DWORD StyleOf(ControlKind kind) {
     case ControlKind::ListBox:
       return kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_USETABSTOPS;
     case ControlKind::Label:
-      return kChild | SS_LEFT;
+      return kChild | SS_LEFTNOWORDWRAP;
     case ControlKind::GroupBox:
       return kChild | BS_GROUPBOX;
     case ControlKind::CheckBox:
@@ -113,6 +113,11 @@ void Form1::CreateControls() {
                                  GetModuleHandleW(nullptr), nullptr);
     HFONT font = control.font == ControlFont::LabelButton ? labelButtonFont_.get() : defaultFont_.get();
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (control.kind == ControlKind::Label) {
+      // Plain labels size themselves to their caption, as wide as the face needs.
+      const SIZE extent = MeasureText(child, font, control.caption);
+      SetWindowPos(child, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     brushes_.emplace_back(control.background == kDefaultColour ? nullptr
                                                                : CreateSolidBrush(ResolveColour(control.background)));
   }

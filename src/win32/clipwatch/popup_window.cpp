@@ -69,15 +69,8 @@ void Form2::Show() {
 void Form2::FitLabelToCaption() {
   // The label takes its caption's longest line across and all its lines
   // down; the window keeps its size and cuts off what does not fit.
-  const std::wstring caption = GetWindowTextOf(label_);
-  RECT extent{0, 0, 0, 0};
-  if (!caption.empty()) {
-    WindowDC dc(label_);
-    SelectedObject font(dc.get(), font_.get());
-    DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &extent,
-              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-  }
-  SetWindowPos(label_, nullptr, 0, 0, extent.right, extent.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+  const SIZE extent = MeasureText(label_, font_.get(), GetWindowTextOf(label_));
+  SetWindowPos(label_, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT Form2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,0 +1,181 @@
+#include "harness.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+namespace e2e {
+namespace {
+
+std::wstring ThisProgramsDirectory() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring directory(path, length);
+  return directory.substr(0, directory.find_last_of(L"\\/"));
+}
+
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(child);
+      else
+        DeleteFileW(child.c_str());
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::wstring WindowText(HWND window) {
+  const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+TestFolder::TestFolder() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  static int counter = 0;
+  for (;;) {
+    std::wstringstream name;
+    name << temp << L"rtrillex-e2e-" << GetCurrentProcessId() << L"-" << ++counter;
+    path_ = name.str();
+    if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+  }
+  CopyFileW((ThisProgramsDirectory() + L"\\rTrillex.exe").c_str(), Exe().c_str(), FALSE);
+}
+
+TestFolder::~TestFolder() { RemoveTree(path_); }
+
+RunningApp::RunningApp(const TestFolder& folder) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring commandLine = L"\"" + folder.Exe() + L"\"";
+  CreateProcessW(folder.Exe().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
+                 &startup, &process_);
+}
+
+RunningApp::~RunningApp() {
+  if (!process_.hProcess) return;
+  if (Running()) {
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+std::vector<HWND> RunningApp::TopLevelWindows(const wchar_t* className) const {
+  struct Search {
+    DWORD processId;
+    const wchar_t* className;
+    std::vector<HWND> found;
+  } search{process_.dwProcessId, className, {}};
+  struct Visitor {
+    static BOOL CALLBACK Visit(HWND window, LPARAM data) {
+      auto& s = *reinterpret_cast<Search*>(data);
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      wchar_t name[64] = {};
+      GetClassNameW(window, name, 64);
+      if (owner == s.processId && std::wstring(name) == s.className) s.found.push_back(window);
+      return TRUE;
+    }
+  };
+  EnumWindows(Visitor::Visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND RunningApp::PopupWindow() const {
+  const std::vector<HWND> popups = TopLevelWindows(L"rTrillexPopup");
+  return popups.empty() ? nullptr : popups.front();
+}
+
+bool RunningApp::WaitForMainWindow(std::chrono::milliseconds timeout) {
+  WaitUntil(
+      [&] {
+        for (HWND window : TopLevelWindows(L"rTrillexMain"))
+          if (IsWindowVisible(window)) main_ = window;
+        return main_ != nullptr || !Running();
+      },
+      timeout);
+  return main_ != nullptr;
+}
+
+bool RunningApp::Running() const {
+  return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool RunningApp::WaitForExit(std::chrono::milliseconds timeout) {
+  return process_.hProcess &&
+         WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+DWORD RunningApp::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+namespace {
+void SetLogPixels(DWORD dotsPerInch) {
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dotsPerInch), sizeof dotsPerInch);
+  RegCloseKey(key);
+}
+}  // namespace
+
+ScreenDpi::ScreenDpi(DWORD dotsPerInch) { SetLogPixels(dotsPerInch); }
+ScreenDpi::~ScreenDpi() { SetLogPixels(96); }
+
+void ClickControl(HWND control, int x, int y) {
+  const LPARAM at = MAKELPARAM(x, y);
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(control, WM_LBUTTONUP, 0, at);
+}
+
+}  // namespace e2e

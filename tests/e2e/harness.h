@@ -1,0 +1,81 @@
+// What the end-to-end tests share: a fresh folder per test holding a copy of
+// rTrillex.exe, the running program, and waiting on conditions.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "main_window_layout.h"
+
+namespace e2e {
+
+using namespace std::chrono_literals;
+
+// Polls `condition` until it holds or `timeout` passes; true when it held.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s);
+
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::wstring WindowText(HWND window);
+
+// A new empty folder under %TEMP% with a copy of rTrillex.exe; removed with
+// everything in it at the end of the test.
+class TestFolder {
+ public:
+  TestFolder();
+  ~TestFolder();
+  TestFolder(const TestFolder&) = delete;
+  TestFolder& operator=(const TestFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+  std::wstring SettingsFile() const { return File(L"Setting.ini"); }
+  std::wstring Exe() const { return File(L"rTrillex.exe"); }
+
+ private:
+  std::wstring path_;
+};
+
+// One run of rTrillex.exe started by the test. Anything still running at the
+// end of the test is ended: only this process, never others by name.
+class RunningApp {
+ public:
+  explicit RunningApp(const TestFolder& folder);
+  ~RunningApp();
+  RunningApp(const RunningApp&) = delete;
+  RunningApp& operator=(const RunningApp&) = delete;
+
+  // Waits for the main window; false when none came (the process may have ended).
+  bool WaitForMainWindow(std::chrono::milliseconds timeout = 10s);
+  bool WaitForExit(std::chrono::milliseconds timeout = 5s);
+  bool Running() const;
+  DWORD ExitCode() const;
+  DWORD ProcessId() const { return process_.dwProcessId; }
+  DWORD ThreadId() const { return process_.dwThreadId; }
+
+  HWND MainWindow() const { return main_; }
+  HWND Control(rtrillex::ControlId id) const { return GetDlgItem(main_, static_cast<int>(id)); }
+  // The process's top-level windows of a class, visible or not.
+  std::vector<HWND> TopLevelWindows(const wchar_t* className) const;
+  HWND PopupWindow() const;
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND main_ = nullptr;
+};
+
+// Sets the screen density the next started program sees (Wine reads it at start).
+class ScreenDpi {
+ public:
+  explicit ScreenDpi(DWORD dotsPerInch);
+  ~ScreenDpi();
+};
+
+// Clicks a control inside its client area with posted mouse messages.
+void ClickControl(HWND control, int x = 3, int y = 3);
+
+}  // namespace e2e

@@ -1,0 +1,139 @@
+// Start-up and every way the program ends.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace e2e {
+namespace {
+
+using rtrillex::ControlId;
+using rtrillex::MenuId;
+
+TEST(StartUp, ShowsTheMainWindowCentredAndTopmostWithFocusOnTheHistory) {
+  TestFolder folder;
+  RunningApp app(folder);
+  ASSERT_TRUE(app.WaitForMainWindow());
+  EXPECT_EQ(WindowText(app.MainWindow()), L"Trillex");
+  EXPECT_TRUE(GetWindowLongW(app.MainWindow(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+  const LONG style = GetWindowLongW(app.MainWindow(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+
+  RECT window;
+  GetWindowRect(app.MainWindow(), &window);
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  EXPECT_NEAR(window.left + window.right, screenWidth, 1);
+  EXPECT_NEAR(window.top + window.bottom, screenHeight, 1);
+
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  ASSERT_TRUE(WaitUntil([&] { return GetGUIThreadInfo(app.ThreadId(), &gui) && gui.hwndFocus; }));
+  EXPECT_EQ(gui.hwndFocus, app.Control(ControlId::List1));
+}
+
+TEST(StartUp, PreloadsThePopupHiddenTopmostAndWithoutATaskbarButton) {
+  TestFolder folder;
+  RunningApp app(folder);
+  ASSERT_TRUE(app.WaitForMainWindow());
+  const HWND popup = app.PopupWindow();
+  ASSERT_NE(popup, nullptr);
+  EXPECT_FALSE(IsWindowVisible(popup));
+  EXPECT_EQ(WindowText(popup), L"rGlimmet");
+  const LONG exStyle = GetWindowLongW(popup, GWL_EXSTYLE);
+  EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+  EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+  EXPECT_FALSE(GetWindowLongW(popup, GWL_STYLE) & (WS_CAPTION | WS_BORDER | WS_THICKFRAME));
+  RECT client;
+  GetClientRect(popup, &client);
+  EXPECT_EQ(client.right, 123);
+  EXPECT_EQ(client.bottom, 40);
+  const HWND label = GetDlgItem(popup, 1);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(WindowText(label), L"");  // start-up empties the star
+}
+
+TEST(StartUp, ASecondStartEndsAtOnceAndLeavesTheFirstAsItWas) {
+  TestFolder first;
+  RunningApp running(first);
+  ASSERT_TRUE(running.WaitForMainWindow());
+  const std::string settings = ReadFileBytes(first.SettingsFile());
+
+  TestFolder second;  // no Setting.ini: a run that went on would create one
+  WriteFileBytes(second.SettingsFile(), "");
+  DeleteFileW(second.SettingsFile().c_str());
+  RunningApp again(second);
+  ASSERT_TRUE(again.WaitForExit(5s));
+  EXPECT_EQ(again.ExitCode(), 0u);
+  EXPECT_TRUE(again.TopLevelWindows(L"rTrillexMain").empty());
+  EXPECT_EQ(GetFileAttributesW(second.SettingsFile().c_str()), INVALID_FILE_ATTRIBUTES);
+
+  EXPECT_TRUE(running.Running());
+  EXPECT_TRUE(IsWindowVisible(running.MainWindow()));
+  EXPECT_EQ(ReadFileBytes(first.SettingsFile()), settings);
+}
+
+TEST(StartUp, AnUnrelatedWindowTitledTrillexIsNoEarlierInstance) {
+  WNDCLASSW decoy{};
+  decoy.lpfnWndProc = DefWindowProcW;
+  decoy.hInstance = GetModuleHandleW(nullptr);
+  decoy.lpszClassName = L"DecoyTrillex";
+  RegisterClassW(&decoy);
+  HWND impostor = CreateWindowW(L"DecoyTrillex", L"Trillex", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(impostor, nullptr);
+
+  TestFolder folder;
+  RunningApp app(folder);
+  EXPECT_TRUE(app.WaitForMainWindow());
+  DestroyWindow(impostor);
+}
+
+// Each exit control ends the process promptly and cleanly.
+void ExpectEndsCleanly(RunningApp& app) {
+  ASSERT_TRUE(app.WaitForExit(5s));
+  EXPECT_EQ(app.ExitCode(), 0u);
+  EXPECT_TRUE(app.TopLevelWindows(L"rTrillexPopup").empty());
+}
+
+TEST(Exit, TheLabelEndEndsTheProgram) {
+  TestFolder folder;
+  RunningApp app(folder);
+  ASSERT_TRUE(app.WaitForMainWindow());
+  const HWND label = app.Control(ControlId::lblEnd);
+  RECT area;
+  GetClientRect(label, &area);
+  ClickControl(label, area.right - 1, area.bottom - 1);  // the corner counts too
+  ExpectEndsCleanly(app);
+}
+
+TEST(Exit, TheCloseBoxEndsTheProgram) {
+  TestFolder folder;
+  RunningApp app(folder);
+  ASSERT_TRUE(app.WaitForMainWindow());
+  PostMessageW(app.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);  // what the close box and Alt+F4 send
+  ExpectEndsCleanly(app);
+}
+
+TEST(Exit, TheFileMenusExitEndsTheProgram) {
+  TestFolder folder;
+  RunningApp app(folder);
+  ASSERT_TRUE(app.WaitForMainWindow());
+  PostMessageW(app.MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuExit), 0);
+  ExpectEndsCleanly(app);
+}
+
+TEST(Exit, LoggingOffEndsTheProgramAndSavesNothing) {
+  TestFolder folder;
+  RunningApp app(folder);
+  ASSERT_TRUE(app.WaitForMainWindow());
+  const std::string settings = ReadFileBytes(folder.SettingsFile());
+  SetWindowTextW(app.Control(ControlId::txtClrTime), L"15");  // edited, never saved
+  EXPECT_TRUE(SendMessageW(app.MainWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+  SendMessageTimeoutW(app.MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, nullptr);
+  ExpectEndsCleanly(app);
+  EXPECT_EQ(ReadFileBytes(folder.SettingsFile()), settings);
+}
+
+}  // namespace
+}  // namespace e2e
