@@ -1,0 +1,119 @@
+#include "clipboard_watch.h"
+
+#include <limits>
+
+#include "number_text.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr int kToneMilliseconds = 150;
+constexpr int kPointerOffsetX = 10;
+constexpr int kPointerOffsetY = -25;
+constexpr std::int16_t kTickLimit = std::numeric_limits<std::int16_t>::max();
+
+}  // namespace
+
+bool ClipboardWatch::SwitchIsOn(std::wstring_view key) {
+  // A switch is on only when it reads as the integer 1; text that is no
+  // number (a missing key gives the empty text) counts as off.
+  const std::optional<std::int16_t> value = TextToInt16(s_.settings.Read(setting::kSwitchSection, key));
+  return value && *value == 1;
+}
+
+void ClipboardWatch::ChangeClipBoard() {
+  const bool beep = SwitchIsOn(setting::kBeep);
+  const bool comment = SwitchIsOn(setting::kComment);
+  const bool clear = SwitchIsOn(setting::kClear);
+
+  std::int32_t formatMask = 0;
+  for (const auto& [format, weight] : kFormatWeights)
+    if (s_.clipboard.HasFormat(format)) formatMask += weight;
+  // A copy marked as not to be monitored is treated as if nothing known were on the clipboard.
+  if (s_.clipboard.AsksNotToBeMonitored()) formatMask = 0;
+
+  const int toneLength = beep ? kToneMilliseconds : 0;
+  const ChangeReaction reaction = ReactionTo(formatMask);
+  std::wstring entry;
+  if (reaction.kind == ChangeKind::Text) {
+    ReactToText(reaction, toneLength, comment, clear, entry);
+  } else if (reaction.addsHistoryLine) {
+    for (int tone : reaction.tones)
+      if (tone) s_.tones.Beep(tone, toneLength);
+    entry = reaction.tag;
+    s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), entry));
+  }
+  s_.window.SetCurrentContent(entry);
+}
+
+void ClipboardWatch::ReactToText(const ChangeReaction& reaction, int toneLength, bool comment, bool clear,
+                                 std::wstring& entry) {
+  for (int tone : reaction.tones) s_.tones.Beep(tone, toneLength);
+
+  // The popup's corner goes 10 pixels right of and 25 above the pointer,
+  // whether or not it will be shown; placing it creates it if need be.
+  const ScreenPoint pointer = s_.pointer.Position();
+  const int y = pointer.y + kPointerOffsetY;
+  const int x = pointer.x + kPointerOffsetX;
+  s_.popup.SetTop(static_cast<float>(y) * s_.scale.y);
+  s_.popup.SetLeft(static_cast<float>(x) * s_.scale.x);
+  ViewTicks = 0;
+  s_.window.SetTimerEnabled(WatchTimer::View, true);
+
+  entry = s_.clipboard.ReadText().value_or(std::wstring());
+  s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), entry));
+  if (comment) {
+    s_.popup.SetCaption(entry);
+    s_.popup.Show();
+  }
+  if (clear) {
+    ClearTicks = 0;
+    s_.window.SetTimerEnabled(WatchTimer::Clear, true);
+  }
+}
+
+void ClipboardWatch::Timer1_Timer() {
+  // The popup's lifetime counts in tenths of a second, compared exactly.
+  const std::optional<float> seconds = TextToSingle(s_.window.DurationText(WatchTimer::View));
+  if (!seconds) return;  // no number in the box: this tick does nothing
+  if (ViewTicks == kTickLimit) {
+    StopTimer();
+    ViewTicks = 0;
+    return;
+  }
+  const float limit = *seconds * 10.0f;
+  ++ViewTicks;
+  if (static_cast<float>(ViewTicks) == limit) {
+    s_.popup.Unload();
+    StopTimer();
+    ViewTicks = 0;
+  }
+}
+
+void ClipboardWatch::Timer2_Timer() {
+  const std::optional<std::int16_t> limit = TextToInt16(s_.window.DurationText(WatchTimer::Clear));
+  if (!limit) return;  // no number in the box, or one beyond 16 bits: this tick does nothing
+  if (ClearTicks == kTickLimit) {
+    StopTimer2();
+    ClearTicks = 0;
+    return;
+  }
+  ++ClearTicks;
+  if (ClearTicks == *limit) {
+    s_.clipboard.Empty();  // comes back at once as a change of its own
+    StopTimer2();
+    ClearTicks = 0;
+  }
+}
+
+void ClipboardWatch::List1_DblClick() {
+  const std::optional<std::wstring> line = s_.window.SelectedHistoryLine();
+  if (!line) return;  // no line selected: the clipboard stays as it is
+  s_.clipboard.Empty();
+  s_.clipboard.PutText(EntryOf(*line));
+}
+
+void ClipboardWatch::StopTimer() { s_.window.SetTimerEnabled(WatchTimer::View, false); }
+void ClipboardWatch::StopTimer2() { s_.window.SetTimerEnabled(WatchTimer::Clear, false); }
+
+}  // namespace rtrillex
