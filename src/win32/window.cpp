@@ -19,6 +19,10 @@ void Window::CreateOwnedWindow(DWORD exStyle, const wchar_t* className, const wc
                   this);
 }
 
+Window* Window::FromHandle(HWND window) {
+  return reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd(), message, wParam, lParam);
 }
@@ -29,7 +33,7 @@ LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LP
     self->window_.reset(window);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  Window* self = FromHandle(window);
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
 
   if (message == WM_NCDESTROY) {
@@ -38,7 +42,13 @@ LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LP
     self->window_.release();
     return DefWindowProcW(window, message, wParam, lParam);
   }
-  return self->HandleMessage(message, wParam, lParam);
+  try {
+    return self->HandleMessage(message, wParam, lParam);
+  } catch (...) {
+    // Nothing may leave a window procedure; the message counts as not handled.
+    OutputDebugStringW(L"rTrillex: a message handler failed\n");
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
 }
 
 }  // namespace rtrillex

@@ -15,6 +15,9 @@ class Window {
   Window& operator=(const Window&) = delete;
   virtual ~Window() = default;
 
+  // The object bound to a window of this program, or null.
+  static Window* FromHandle(HWND window);
+
   HWND hwnd() const { return window_.get(); }
   bool exists() const { return static_cast<bool>(window_); }
 

@@ -1,9 +1,11 @@
 #include "harness.h"
 
+#include <gtest/gtest.h>
+#include <cwctype>
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <thread>
 
 namespace e2e {
 namespace {
@@ -36,12 +38,22 @@ void RemoveTree(const std::wstring& path) {
 
 }  // namespace
 
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
+    // The test's own windows (clipboard viewers) answer while it waits.
+    PumpMessages();
     if (condition()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(10ms);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
   }
 }
 
@@ -148,8 +160,8 @@ bool RunningApp::Running() const {
 }
 
 bool RunningApp::WaitForExit(std::chrono::milliseconds timeout) {
-  return process_.hProcess &&
-         WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+  // Messages keep flowing meanwhile: leaving the viewer chain sends to the test's own viewers.
+  return process_.hProcess && WaitUntil([&] { return !Running(); }, timeout);
 }
 
 DWORD RunningApp::ExitCode() const {
@@ -171,6 +183,36 @@ void SetLogPixels(DWORD dotsPerInch) {
 
 ScreenDpi::ScreenDpi(DWORD dotsPerInch) { SetLogPixels(dotsPerInch); }
 ScreenDpi::~ScreenDpi() { SetLogPixels(96); }
+
+void WriteSettings(const TestFolder& folder, const char* beep, const char* comment, const char* clear,
+                   const char* viewTime, const char* clrTime) {
+  std::string file = "[CheckBox]\r\nBeep=";
+  file += std::string(beep) + "\r\nComment=" + comment + "\r\nClear=" + clear + "\r\n[TimeSet]\r\nViewTime=" +
+          viewTime + "\r\nClrTime=" + clrTime + "\r\n";
+  WriteFileBytes(folder.SettingsFile(), file);
+}
+
+std::vector<std::wstring> HistoryLines(const RunningApp& app) {
+  const HWND list = app.Control(rtrillex::ControlId::List1);
+  std::vector<std::wstring> lines;
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::wstring line(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line.data()));
+    line.resize(static_cast<std::size_t>(length));
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::wstring EntryOfLine(const std::wstring& line) {
+  const bool stamped = line.size() >= 9 && iswdigit(line[0]) && iswdigit(line[1]) && line[2] == L':' &&
+                       iswdigit(line[3]) && iswdigit(line[4]) && line[5] == L':' && iswdigit(line[6]) &&
+                       iswdigit(line[7]) && line[8] == L'\t';
+  EXPECT_TRUE(stamped) << testing::PrintToString(line);
+  return stamped ? line.substr(9) : line;
+}
 
 void ClickControl(HWND control, int x, int y) {
   const LPARAM at = MAKELPARAM(x, y);

@@ -15,7 +15,11 @@ namespace e2e {
 
 using namespace std::chrono_literals;
 
-// Polls `condition` until it holds or `timeout` passes; true when it held.
+// Handles the messages waiting for the test's own windows.
+void PumpMessages();
+
+// Polls `condition`, handling messages meanwhile, until it holds or
+// `timeout` passes; true when it held.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s);
 
 std::string ReadFileBytes(const std::wstring& path);
@@ -74,6 +78,17 @@ class ScreenDpi {
   explicit ScreenDpi(DWORD dotsPerInch);
   ~ScreenDpi();
 };
+
+// Writes Setting.ini before the program starts.
+void WriteSettings(const TestFolder& folder, const char* beep, const char* comment, const char* clear,
+                   const char* viewTime, const char* clrTime);
+
+// The lines of the history list, read from outside.
+std::vector<std::wstring> HistoryLines(const RunningApp& app);
+
+// The entry of a history line after its "hh:nn:ss" time stamp and TAB;
+// fails the test when the line does not start that way.
+std::wstring EntryOfLine(const std::wstring& line);
 
 // Clicks a control inside its client area with posted mouse messages.
 void ClickControl(HWND control, int x = 3, int y = 3);

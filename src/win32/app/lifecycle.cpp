@@ -26,14 +26,19 @@ bool Form1::Form_Load() {
   SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SettingPath = SettingsPath(ProgramDirectory());
   LoadSettingsOrFirstRun();
+  JoinViewerChain();
+  // Both timers stay stopped until a text copy starts them.
+  StopTimer();
+  StopTimer2();
 
   // The text popup waits hidden; its label starts empty.
-  form2_.SetLabelCaption(L"");
+  form2_.SetCaption(L"");
   return true;
 }
 
 void Form1::Form_Unload() {
-  // Nothing has been registered with the system yet that must be undone.
+  // The settings are not saved here: unsaved edits in the panel are dropped.
+  LeaveViewerChain();
 }
 
 void Form1::EndProgram() {

@@ -57,10 +57,11 @@ void AppendMenuItem(HMENU menu, MenuId id, std::wstring_view caption) {
 
 }  // namespace
 
-Form1::Form1() = default;
+Form1::Form1()
+    : scale_(ScreenTwipsPerPixel()),
+      watch_({clipboard_, settingsFile_, tones_, pointer_, clock_, form2_, *this, scale_}) {}
 
 void Form1::CreateMainWindow() {
-  scale_ = ScreenTwipsPerPixel();
   bigIcon_ = LoadProgramIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
   smallIcon_ = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
 
@@ -151,6 +152,15 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       if (wParam) EndProgram();
       return 0;
+    case WM_DRAWCLIPBOARD:
+      OnDrawClipboard(wParam, lParam);
+      return 0;
+    case WM_CHANGECBCHAIN:
+      OnChangeClipboardChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
+      return 0;
+    case WM_TIMER:
+      OnTimer(wParam);
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -162,6 +172,9 @@ LRESULT Form1::OnCommand(int id, int notification) {
   switch (id) {
     case static_cast<int>(ControlId::lblEnd):
       if (notification == STN_CLICKED) lblEnd_Click();
+      break;
+    case static_cast<int>(ControlId::List1):
+      if (notification == LBN_DBLCLK) watch_.List1_DblClick();
       break;
     case static_cast<int>(MenuId::mnuExit):
       mnuExit_Click();

@@ -1,6 +1,8 @@
 // Form1, the main window "Trillex": the settings panel, the current clipboard
-// content, the history list and the menus. It lives from start to exit; its
-// start-up and clean-up are in lifecycle.cpp, the panel in settings_panel.cpp.
+// content, the history list and the menus. It lives from start to exit.
+// Its look is in main_window.cpp, start-up and clean-up in lifecycle.cpp,
+// the panel in settings/settings_panel.cpp, and what it shows of the
+// clipboard watch in clipwatch/watch_window.cpp.
 #pragma once
 
 #include <windows.h>
@@ -9,15 +11,20 @@
 #include <string>
 #include <vector>
 
+#include "clipboard_watch.h"
 #include "clipwatch/popup_window.h"
+#include "clipwatch/system_clipboard.h"
+#include "clipwatch/system_services.h"
+#include "desktop.h"
 #include "handle.h"
 #include "main_window_layout.h"
+#include "settings/profile_settings_file.h"
 #include "single_instance.h"
 #include "window.h"
 
 namespace rtrillex {
 
-class Form1 : public Window {
+class Form1 : public Window, public WatchWindow {
  public:
   Form1();
 
@@ -27,6 +34,11 @@ class Form1 : public Window {
 
   // Ends the program: the unload clean-up once, then every window goes.
   void EndProgram();
+
+  // Operations other windows and the viewer hook call.
+  void ChangeClipBoard() { watch_.ChangeClipBoard(); }
+  void StopTimer() { watch_.StopTimer(); }
+  void StopTimer2() { watch_.StopTimer2(); }
 
   HWND Control(ControlId id) const { return GetDlgItem(hwnd(), static_cast<int>(id)); }
 
@@ -41,9 +53,21 @@ class Form1 : public Window {
   void lblEnd_Click();
   void mnuExit_Click();
 
-  // settings_panel.cpp
+  // settings/settings_panel.cpp
   void LoadSettingsOrFirstRun();
   void cmdSet_Click();
+
+  // clipwatch/watch_window.cpp: the watch's view of this window
+  void AppendHistoryLine(const std::wstring& line) override;
+  void SetCurrentContent(std::wstring_view text) override;
+  void SetTimerEnabled(WatchTimer timer, bool enabled) override;
+  std::wstring DurationText(WatchTimer timer) override;
+  std::optional<std::wstring> SelectedHistoryLine() override;
+  void JoinViewerChain();
+  void LeaveViewerChain();
+  void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
+  void OnChangeClipboardChain(HWND leaving, HWND next);
+  void OnTimer(UINT_PTR id);
 
   // main_window.cpp: how the window looks
   void CreateMainWindow();
@@ -55,13 +79,13 @@ class Form1 : public Window {
   void OnActivate(WPARAM wParam);
   static std::size_t IndexOf(int controlId);  // in the layout table
 
-  // Members named as the rest of the program knows them.
+  // The window that followed this one in the clipboard viewer chain when it
+  // joined, kept current as viewers leave.
   HWND NextViewer = nullptr;
-  std::int16_t ViewTicks = 0;
-  std::int16_t ClearTicks = 0;
+  bool inViewerChain_ = false;
   std::wstring SettingPath;
 
-  TwipsPerPixel scale_{15.0f, 15.0f};
+  TwipsPerPixel scale_;
   UniqueFont defaultFont_;
   UniqueFont labelButtonFont_;
   std::vector<UniqueBrush> brushes_;  // parallel to the layout table; empty for default colours
@@ -69,9 +93,16 @@ class Form1 : public Window {
   UniqueIcon smallIcon_;
   HWND focus_ = nullptr;              // restored when the window is activated again
   std::optional<SingleInstance> instance_;
+  bool timerEnabled_[2] = {false, false};
   bool ending_ = false;
 
   Form2 form2_;
+  SystemClipboard clipboard_{*this};
+  ProfileSettingsFile settingsFile_;
+  SystemTones tones_;
+  SystemPointer pointer_;
+  SystemClock clock_;
+  ClipboardWatch watch_;
 };
 
 }  // namespace rtrillex

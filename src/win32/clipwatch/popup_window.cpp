@@ -4,6 +4,7 @@
 
 #include "desktop.h"
 #include "main_window_layout.h"
+#include "number_text.h"
 #include "popup_window_layout.h"
 #include "text.h"
 
@@ -22,15 +23,15 @@ void Form2::Load() {
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   RegisterWindowClass(windowClass);
 
-  const TwipsPerPixel scale = ScreenTwipsPerPixel();
+  scale_ = ScreenTwipsPerPixel();
   font_ = CreatePointFont(main_window::kDefaultFace, main_window::kDefaultPoints);
   background_.reset(CreateSolidBrush(ResolveColour(popup_window::kBackground)));
   icon_ = LoadPopupIcon();
 
   // A tool window has no taskbar button; WS_POPUP without WS_CAPTION has no frame.
   CreateOwnedWindow(WS_EX_TOOLWINDOW, kClassName, std::wstring(popup_window::kWindowText).c_str(), WS_POPUP, 0, 0,
-                    TwipsToPixels(popup_window::kWidthTwips, scale.x),
-                    TwipsToPixels(popup_window::kHeightTwips, scale.y), nullptr);
+                    TwipsToPixels(popup_window::kWidthTwips, scale_.x),
+                    TwipsToPixels(popup_window::kHeightTwips, scale_.y), nullptr);
   if (!exists()) return;
   SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
 
@@ -54,7 +55,25 @@ void Form2::Unload() {
   label_ = nullptr;
 }
 
-void Form2::SetLabelCaption(std::wstring_view caption) {
+void Form2::SetTop(float twips) {
+  Load();
+  RECT place;
+  GetWindowRect(hwnd(), &place);
+  MoveTo(place.left, static_cast<int>(RoundHalfEven(twips / scale_.y)));
+}
+
+void Form2::SetLeft(float twips) {
+  Load();
+  RECT place;
+  GetWindowRect(hwnd(), &place);
+  MoveTo(static_cast<int>(RoundHalfEven(twips / scale_.x)), place.top);
+}
+
+void Form2::MoveTo(int x, int y) {
+  SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form2::SetCaption(std::wstring_view caption) {
   Load();
   SetWindowTextW(label_, std::wstring(caption).c_str());
   FitLabelToCaption();

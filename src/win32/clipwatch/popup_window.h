@@ -7,19 +7,22 @@
 
 #include <string_view>
 
+#include "clipboard_watch.h"
 #include "handle.h"
 #include "window.h"
 
 namespace rtrillex {
 
-class Form2 : public Window {
+class Form2 : public Window, public TextPopup {
  public:
-  void Load();    // creates the window, hidden, if it does not exist
-  void Unload();  // destroys it and its text
+  void Load();              // creates the window, hidden, if it does not exist
+  void Unload() override;   // destroys it and its text
 
   // Each of these loads the window first.
-  void SetLabelCaption(std::wstring_view caption);
-  void Show();
+  void SetTop(float twips) override;
+  void SetLeft(float twips) override;
+  void SetCaption(std::wstring_view caption) override;
+  void Show() override;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -28,7 +31,10 @@ class Form2 : public Window {
   void Form_Load();
   void FitLabelToCaption();
 
+  void MoveTo(int x, int y);
+
   HWND label_ = nullptr;
+  TwipsPerPixel scale_{15.0f, 15.0f};
   UniqueFont font_;
   UniqueBrush background_;
   UniqueIcon icon_;

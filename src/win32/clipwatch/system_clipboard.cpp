@@ -1,0 +1,125 @@
+#include "system_clipboard.h"
+
+#include <cstring>
+
+namespace rtrillex {
+namespace {
+
+// Opens the clipboard for as long as it lives. Another program may hold it
+// open for a moment (often another viewer reading the same change), so
+// opening is retried briefly before giving up.
+class ClipboardSession {
+ public:
+  explicit ClipboardSession(HWND owner) {
+    constexpr int kAttempts = 8;
+    constexpr DWORD kPauseMilliseconds = 5;
+    for (int attempt = 0; attempt < kAttempts && !open_; ++attempt) {
+      if (attempt > 0) Sleep(kPauseMilliseconds);
+      open_ = OpenClipboard(owner) != FALSE;
+    }
+  }
+  ~ClipboardSession() {
+    if (open_) CloseClipboard();  // a change made in the session is announced here
+  }
+  ClipboardSession(const ClipboardSession&) = delete;
+  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  bool open() const { return open_; }
+
+ private:
+  bool open_ = false;
+};
+
+// Locks a global memory block for reading or writing while it lives.
+template <typename T>
+class GlobalLockView {
+ public:
+  explicit GlobalLockView(HGLOBAL memory) : memory_(memory), data_(static_cast<T*>(GlobalLock(memory))) {}
+  ~GlobalLockView() {
+    if (data_) GlobalUnlock(memory_);
+  }
+  GlobalLockView(const GlobalLockView&) = delete;
+  GlobalLockView& operator=(const GlobalLockView&) = delete;
+  T* data() const { return data_; }
+  std::size_t count() const { return data_ ? GlobalSize(memory_) / sizeof(T) : 0; }
+
+ private:
+  HGLOBAL memory_;
+  T* data_;
+};
+
+UINT RegisteredFormat(const wchar_t* name) {
+  // Registered formats are known by name; their numbers differ between sessions.
+  return RegisterClipboardFormatW(name);
+}
+
+}  // namespace
+
+bool SystemClipboard::HasFormat(ClipboardFormat format) {
+  switch (format) {
+    case ClipboardFormat::Text:
+      return IsClipboardFormatAvailable(CF_UNICODETEXT) || IsClipboardFormatAvailable(CF_TEXT);
+    case ClipboardFormat::Bitmap:
+      return IsClipboardFormatAvailable(CF_BITMAP);
+    case ClipboardFormat::Dib:
+      return IsClipboardFormatAvailable(CF_DIB);
+    case ClipboardFormat::RichText:
+      return IsClipboardFormatAvailable(RegisteredFormat(L"Rich Text Format"));
+  }
+  return false;
+}
+
+bool SystemClipboard::AsksNotToBeMonitored() {
+  if (IsClipboardFormatAvailable(RegisteredFormat(L"ExcludeClipboardContentFromMonitorProcessing")) ||
+      IsClipboardFormatAvailable(RegisteredFormat(L"Clipboard Viewer Ignore")))
+    return true;
+  // "CanIncludeInClipboardHistory" holding a DWORD 0 keeps a copy out of histories.
+  const UINT historyFormat = RegisteredFormat(L"CanIncludeInClipboardHistory");
+  if (!IsClipboardFormatAvailable(historyFormat)) return false;
+  ClipboardSession session(owner_.hwnd());
+  if (!session.open()) return true;  // cannot tell: err on the side of the secret
+  HANDLE data = GetClipboardData(historyFormat);
+  if (!data) return true;
+  GlobalLockView<BYTE> value(data);
+  DWORD allowed = 1;
+  if (value.count() >= sizeof allowed) std::memcpy(&allowed, value.data(), sizeof allowed);
+  return allowed == 0;
+}
+
+std::optional<std::wstring> SystemClipboard::ReadText() {
+  ClipboardSession session(owner_.hwnd());
+  if (!session.open()) return std::nullopt;
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  if (!data) return std::nullopt;
+  GlobalLockView<wchar_t> text(data);
+  if (!text.data()) return std::nullopt;
+  // The block may be larger than the text, or (from a careless program) lack its NUL.
+  const wchar_t* begin = text.data();
+  std::size_t length = 0;
+  while (length < text.count() && begin[length] != L'\0') ++length;
+  return std::wstring(begin, length);
+}
+
+void SystemClipboard::Empty() {
+  ClipboardSession session(owner_.hwnd());
+  if (session.open()) EmptyClipboard();
+}
+
+void SystemClipboard::PutText(std::wstring_view text) {
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!memory) return;
+  {
+    GlobalLockView<wchar_t> copy(memory);
+    if (!copy.data()) {
+      GlobalFree(memory);
+      return;
+    }
+    std::memcpy(copy.data(), text.data(), text.size() * sizeof(wchar_t));
+    copy.data()[text.size()] = L'\0';
+  }
+  ClipboardSession session(owner_.hwnd());
+  // Once the clipboard takes the block it owns it; otherwise it is still ours.
+  if (!session.open() || !EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+}
+
+}  // namespace rtrillex

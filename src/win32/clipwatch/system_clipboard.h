@@ -1,0 +1,26 @@
+// The Windows clipboard as the clipboard watch sees it.
+#pragma once
+
+#include <windows.h>
+
+#include "clipboard_watch.h"
+#include "window.h"
+
+namespace rtrillex {
+
+class SystemClipboard : public Clipboard {
+ public:
+  // `owner`'s window becomes the clipboard's owner when the program puts text on it.
+  explicit SystemClipboard(const Window& owner) : owner_(owner) {}
+
+  bool HasFormat(ClipboardFormat format) override;
+  bool AsksNotToBeMonitored() override;
+  std::optional<std::wstring> ReadText() override;
+  void Empty() override;
+  void PutText(std::wstring_view text) override;
+
+ private:
+  const Window& owner_;
+};
+
+}  // namespace rtrillex

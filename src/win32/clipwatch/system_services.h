@@ -1,0 +1,23 @@
+// Tones, the mouse pointer and the clock, as the system gives them.
+#pragma once
+
+#include "clipboard_watch.h"
+
+namespace rtrillex {
+
+class SystemTones : public Tones {
+ public:
+  void Beep(int frequency, int milliseconds) override;
+};
+
+class SystemPointer : public Pointer {
+ public:
+  ScreenPoint Position() override;
+};
+
+class SystemClock : public Clock {
+ public:
+  TimeOfDay Now() override;
+};
+
+}  // namespace rtrillex

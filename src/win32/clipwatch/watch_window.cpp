@@ -1,0 +1,88 @@
+// The main window's side of the clipboard watch: its place in the viewer
+// chain, the history list, the current-content box, the two timers and the
+// duration boxes they read.
+#include "app/main_window.h"
+#include "text.h"
+#include "viewer_hook.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr UINT_PTR kTimerIds[] = {1, 2};           // Timer1, Timer2
+constexpr UINT kTimerIntervals[] = {100, 1000};    // milliseconds
+
+std::size_t TimerIndex(WatchTimer timer) { return timer == WatchTimer::View ? 0 : 1; }
+
+void RunChangeHandler(HWND window) {
+  if (auto* form = dynamic_cast<Form1*>(Window::FromHandle(window))) form->ChangeClipBoard();
+}
+
+}  // namespace
+
+void Form1::JoinViewerChain() {
+  // Joining sends this window a first notification; the hook is not yet in
+  // place, so what is on the clipboard at start-up causes nothing.
+  NextViewer = SetClipboardViewer(hwnd());
+  inViewerChain_ = true;
+  Module1::StartHook(hwnd(), RunChangeHandler);
+}
+
+void Form1::LeaveViewerChain() {
+  Module1::EndHook(hwnd());
+  if (!inViewerChain_) return;
+  ChangeClipboardChain(hwnd(), NextViewer);
+  inViewerChain_ = false;
+}
+
+void Form1::OnDrawClipboard(WPARAM wParam, LPARAM lParam) {
+  // The handler has run in the hook; the viewers after this one hear of it too.
+  if (NextViewer) SendMessageW(NextViewer, WM_DRAWCLIPBOARD, wParam, lParam);
+}
+
+void Form1::OnChangeClipboardChain(HWND leaving, HWND next) {
+  if (leaving == NextViewer)
+    NextViewer = next;
+  else if (NextViewer)
+    SendMessageW(NextViewer, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(leaving), reinterpret_cast<LPARAM>(next));
+}
+
+void Form1::OnTimer(UINT_PTR id) {
+  if (id == kTimerIds[0] && timerEnabled_[0]) watch_.Timer1_Timer();
+  if (id == kTimerIds[1] && timerEnabled_[1]) watch_.Timer2_Timer();
+}
+
+void Form1::AppendHistoryLine(const std::wstring& line) {
+  SendMessageW(Control(ControlId::List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+void Form1::SetCurrentContent(std::wstring_view text) {
+  SetWindowTextW(Control(ControlId::txtCurCB), std::wstring(text).c_str());
+}
+
+void Form1::SetTimerEnabled(WatchTimer timer, bool enabled) {
+  const std::size_t i = TimerIndex(timer);
+  if (enabled == timerEnabled_[i]) return;  // a running timer keeps its rhythm
+  timerEnabled_[i] = enabled;
+  if (enabled)
+    SetTimer(hwnd(), kTimerIds[i], kTimerIntervals[i], nullptr);
+  else
+    KillTimer(hwnd(), kTimerIds[i]);
+}
+
+std::wstring Form1::DurationText(WatchTimer timer) {
+  return GetWindowTextOf(Control(timer == WatchTimer::View ? ControlId::txtViewTime : ControlId::txtClrTime));
+}
+
+std::optional<std::wstring> Form1::SelectedHistoryLine() {
+  const HWND list = Control(ControlId::List1);
+  const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+  if (selected == LB_ERR) return std::nullopt;
+  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(selected), 0);
+  if (length == LB_ERR) return std::nullopt;
+  std::wstring line(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(line.data()));
+  line.resize(static_cast<std::size_t>(length));
+  return line;
+}
+
+}  // namespace rtrillex

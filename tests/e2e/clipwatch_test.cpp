@@ -1,0 +1,286 @@
+// rTrillex reacting to clipboard changes made by other programs (this test).
+#include <gtest/gtest.h>
+
+#include "clipboard.h"
+#include "harness.h"
+
+namespace e2e {
+namespace {
+
+using rtrillex::ControlId;
+
+// A running rTrillex with the given switches (tones of no length keep the
+// tests quick), and helpers to wait for its reactions.
+class ClipWatch : public testing::Test {
+ protected:
+  TestFolder folder;
+  std::optional<RunningApp> app;
+
+  void Start(const char* comment = "1", const char* clear = "0", const char* viewTime = "1",
+             const char* clrTime = "60", const char* beep = "0") {
+    WriteSettings(folder, beep, comment, clear, viewTime, clrTime);
+    app.emplace(folder);
+    ASSERT_TRUE(app->WaitForMainWindow());
+  }
+
+  // Waits until the history holds `count` lines; returns them.
+  std::vector<std::wstring> WaitForLines(std::size_t count) {
+    std::vector<std::wstring> lines;
+    EXPECT_TRUE(WaitUntil([&] { return (lines = HistoryLines(*app)).size() >= count; }))
+        << "history has " << lines.size() << " lines, waited for " << count;
+    return lines;
+  }
+
+  // A change that adds no line is over once a later text copy has shown.
+  void ExpectNoLineFor(std::size_t linesBefore) {
+    PutText(L"sentinel");
+    const std::vector<std::wstring> lines = WaitForLines(linesBefore + 1);
+    ASSERT_EQ(lines.size(), linesBefore + 1) << testing::PrintToString(lines);
+    EXPECT_EQ(EntryOfLine(lines.back()), L"sentinel");
+  }
+
+  std::wstring Current() const { return WindowText(app->Control(ControlId::txtCurCB)); }
+  HWND PopupLabel() const { return GetDlgItem(app->PopupWindow(), 1); }
+  bool PopupShown() const { return app->PopupWindow() && IsWindowVisible(app->PopupWindow()); }
+};
+
+TEST_F(ClipWatch, PlainTextGoesToHistoryCurrentBoxAndPopupBesideThePointer) {
+  Start();
+  SetCursorPos(400, 300);
+  POINT pointer;
+  GetCursorPos(&pointer);
+  PutText(L"hello & goodbye");
+  const std::vector<std::wstring> lines = WaitForLines(1);
+  EXPECT_EQ(EntryOfLine(lines[0]), L"hello & goodbye");
+  EXPECT_EQ(Current(), L"hello & goodbye");
+
+  ASSERT_TRUE(WaitUntil([&] { return PopupShown(); }));
+  RECT place;
+  GetWindowRect(app->PopupWindow(), &place);
+  EXPECT_EQ(place.left, pointer.x + 10);
+  EXPECT_EQ(place.top, pointer.y - 25);
+  EXPECT_EQ(WindowText(PopupLabel()), L"hello & goodbye");
+  EXPECT_TRUE(GetWindowLongW(PopupLabel(), GWL_STYLE) & SS_NOPREFIX);  // '&' shows as itself
+  EXPECT_TRUE(GetWindowLongW(app->PopupWindow(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+  // ViewTime 1: ten ticks of 100 ms later the popup is gone.
+  EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 3s));
+}
+
+TEST_F(ClipWatch, JapaneseLinesAndEmojiSurviveUnchanged) {
+  Start();
+  const std::wstring text = L"一行目：コピー\r\n二行目 😀 ＆ 終わり\r\n";
+  PutText(text);
+  const std::vector<std::wstring> lines = WaitForLines(1);
+  EXPECT_EQ(EntryOfLine(lines[0]), text);
+  EXPECT_EQ(Current(), text);
+  ASSERT_TRUE(WaitUntil([&] { return PopupShown(); }));
+  EXPECT_EQ(WindowText(PopupLabel()), text);
+}
+
+TEST_F(ClipWatch, ImagesTextWithImagesAndRichTextGetTheirTags) {
+  Start();
+  ClipboardWriter().Image();
+  EXPECT_EQ(EntryOfLine(WaitForLines(1).back()), L"[画像COPY]");
+  EXPECT_EQ(Current(), L"[画像COPY]");
+
+  ClipboardWriter().Text(L"caption").Image();
+  EXPECT_EQ(EntryOfLine(WaitForLines(2).back()), L"[TextFile ＆ 画像COPY]");
+  EXPECT_EQ(Current(), L"[TextFile ＆ 画像COPY]");
+
+  ClipboardWriter().RichText("{\\rtf1 bold}").Text(L"bold");
+  EXPECT_EQ(EntryOfLine(WaitForLines(3).back()), L"[LichTexit COPY]");
+  EXPECT_EQ(Current(), L"[LichTexit COPY]");
+
+  ClipboardWriter().RichText("{\\rtf1 only}");
+  EXPECT_EQ(EntryOfLine(WaitForLines(4).back()), L"[LichTexit COPY]");
+  EXPECT_FALSE(PopupShown());  // only text shows in the popup
+}
+
+TEST_F(ClipWatch, RichTextWithAnImageAndAnEmptyClipboardAddNoLineAndEmptyTheCurrentBox) {
+  Start();
+  PutText(L"first");
+  WaitForLines(1);
+  ClipboardWriter().RichText("{\\rtf1 x}").Image();
+  EXPECT_TRUE(WaitUntil([&] { return Current().empty(); }));
+  ExpectNoLineFor(1);
+
+  EmptyClipboardNow();
+  EXPECT_TRUE(WaitUntil([&] { return Current().empty(); }));
+  ExpectNoLineFor(2);
+}
+
+TEST_F(ClipWatch, CommentOffShowsNoPopup) {
+  Start("0");
+  PutText(L"quiet");
+  WaitForLines(1);
+  EXPECT_EQ(Current(), L"quiet");
+  EXPECT_FALSE(PopupShown());
+}
+
+TEST_F(ClipWatch, TextAlreadyOnTheClipboardAtStartUpCausesNothing) {
+  PutText(L"before start");
+  Start();
+  EXPECT_EQ(Current(), L"");
+  ExpectNoLineFor(0);
+}
+
+TEST_F(ClipWatch, AutoClearEmptiesTheClipboardAfterClrTimeWithoutAddingALine) {
+  Start("0", "1", "1", "1");
+  PutText(L"to be cleared");
+  WaitForLines(1);
+  EXPECT_TRUE(WaitUntil([] { return ClipboardIsEmpty(); }, 4s));
+  EXPECT_TRUE(WaitUntil([&] { return Current().empty(); }));
+  EXPECT_EQ(HistoryLines(*app).size(), 1u);
+}
+
+TEST_F(ClipWatch, AutoClearOffKeepsTheClipboard) {
+  Start("0", "0", "1", "1");
+  PutText(L"kept");
+  WaitForLines(1);
+  // Well past the one-second delay, the text is still there.
+  EXPECT_FALSE(WaitUntil([] { return ClipboardIsEmpty(); }, 2500ms));
+  EXPECT_EQ(ClipboardText(), L"kept");
+}
+
+TEST_F(ClipWatch, DoubleClickPutsAHistoryLineBackAsAFreshCopy) {
+  Start("0");
+  const std::wstring text = L"二行\r\nの文 😀";
+  PutText(text);
+  WaitForLines(1);
+  ClipboardWriter().Image();
+  WaitForLines(2);
+
+  const HWND list = app->Control(ControlId::List1);
+  SendMessageW(list, LB_SETCURSEL, 0, 0);
+  RECT item;
+  SendMessageW(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+  const LPARAM at = MAKELPARAM(item.left + 5, item.top + 3);
+  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(list, WM_LBUTTONUP, 0, at);
+  PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  PostMessageW(list, WM_LBUTTONUP, 0, at);
+
+  const std::vector<std::wstring> lines = WaitForLines(3);
+  EXPECT_EQ(EntryOfLine(lines[2]), text);
+  EXPECT_EQ(EntryOfLine(lines[0]), text);  // the clicked line stays as it was
+  EXPECT_EQ(ClipboardText(), text);
+  EXPECT_EQ(Current(), text);
+}
+
+TEST_F(ClipWatch, DoubleClickWithNoLineSelectedLeavesTheClipboardAlone) {
+  Start("0");
+  PutText(L"keep me");
+  WaitForLines(1);
+  const HWND list = app->Control(ControlId::List1);
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  // Double-click below the last line, where no item is.
+  RECT client;
+  GetClientRect(list, &client);
+  const LPARAM at = MAKELPARAM(5, client.bottom - 5);
+  PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  PostMessageW(list, WM_LBUTTONUP, 0, at);
+  PostMessageW(app->MainWindow(), WM_COMMAND, MAKEWPARAM(static_cast<int>(ControlId::List1), LBN_DBLCLK),
+               reinterpret_cast<LPARAM>(list));
+  ExpectNoLineFor(1);
+  EXPECT_EQ(HistoryLines(*app).size(), 2u);
+}
+
+TEST_F(ClipWatch, ACopyHeldOpenBrieflyByAnotherProgramIsNotLost) {
+  Start("0");
+  {
+    ClipboardWriter writer;
+    writer.Text(L"raced");
+  }
+  // Another viewer opens the clipboard at once and keeps it for a moment.
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  const auto until = GetTickCount() + 20;
+  while (GetTickCount() < until) {
+  }
+  CloseClipboard();
+  const std::vector<std::wstring> lines = WaitForLines(1);
+  EXPECT_EQ(EntryOfLine(lines[0]), L"raced");
+}
+
+TEST_F(ClipWatch, CopiesMarkedAsNotToBeMonitoredLeaveNoTrace) {
+  Start();
+  const DWORD no = 0, yes = 1;
+  const std::pair<const wchar_t*, DWORD> markers[] = {{L"ExcludeClipboardContentFromMonitorProcessing", no},
+                                                      {L"Clipboard Viewer Ignore", no},
+                                                      {L"CanIncludeInClipboardHistory", no}};
+  std::size_t lines = 0;
+  for (const auto& [marker, value] : markers) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(marker)));
+    // Something visible first, so that the secret's own change can be seen to empty the box.
+    PutText(L"visible");
+    WaitForLines(++lines);
+    ClipboardWriter().Text(L"secret").Registered(marker, &value, sizeof value);
+    EXPECT_TRUE(WaitUntil([&] { return Current().empty(); }));
+  }
+  ExpectNoLineFor(lines);
+  for (const std::wstring& line : HistoryLines(*app)) EXPECT_EQ(line.find(L"secret"), std::wstring::npos);
+  EXPECT_NE(WindowText(PopupLabel()), L"secret");
+
+  ClipboardWriter().Text(L"ordinary").Registered(L"CanIncludeInClipboardHistory", &yes, sizeof yes);
+  EXPECT_EQ(EntryOfLine(WaitForLines(lines + 2).back()), L"ordinary");
+}
+
+// A clipboard viewer of the test's own, to see what the chain passes on.
+class TestViewer {
+ public:
+  TestViewer() {
+    WNDCLASSW viewerClass{};
+    viewerClass.lpfnWndProc = Proc;
+    viewerClass.hInstance = GetModuleHandleW(nullptr);
+    viewerClass.lpszClassName = L"E2eViewer";
+    RegisterClassW(&viewerClass);
+    window_ = CreateWindowW(L"E2eViewer", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    next_ = SetClipboardViewer(window_);
+    PumpMessages();
+    notifications = 0;  // the one sent on joining
+  }
+  ~TestViewer() {
+    ChangeClipboardChain(window_, next_);
+    DestroyWindow(window_);
+  }
+  int notifications = 0;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<TestViewer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message == WM_DRAWCLIPBOARD) {
+      ++self->notifications;
+      if (self->next_) SendMessageW(self->next_, message, wParam, lParam);
+      return 0;
+    }
+    if (self && message == WM_CHANGECBCHAIN) {
+      if (reinterpret_cast<HWND>(wParam) == self->next_)
+        self->next_ = reinterpret_cast<HWND>(lParam);
+      else if (self->next_)
+        SendMessageW(self->next_, message, wParam, lParam);
+      return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  HWND window_ = nullptr;
+  HWND next_ = nullptr;
+};
+
+TEST_F(ClipWatch, ViewersBeforeAndAfterItKeepHearingOfEveryChange) {
+  TestViewer before;  // joined before rTrillex: reached only through it
+  Start("0");
+  TestViewer after;   // joined after: passes changes on to rTrillex
+
+  PutText(L"one");
+  WaitForLines(1);
+  EXPECT_TRUE(WaitUntil([&] { return before.notifications == 1 && after.notifications == 1; }));
+
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  PutText(L"two");
+  EXPECT_TRUE(WaitUntil([&] { return before.notifications == 2 && after.notifications == 2; }));
+}
+
+}  // namespace
+}  // namespace e2e
