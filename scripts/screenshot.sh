@@ -11,16 +11,10 @@ rtrillex_pick_wine
 cmake --preset "$RTRILLEX_PRESET" >/dev/null
 cmake --build --preset "$RTRILLEX_PRESET" --target rTrillex >/dev/null
 
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
 work=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null || true; kill $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-rtrillex_prepare_prefix "$root/build/wine-$WINEARCH"
+trap 'rtrillex_stop_all; rm -rf "$work"' EXIT
+rtrillex_start_display 1024x768x24
+rtrillex_start_wine "$root/build/wine-$WINEARCH"
 cp "build/$RTRILLEX_PRESET/rTrillex.exe" "$work/"
 (cd "$work" && rtrillex_wine ./rTrillex.exe >/dev/null 2>&1 &)
 

@@ -44,3 +44,34 @@ rtrillex_prepare_prefix() {
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   echo "$WINEARCH" > "$WINEPREFIX/.rtrillex-ready"
 }
+
+# rtrillex_start_display: a virtual X display of our own, the first free
+# number from 90 on; rtrillex_stop_all ends it and our prefix's programs.
+rtrillex_start_display() {
+  local display=90
+  while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 "${1:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
+  RTRILLEX_XVFB_PID=$!
+  export DISPLAY=":$display"
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && return 0; sleep 0.1; done
+  echo "Xvfb did not start on $DISPLAY" >&2
+  return 1
+}
+
+rtrillex_stop_all() {
+  # Only what this run started: our prefix's Wine programs and our Xvfb.
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
+  if [ -n "${RTRILLEX_XVFB_PID:-}" ]; then
+    kill "$RTRILLEX_XVFB_PID" 2>/dev/null || true
+    wait "$RTRILLEX_XVFB_PID" 2>/dev/null || true
+  fi
+}
+
+# rtrillex_start_wine PREFIX: the prefix ready, one Wine server for the whole
+# run, and Wine's own services started away from any caller's output pipes
+# (ctest would otherwise wait for them to close).
+rtrillex_start_wine() {
+  rtrillex_prepare_prefix "$1"
+  wineserver -p 2>/dev/null || true  # already running for this prefix is fine
+  rtrillex_wine wineboot >/dev/null 2>&1 </dev/null || true
+}

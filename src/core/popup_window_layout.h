@@ -2,6 +2,8 @@
 // with one self-sizing label in its top-left corner.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "units.h"
@@ -15,5 +17,16 @@ inline constexpr std::wstring_view kInitialCaption = L"☆";
 inline constexpr Colour kBackground = Rgb(192, 192, 255);
 inline constexpr Colour kText = Rgb(0, 0, 255);
 inline constexpr int kLabelId = 1;
+
+// The popup shows only the top-left corner of a text: a few lines of a few
+// dozen characters. The label gets at most this much of it, so that a copy
+// of megabytes costs no more to show than one of a few lines.
+inline constexpr std::size_t kMaxShownLines = 16;
+inline constexpr std::size_t kMaxShownColumns = 256;
+
+// The first `maxLines` lines of `text`, each cut to `maxColumns` characters
+// (never inside a surrogate pair), with the line breaks kept as they were.
+std::wstring ShownPart(std::wstring_view text, std::size_t maxLines = kMaxShownLines,
+                       std::size_t maxColumns = kMaxShownColumns);
 
 }  // namespace rtrillex::popup_window

@@ -97,6 +97,76 @@ TEST_F(ClipWatch, ImagesTextWithImagesAndRichTextGetTheirTags) {
   EXPECT_FALSE(PopupShown());  // only text shows in the popup
 }
 
+// Wine's word processor, copying formatted text the way any editor does.
+class WordPad {
+ public:
+  WordPad() {
+    wchar_t programs[MAX_PATH];
+    GetEnvironmentVariableW(L"ProgramFiles", programs, MAX_PATH);
+    std::wstring exe = std::wstring(programs) + L"\\Windows NT\\Accessories\\wordpad.exe";
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process_))
+      return;
+    WaitUntil([&] { return (editor_ = FindEditor()) != nullptr; }, 10s);
+  }
+  ~WordPad() {
+    if (!process_.hProcess) return;
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, 5000);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  HWND editor() const { return editor_; }
+
+  void CopyAll(const std::wstring& text) {
+    SendMessageW(editor_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(editor_, EM_SETSEL, 0, -1);
+    SendMessageW(editor_, WM_COPY, 0, 0);
+  }
+
+ private:
+  HWND FindEditor() const {
+    struct Search {
+      DWORD processId;
+      HWND editor = nullptr;
+    } search{process_.dwProcessId};
+    struct Visitor {
+      static BOOL CALLBACK Child(HWND window, LPARAM data) {
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (_wcsnicmp(name, L"RichEdit", 8) == 0) {
+          reinterpret_cast<Search*>(data)->editor = window;
+          return FALSE;
+        }
+        return TRUE;
+      }
+      static BOOL CALLBACK TopLevel(HWND window, LPARAM data) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == reinterpret_cast<Search*>(data)->processId) EnumChildWindows(window, Child, data);
+        return reinterpret_cast<Search*>(data)->editor == nullptr;
+      }
+    };
+    EnumWindows(Visitor::TopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.editor;
+  }
+
+  PROCESS_INFORMATION process_{};
+  HWND editor_ = nullptr;
+};
+
+TEST_F(ClipWatch, RichTextCopiedInWordPadIsTaggedAsRichText) {
+  Start();
+  WordPad wordpad;
+  ASSERT_NE(wordpad.editor(), nullptr) << "Wine's wordpad did not start";
+  wordpad.CopyAll(L"書式付きの文 rich text");
+  EXPECT_EQ(EntryOfLine(WaitForLines(1).back()), L"[LichTexit COPY]");
+  EXPECT_EQ(Current(), L"[LichTexit COPY]");
+}
+
 TEST_F(ClipWatch, RichTextWithAnImageAndAnEmptyClipboardAddNoLineAndEmptyTheCurrentBox) {
   Start();
   PutText(L"first");

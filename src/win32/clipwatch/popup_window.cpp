@@ -75,7 +75,7 @@ void Form2::MoveTo(int x, int y) {
 
 void Form2::SetCaption(std::wstring_view caption) {
   Load();
-  SetWindowTextW(label_, std::wstring(caption).c_str());
+  SetWindowTextW(label_, popup_window::ShownPart(caption).c_str());
   FitLabelToCaption();
 }
 

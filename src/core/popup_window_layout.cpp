@@ -1,0 +1,28 @@
+#include "popup_window_layout.h"
+
+namespace rtrillex::popup_window {
+namespace {
+
+bool IsLineBreak(wchar_t c) { return c == L'\r' || c == L'\n'; }
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+}  // namespace
+
+std::wstring ShownPart(std::wstring_view text, std::size_t maxLines, std::size_t maxColumns) {
+  std::wstring shown;
+  std::size_t pos = 0;
+  for (std::size_t line = 0; line < maxLines && pos < text.size(); ++line) {
+    std::size_t end = pos;
+    while (end < text.size() && !IsLineBreak(text[end])) ++end;
+    std::size_t cut = end - pos <= maxColumns ? end : pos + maxColumns;
+    if (cut < end && IsHighSurrogate(text[cut - 1])) --cut;
+    shown.append(text, pos, cut - pos);
+    // Keep the line's own break: CR LF, LF or CR.
+    pos = end;
+    if (pos < text.size() && text[pos] == L'\r') shown += text[pos++];
+    if (pos < text.size() && text[pos] == L'\n') shown += text[pos++];
+  }
+  return shown;
+}
+
+}  // namespace rtrillex::popup_window
