@@ -67,6 +67,27 @@ TEST_F(ClipWatch, PlainTextGoesToHistoryCurrentBoxAndPopupBesideThePointer) {
   EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 3s));
 }
 
+TEST_F(ClipWatch, ASecondCopyWhileThePopupShowsReusesItWithTheNewText) {
+  Start("1", "0", "5");
+  PutText(L"first");
+  ASSERT_TRUE(WaitUntil([&] { return PopupShown(); }));
+  const HWND popup = app->PopupWindow();
+  PutText(L"second");
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(PopupLabel()) == L"second"; }));
+  EXPECT_EQ(app->PopupWindow(), popup);
+  EXPECT_EQ(app->TopLevelWindows(L"rTrillexPopup").size(), 1u);
+}
+
+TEST_F(ClipWatch, EndingBeforeTheAutoClearDelayLeavesTheClipboardAsItIs) {
+  Start("1", "1", "1", "1");
+  PutText(L"stays");
+  WaitForLines(1);
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  EXPECT_FALSE(WaitUntil([] { return ClipboardIsEmpty(); }, 1500ms));
+  EXPECT_EQ(ClipboardText(), L"stays");
+}
+
 TEST_F(ClipWatch, JapaneseLinesAndEmojiSurviveUnchanged) {
   Start();
   const std::wstring text = L"一行目：コピー\r\n二行目 😀 ＆ 終わり\r\n";

@@ -1,5 +1,7 @@
 #include "viewer_hook.h"
 
+#include "run_guard.h"
+
 namespace rtrillex::Module1 {
 
 WNDPROC PrevWndProc = nullptr;
@@ -8,14 +10,6 @@ bool InHookProc = false;
 namespace {
 
 void (*changeHandler)(HWND) = nullptr;
-
-// Clears InHookProc however the handler run ends.
-struct HookRun {
-  HookRun() { InHookProc = true; }
-  ~HookRun() { InHookProc = false; }
-  HookRun(const HookRun&) = delete;
-  HookRun& operator=(const HookRun&) = delete;
-};
 
 }  // namespace
 
@@ -32,15 +26,11 @@ void EndHook(HWND window) {
 }
 
 LRESULT CALLBACK HookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!InHookProc && message == WM_DRAWCLIPBOARD && changeHandler) {
-    HookRun run;
-    try {
-      changeHandler(window);
-    } catch (...) {
-      // Nothing may leave a window procedure; the change is simply not shown.
-      OutputDebugStringW(L"rTrillex: the clipboard change handler failed\n");
-    }
-  }
+  // A notification sent while the handler runs is only handed on. A failed
+  // run is not shown anywhere but must not stop the next change's run.
+  if (message == WM_DRAWCLIPBOARD && changeHandler && !InHookProc &&
+      !RunUnlessBusy(InHookProc, [window] { changeHandler(window); }))
+    OutputDebugStringW(L"rTrillex: the clipboard change handler failed\n");
   return CallWindowProcW(PrevWndProc, window, message, wParam, lParam);
 }
 
