@@ -6,7 +6,7 @@
 #include <array>
 #include <string_view>
 
-#include "units.h"
+#include "control_layout.h"
 
 namespace rtrillex {
 
@@ -30,27 +30,11 @@ enum class ControlId : int {
 
 enum class MenuId : int { mnuMain = 2001, mnuExit, mnuVer };
 
-enum class ControlKind { ListBox, Label, GroupBox, CheckBox, Edit, MultiLineEdit, LabelButton };
-
-// The two label buttons share a font of their own; every other control uses
-// the window's default font.
-enum class ControlFont { Default, LabelButton };
-
-inline constexpr Colour kDefaultColour = 0xFFFFFFFFu;  // the control's usual colour
 inline constexpr Colour kLightBlue = Rgb(192, 192, 255);
 inline constexpr Colour kDarkBlue = Rgb(0, 0, 192);
 inline constexpr Colour kWindowText = SystemColour(8);
 
-struct ControlDescription {
-  ControlId id;
-  ControlKind kind;
-  std::wstring_view caption;
-  TwipRect place;      // from the client area's corner, or from Frame1's
-  bool insideFrame;    // placed relative to Frame1
-  Colour background;
-  Colour text;
-  ControlFont font;
-};
+using MainControl = ControlDescription<ControlId>;
 
 namespace main_window {
 
@@ -68,18 +52,11 @@ inline constexpr std::wstring_view kVersionItem = L"バージョン情報(&V)";
 inline constexpr std::wstring_view kLabelButtonFace = L"ＭＳ Ｐゴシック";
 inline constexpr float kLabelButtonPoints = 11.25f;
 
-// The default font of every window: 9 points, whose lines are 12 pixels
-// high at 96 dpi, the height the self-sizing labels below were measured in.
-inline constexpr std::wstring_view kDefaultFace = L"ＭＳ Ｐゴシック";
-inline constexpr float kDefaultPoints = 9.0f;
-
-inline constexpr int kShiftJisCharset = 128;
-
 // In tab order, which is also the order of creation. The three push buttons
 // "登録", "タスクトレイへ" and "終了" of the original design stood beyond
 // the right edge of the client area, out of every user's reach; they exist
 // only as the operations behind them and are not created as controls.
-inline constexpr std::array<ControlDescription, 14> kControls = {{
+inline constexpr std::array<MainControl, 14> kControls = {{
     {ControlId::List1, ControlKind::ListBox, L"", {120, 2160, 6015, 2370}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
     {ControlId::Label1, ControlKind::Label, L"ClipBoard History", {240, 1920, 1365, 180}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
     {ControlId::Frame1, ControlKind::GroupBox, L"Option", {120, 4800, 6015, 1335}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
@@ -97,9 +74,9 @@ inline constexpr std::array<ControlDescription, 14> kControls = {{
 }};
 
 // The control's place in pixels within the client area.
-PixelRect PlaceInClient(const ControlDescription& control, TwipsPerPixel scale);
+PixelRect PlaceInClient(const MainControl& control, TwipsPerPixel scale);
 
-const ControlDescription& Describe(ControlId id);
+const MainControl& Describe(ControlId id);
 
 }  // namespace main_window
 }  // namespace rtrillex

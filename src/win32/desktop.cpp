@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "main_window_layout.h"
+#include "control_layout.h"
 #include "resource.h"
 
 namespace rtrillex {
@@ -23,7 +23,7 @@ UniqueFont CreatePointFont(std::wstring_view face, float points) {
   LOGFONTW font{};
   font.lfHeight = -static_cast<LONG>(std::lround(points * static_cast<float>(ScreenDotsPerInchY()) / 72.0f));
   font.lfWeight = FW_NORMAL;
-  font.lfCharSet = static_cast<BYTE>(main_window::kShiftJisCharset);
+  font.lfCharSet = static_cast<BYTE>(kShiftJisCharset);
   const std::wstring name(face.substr(0, LF_FACESIZE - 1));
   std::memcpy(font.lfFaceName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
   return UniqueFont(CreateFontIndirectW(&font));

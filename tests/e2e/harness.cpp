@@ -145,14 +145,24 @@ HWND RunningApp::PopupWindow() const {
 }
 
 bool RunningApp::WaitForMainWindow(std::chrono::milliseconds timeout) {
+  // Start-up is over once the popup, its last step, exists.
   WaitUntil(
       [&] {
-        for (HWND window : TopLevelWindows(L"rTrillexMain"))
-          if (IsWindowVisible(window)) main_ = window;
+        const std::vector<HWND> windows = TopLevelWindows(L"rTrillexMain");
+        if (!windows.empty() && PopupWindow()) main_ = windows.front();
         return main_ != nullptr || !Running();
       },
       timeout);
   return main_ != nullptr;
+}
+
+void RunningApp::PostTrayReport(UINT mouseMessage) const {
+  PostMessageW(main_, WM_MOUSEMOVE, 1, static_cast<LPARAM>(mouseMessage));
+}
+
+bool RunningApp::ShowMainWindow() const {
+  PostTrayReport(WM_LBUTTONDBLCLK);
+  return WaitUntil([&] { return IsWindowVisible(main_) != FALSE; });
 }
 
 bool RunningApp::Running() const {

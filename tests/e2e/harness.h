@@ -53,8 +53,13 @@ class RunningApp {
   RunningApp(const RunningApp&) = delete;
   RunningApp& operator=(const RunningApp&) = delete;
 
-  // Waits for the main window; false when none came (the process may have ended).
+  // Waits until start-up is over (the main window waits hidden, in the tray);
+  // false when it never was (the process may have ended).
   bool WaitForMainWindow(std::chrono::milliseconds timeout = 10s);
+  // What the notification-area icon sends for a mouse message over it.
+  void PostTrayReport(UINT mouseMessage) const;
+  // A double-click on the icon; true once the main window shows.
+  bool ShowMainWindow() const;
   bool WaitForExit(std::chrono::milliseconds timeout = 5s);
   bool Running() const;
   DWORD ExitCode() const;

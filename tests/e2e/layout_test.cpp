@@ -44,6 +44,7 @@ void ExpectLayout(DWORD dpi, int clientWidth, int clientHeight) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
+  ASSERT_TRUE(app.ShowMainWindow());
 
   RECT client;
   GetClientRect(app.MainWindow(), &client);
@@ -78,6 +79,7 @@ TEST(Layout, NoControlLiesOutsideTheClientAreaAndNoPushButtonExists) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
+  ASSERT_TRUE(app.ShowMainWindow());
   RECT client;
   GetClientRect(app.MainWindow(), &client);
   int children = 0;
@@ -99,6 +101,7 @@ TEST(Layout, TabMovesThroughTheControlsInTheirOrder) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
+  ASSERT_TRUE(app.ShowMainWindow());
   const ControlId order[] = {ControlId::List1,       ControlId::chkBeep,    ControlId::chkComment, ControlId::chkClear,
                              ControlId::txtViewTime, ControlId::txtClrTime, ControlId::txtCurCB,   ControlId::List1};
   HWND expected = app.Control(order[0]);
@@ -122,6 +125,7 @@ TEST(Layout, TheFileMenuOpensWithAltFAndItsExitEndsTheProgram) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
+  ASSERT_TRUE(app.ShowMainWindow());
   PostMessageW(app.MainWindow(), WM_SYSCOMMAND, SC_KEYMENU, 'f');
   const HWND menu = OpenMenuOf(app);
   ASSERT_NE(menu, nullptr);
@@ -133,6 +137,7 @@ TEST(Layout, TheHelpMenuOpensWithAltH) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
+  ASSERT_TRUE(app.ShowMainWindow());
   PostMessageW(app.MainWindow(), WM_SYSCOMMAND, SC_KEYMENU, 'h');
   const HWND menu = OpenMenuOf(app);
   ASSERT_NE(menu, nullptr);

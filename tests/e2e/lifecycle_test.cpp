@@ -9,10 +9,12 @@ namespace {
 using rtrillex::ControlId;
 using rtrillex::MenuId;
 
-TEST(StartUp, ShowsTheMainWindowCentredAndTopmostWithFocusOnTheHistory) {
+TEST(StartUp, WaitsInTheTrayAndShowsTheWindowCentredAndTopmostWithFocusOnTheHistory) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
+  EXPECT_FALSE(IsWindowVisible(app.MainWindow()));
+  ASSERT_TRUE(app.ShowMainWindow());
   EXPECT_EQ(WindowText(app.MainWindow()), L"Trillex");
   EXPECT_TRUE(GetWindowLongW(app.MainWindow(), GWL_EXSTYLE) & WS_EX_TOPMOST);
 
@@ -69,7 +71,8 @@ TEST(StartUp, ASecondStartEndsAtOnceAndLeavesTheFirstAsItWas) {
   EXPECT_EQ(GetFileAttributesW(second.SettingsFile().c_str()), INVALID_FILE_ATTRIBUTES);
 
   EXPECT_TRUE(running.Running());
-  EXPECT_TRUE(IsWindowVisible(running.MainWindow()));
+  EXPECT_TRUE(IsWindow(running.MainWindow()));
+  EXPECT_TRUE(running.ShowMainWindow());
   EXPECT_EQ(ReadFileBytes(first.SettingsFile()), settings);
 }
 
@@ -100,6 +103,7 @@ TEST(Exit, TheLabelEndEndsTheProgram) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
+  ASSERT_TRUE(app.ShowMainWindow());
   const HWND label = app.Control(ControlId::lblEnd);
   RECT area;
   GetClientRect(label, &area);
@@ -111,6 +115,7 @@ TEST(Exit, TheCloseBoxEndsTheProgram) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
+  ASSERT_TRUE(app.ShowMainWindow());
   PostMessageW(app.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);  // what the close box and Alt+F4 send
   ExpectEndsCleanly(app);
 }

@@ -18,7 +18,7 @@ TEST(TwipsToPixels, ConvertsWithTheScreensTwipsPerPixel) {
 }
 
 TEST(MainWindowLayout, FallsOnWholePixelsAt96Dpi) {
-  for (const ControlDescription& control : kControls) {
+  for (const MainControl& control : kControls) {
     const TwipRect& t = control.place;
     for (int v : {t.left, t.top, t.width, t.height}) EXPECT_EQ(v % 15, 0) << static_cast<int>(control.id);
   }
@@ -33,7 +33,7 @@ TEST(MainWindowLayout, VisibleControlsStayInsideTheClientAreaAndApart) {
   EXPECT_EQ(width, 425);
   EXPECT_EQ(height, 451);
   const PixelRect frame = PlaceInClient(Describe(ControlId::Frame1), k96Dpi);
-  for (const ControlDescription& a : kControls) {
+  for (const MainControl& a : kControls) {
     const PixelRect pa = PlaceInClient(a, k96Dpi);
     EXPECT_GE(pa.left, 0);
     EXPECT_GE(pa.top, 0);
@@ -43,7 +43,7 @@ TEST(MainWindowLayout, VisibleControlsStayInsideTheClientAreaAndApart) {
       EXPECT_LE(pa.left + pa.width, frame.left + frame.width) << static_cast<int>(a.id);
       EXPECT_LE(pa.top + pa.height, frame.top + frame.height) << static_cast<int>(a.id);
     }
-    for (const ControlDescription& b : kControls) {
+    for (const MainControl& b : kControls) {
       if (&a == &b || a.kind == ControlKind::GroupBox || b.kind == ControlKind::GroupBox) continue;
       const PixelRect pb = PlaceInClient(b, k96Dpi);
       // The long check boxes run one pixel under the duration box beside them.

@@ -13,7 +13,7 @@ bool Form1::Start() {
     EndProgram();
     return false;
   }
-  ShowWindow(hwnd(), SW_SHOW);
+  // A resident tool starts in the notification area alone.
   return true;
 }
 
@@ -30,6 +30,7 @@ bool Form1::Form_Load() {
   // Both timers stay stopped until a text copy starts them.
   StopTimer();
   StopTimer2();
+  HideToTray();
 
   // The text popup waits hidden; its label starts empty.
   form2_.SetCaption(L"");
@@ -39,6 +40,7 @@ bool Form1::Form_Load() {
 void Form1::Form_Unload() {
   // The settings are not saved here: unsaved edits in the panel are dropped.
   LeaveViewerChain();
+  RemoveTrayIcon();
 }
 
 void Form1::EndProgram() {
@@ -46,6 +48,8 @@ void Form1::EndProgram() {
   ending_ = true;
   Form_Unload();
   form2_.Unload();
+  form3_.Unload();
+  modal_ = false;
   DestroyOwnedWindow();  // WM_DESTROY ends the message loop
   PostQuitMessage(0);
 }

@@ -2,8 +2,11 @@
 // layout table, their colours and fonts, and where their events go.
 #include "main_window.h"
 
+#include <windowsx.h>
+
 #include <string>
 
+#include "controls.h"
 #include "desktop.h"
 
 namespace rtrillex {
@@ -11,45 +14,6 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"rTrillexMain";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed border, close box only
-
-DWORD StyleOf(ControlKind kind) {
-  constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-  switch (kind) {
-    case ControlKind::ListBox:
-      return kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_USETABSTOPS;
-    case ControlKind::Label:
-      return kChild | SS_LEFTNOWORDWRAP;
-    case ControlKind::GroupBox:
-      return kChild | BS_GROUPBOX;
-    case ControlKind::CheckBox:
-      return kChild | WS_TABSTOP | BS_AUTOCHECKBOX | BS_FLAT;
-    case ControlKind::Edit:
-      return kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
-    case ControlKind::MultiLineEdit:
-      return kChild | WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
-    case ControlKind::LabelButton:
-      // Drawn here so that the whole bordered rectangle takes the click.
-      return kChild | SS_OWNERDRAW | SS_NOTIFY;
-  }
-  return kChild;
-}
-
-const wchar_t* ClassOf(ControlKind kind) {
-  switch (kind) {
-    case ControlKind::ListBox:
-      return L"LISTBOX";
-    case ControlKind::Label:
-    case ControlKind::LabelButton:
-      return L"STATIC";
-    case ControlKind::GroupBox:
-    case ControlKind::CheckBox:
-      return L"BUTTON";
-    case ControlKind::Edit:
-    case ControlKind::MultiLineEdit:
-      return L"EDIT";
-  }
-  return L"STATIC";
-}
 
 void AppendMenuItem(HMENU menu, MenuId id, std::wstring_view caption) {
   AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), std::wstring(caption).c_str());
@@ -86,45 +50,35 @@ void Form1::CreateMainWindow() {
   SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
   SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   CreateControls();
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 }
 
 HMENU Form1::CreateMenuBar() {
   using namespace main_window;
-  HMENU fileMenu = CreatePopupMenu();
-  AppendMenuItem(fileMenu, MenuId::mnuMain, kMainItem);
-  AppendMenuItem(fileMenu, MenuId::mnuExit, kExitItem);
+  fileMenu_ = CreatePopupMenu();
+  AppendMenuItem(fileMenu_, MenuId::mnuMain, kMainItem);
+  AppendMenuItem(fileMenu_, MenuId::mnuExit, kExitItem);
   HMENU helpMenu = CreatePopupMenu();
   AppendMenuItem(helpMenu, MenuId::mnuVer, kVersionItem);
 
   // The bar owns its submenus, and the window owns the bar.
   HMENU bar = CreateMenu();
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu), std::wstring(kFileMenu).c_str());
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu_), std::wstring(kFileMenu).c_str());
   AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(helpMenu), std::wstring(kHelpMenu).c_str());
   return bar;
 }
 
 void Form1::CreateControls() {
-  defaultFont_ = CreatePointFont(main_window::kDefaultFace, main_window::kDefaultPoints);
+  defaultFont_ = CreatePointFont(kDefaultFace, kDefaultPoints);
   labelButtonFont_ = CreatePointFont(main_window::kLabelButtonFace, main_window::kLabelButtonPoints);
-  for (const ControlDescription& control : main_window::kControls) {
-    const PixelRect place = main_window::PlaceInClient(control, scale_);
-    HWND child = CreateWindowExW(0, ClassOf(control.kind), std::wstring(control.caption).c_str(),
-                                 StyleOf(control.kind), place.left, place.top, place.width, place.height, hwnd(),
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                 GetModuleHandleW(nullptr), nullptr);
+  const TwipRect& frame = main_window::Describe(ControlId::Frame1).place;
+  for (const MainControl& control : main_window::kControls) {
     HFONT font = control.font == ControlFont::LabelButton ? labelButtonFont_.get() : defaultFont_.get();
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (control.kind == ControlKind::Label) {
-      // Plain labels size themselves to their caption, as wide as the face needs.
-      const SIZE extent = MeasureText(child, font, control.caption);
-      SetWindowPos(child, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    CreateControl(hwnd(), control, frame, scale_, font);
     brushes_.emplace_back(control.background == kDefaultColour ? nullptr
                                                                : CreateSolidBrush(ResolveColour(control.background)));
   }
-  // The group box is created before the controls it frames, for the tab
-  // order; below them in the z-order it cannot paint over them.
-  SetWindowPos(Control(ControlId::Frame1), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  PutFrameBelowItsControls(Control(ControlId::Frame1));
   // The current-content box must take a whole copied text, not 32K of it.
   SendMessageW(Control(ControlId::txtCurCB), EM_SETLIMITTEXT, 0, 0);
   focus_ = Control(ControlId::List1);
@@ -161,10 +115,15 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       OnTimer(wParam);
       return 0;
+    case WM_MOUSEMOVE:  // also how the tray icon reports
+      if (IsGenuineMouseMove(lParam)) break;
+      Form_MouseMove(static_cast<float>(GET_X_LPARAM(lParam)) * scale_.x);
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
   }
+  if (message == taskbarCreated_ && taskbarCreated_) OnTaskbarCreated();
   return Window::HandleMessage(message, wParam, lParam);
 }
 
@@ -172,6 +131,15 @@ LRESULT Form1::OnCommand(int id, int notification) {
   switch (id) {
     case static_cast<int>(ControlId::lblEnd):
       if (notification == STN_CLICKED) lblEnd_Click();
+      break;
+    case static_cast<int>(ControlId::lblGoToTask):
+      if (notification == STN_CLICKED) lblGoToTask_Click();
+      break;
+    case static_cast<int>(MenuId::mnuMain):
+      mnuMain_Click();
+      break;
+    case static_cast<int>(MenuId::mnuVer):
+      mnuVer_Click();
       break;
     case static_cast<int>(ControlId::List1):
       if (notification == LBN_DBLCLK) watch_.List1_DblClick();
@@ -193,7 +161,7 @@ LRESULT Form1::OnControlColour(HDC dc, HWND control, UINT message, WPARAM wParam
   const LRESULT defaultBrush = Window::HandleMessage(message, wParam, lParam);
   const std::size_t index = IndexOf(GetDlgCtrlID(control));
   if (index == main_window::kControls.size()) return defaultBrush;
-  const ControlDescription& description = main_window::kControls[index];
+  const MainControl& description = main_window::kControls[index];
   if (description.text != kDefaultColour) SetTextColor(dc, ResolveColour(description.text));
   if (description.background == kDefaultColour) return defaultBrush;
   SetBkColor(dc, ResolveColour(description.background));
@@ -203,7 +171,7 @@ LRESULT Form1::OnControlColour(HDC dc, HWND control, UINT message, WPARAM wParam
 void Form1::DrawLabelButton(const DRAWITEMSTRUCT& item) {
   const std::size_t index = IndexOf(static_cast<int>(item.CtlID));
   if (index == main_window::kControls.size()) return;
-  const ControlDescription& description = main_window::kControls[index];
+  const MainControl& description = main_window::kControls[index];
   RECT area = item.rcItem;
   FillRect(item.hDC, &area, brushes_[index].get());
   FrameRect(item.hDC, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));  // the flat single border

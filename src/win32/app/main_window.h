@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "about/version_window.h"
 #include "clipboard_watch.h"
 #include "clipwatch/popup_window.h"
 #include "clipwatch/system_clipboard.h"
@@ -42,6 +43,9 @@ class Form1 : public Window, public WatchWindow {
 
   HWND Control(ControlId id) const { return GetDlgItem(hwnd(), static_cast<int>(id)); }
 
+  // Keyboard navigation and access keys in the main and version windows.
+  bool TranslateDialogMessage(MSG& message);
+
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -69,6 +73,21 @@ class Form1 : public Window, public WatchWindow {
   void OnChangeClipboardChain(HWND leaving, HWND next);
   void OnTimer(UINT_PTR id);
 
+  // tray/tray_window.cpp
+  void HideToTray();
+  bool AddTrayIcon();
+  void RemoveTrayIcon();
+  void OnTaskbarCreated();
+  void SetFileMenuVisible(bool visible);
+  bool IsGenuineMouseMove(LPARAM lParam) const;
+  void Form_MouseMove(float x);
+  void OpenFileMenuAtPointer();
+  static void ProcessPendingMessages();
+  void mnuMain_Click();
+  void mnuVer_Click();
+  void cmdToTask_Click();
+  void lblGoToTask_Click();
+
   // main_window.cpp: how the window looks
   void CreateMainWindow();
   void CreateControls();
@@ -95,8 +114,15 @@ class Form1 : public Window, public WatchWindow {
   std::optional<SingleInstance> instance_;
   bool timerEnabled_[2] = {false, false};
   bool ending_ = false;
+  HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
+  UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar
+  UINT taskbarCreated_ = 0;        // the message the shell broadcasts when it restarts
+  int trayAddAttemptsLeft_ = 0;
+  bool menuOpen_ = false;
+  bool modal_ = false;             // shown modally by "詳細設定(&M)"
 
   Form2 form2_;
+  Form3 form3_;
   SystemClipboard clipboard_{*this};
   ProfileSettingsFile settingsFile_;
   SystemTones tones_;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "desktop.h"
-#include "main_window_layout.h"
+#include "control_layout.h"
 #include "number_text.h"
 #include "popup_window_layout.h"
 #include "text.h"
@@ -24,7 +24,7 @@ void Form2::Load() {
   RegisterWindowClass(windowClass);
 
   scale_ = ScreenTwipsPerPixel();
-  font_ = CreatePointFont(main_window::kDefaultFace, main_window::kDefaultPoints);
+  font_ = CreatePointFont(kDefaultFace, kDefaultPoints);
   background_.reset(CreateSolidBrush(ResolveColour(popup_window::kBackground)));
   icon_ = LoadPopupIcon();
 

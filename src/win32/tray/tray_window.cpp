@@ -1,0 +1,160 @@
+// The main window's life in the notification area: hiding it to the tray,
+// the icon's reports (a double-click shows the window, the right button
+// opens the File menu at the pointer) and the menu commands.
+#include <windowsx.h>
+
+#include "app/main_window.h"
+#include "tray_icon.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr UINT_PTR kTrayRetryTimer = 3;
+constexpr UINT kTrayRetryMilliseconds = 2000;
+constexpr int kTrayAddAttempts = 5;
+
+std::int32_t HandleBits(const void* handle) {
+  // Window and icon handles carry 32 significant bits, also on 64-bit Windows.
+  return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(handle));
+}
+
+}  // namespace
+
+void Form1::HideToTray() {
+  ShowWindow(hwnd(), SW_HIDE);
+  SetFileMenuVisible(false);
+  Module1::TrayData = FillTrayData(HandleBits(hwnd()), HandleBits(smallIcon_.get()));
+  // The shell may not be up yet at logon: a refused add is tried again a few times.
+  trayAddAttemptsLeft_ = kTrayAddAttempts;
+  if (!AddTrayIcon()) SetTimer(hwnd(), kTrayRetryTimer, kTrayRetryMilliseconds, nullptr);
+  modal_ = false;  // a modal showing ends when the window goes back to the tray
+}
+
+bool Form1::AddTrayIcon() {
+  const bool added = Module1::ShellNotifyIcon(NIM_ADD, Module1::TrayData);
+  // An add for an icon that already exists is refused, and the icon stays.
+  if (added || --trayAddAttemptsLeft_ <= 0) KillTimer(hwnd(), kTrayRetryTimer);
+  return added;
+}
+
+void Form1::RemoveTrayIcon() {
+  KillTimer(hwnd(), kTrayRetryTimer);
+  // A record never filled (a copy that quit at start-up) names no icon.
+  if (Module1::TrayData.cbSize) Module1::ShellNotifyIcon(NIM_DELETE, Module1::TrayData);
+}
+
+void Form1::OnTaskbarCreated() {
+  // The shell restarted and forgot every icon.
+  if (!Module1::TrayData.cbSize) return;
+  trayAddAttemptsLeft_ = kTrayAddAttempts;
+  if (!AddTrayIcon()) SetTimer(hwnd(), kTrayRetryTimer, kTrayRetryMilliseconds, nullptr);
+}
+
+void Form1::SetFileMenuVisible(bool visible) {
+  HMENU bar = GetMenu(hwnd());
+  if (visible && detachedFileMenu_) {
+    InsertMenuW(bar, 0, MF_BYPOSITION | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(fileMenu_),
+                std::wstring(main_window::kFileMenu).c_str());
+    detachedFileMenu_.release();  // the bar owns it again
+  } else if (!visible && !detachedFileMenu_) {
+    RemoveMenu(bar, 0, MF_BYPOSITION);
+    detachedFileMenu_.reset(fileMenu_);
+  }
+  DrawMenuBar(hwnd());
+}
+
+bool Form1::IsGenuineMouseMove(LPARAM lParam) const {
+  // The icon reports as mouse moves whose coordinates are the mouse message;
+  // a real move has the pointer's own place, where the message was taken from.
+  const DWORD at = GetMessagePos();
+  POINT pointer{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  ScreenToClient(hwnd(), &pointer);
+  return pointer.x == GET_X_LPARAM(lParam) && pointer.y == GET_Y_LPARAM(lParam);
+}
+
+void Form1::Form_MouseMove(float x) {
+  switch (ActionFor(TrayMessageFromX(x, scale_.x))) {
+    case TrayAction::ShowMainWindow:
+      SetFileMenuVisible(true);
+      ShowWindow(hwnd(), SW_SHOW);
+      SetForegroundWindow(hwnd());
+      break;
+    case TrayAction::OpenMenu:
+      OpenFileMenuAtPointer();
+      break;
+    case TrayAction::None:
+      break;
+  }
+}
+
+void Form1::OpenFileMenuAtPointer() {
+  if (menuOpen_) return;  // a second report while the menu is open opens no second menu
+  menuOpen_ = true;
+  // Without the foreground the menu would not close on a click elsewhere.
+  SetForegroundWindow(hwnd());
+  ProcessPendingMessages();
+  SetFileMenuVisible(true);
+  POINT pointer;
+  GetCursorPos(&pointer);
+  const UINT command = static_cast<UINT>(TrackPopupMenu(fileMenu_, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD,
+                                                        pointer.x, pointer.y, 0, hwnd(), nullptr));
+  PostMessageW(hwnd(), WM_NULL, 0, 0);  // the menu's foreground rule: let the switch finish
+  menuOpen_ = false;
+  // The chosen command has run when the menu call returns.
+  if (command) OnCommand(static_cast<int>(command), 0);
+}
+
+void Form1::ProcessPendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void Form1::mnuMain_Click() {
+  // Shown modally only from the tray; while the window is visible nothing happens.
+  if (IsWindowVisible(hwnd()) || modal_) return;
+  modal_ = true;
+  if (form3_.exists()) EnableWindow(form3_.hwnd(), FALSE);
+  ShowWindow(hwnd(), SW_SHOW);
+  SetForegroundWindow(hwnd());
+  MSG message;
+  while (modal_ && exists()) {
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
+      PostQuitMessage(static_cast<int>(message.wParam));  // the program is ending: pass it on
+      break;
+    }
+    if (!TranslateDialogMessage(message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  modal_ = false;
+  if (form3_.exists()) EnableWindow(form3_.hwnd(), TRUE);
+}
+
+void Form1::mnuVer_Click() {
+  // Also while the main window is shown modally: the version window is
+  // modeless and the modal showing goes on undisturbed.
+  form3_.Show();
+}
+
+void Form1::cmdToTask_Click() {
+  cmdSet_Click();
+  HideToTray();
+}
+
+void Form1::lblGoToTask_Click() { cmdToTask_Click(); }
+
+bool Form1::TranslateDialogMessage(MSG& message) {
+  if (form3_.exists() && (message.hwnd == form3_.hwnd() || IsChild(form3_.hwnd(), message.hwnd)))
+    return IsDialogMessageW(form3_.hwnd(), &message) != FALSE;
+  return exists() && IsDialogMessageW(hwnd(), &message) != FALSE;
+}
+
+}  // namespace rtrillex

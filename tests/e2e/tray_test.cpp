@@ -1,0 +1,215 @@
+// The notification-area icon: its reports, its menu, hiding to the tray,
+// the version window, and the icon's life from start to every exit.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include "clipboard.h"
+#include "harness.h"
+
+namespace e2e {
+namespace {
+
+using rtrillex::ControlId;
+using rtrillex::MenuId;
+
+// Icons shown by Wine's notification area, which runs without a desktop as
+// a window of its own with one child window per icon.
+int TrayIconCount() {
+  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  if (!tray) return 0;
+  int count = 0;
+  for (HWND icon = FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); icon;
+       icon = FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr))
+    ++count;
+  return count;
+}
+
+// A popup menu opened by the program's thread.
+HWND OpenMenu(const RunningApp& app, std::chrono::milliseconds timeout = 5s) {
+  HWND menu = nullptr;
+  WaitUntil(
+      [&] {
+        menu = FindWindowW(L"#32768", nullptr);
+        return menu && IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == app.ThreadId();
+      },
+      timeout);
+  return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+void PressKeyInMenu(HWND menu, WPARAM key) { PostMessageW(menu, WM_KEYDOWN, key, 0); }
+
+class Tray : public testing::Test {
+ protected:
+  TestFolder folder;
+  std::optional<RunningApp> app;
+
+  void Start() {
+    app.emplace(folder);
+    ASSERT_TRUE(app->WaitForMainWindow());
+    ASSERT_TRUE(WaitUntil([] { return TrayIconCount() == 1; })) << "no icon in the notification area";
+  }
+  bool Shown() const { return IsWindowVisible(app->MainWindow()) != FALSE; }
+};
+
+TEST_F(Tray, StartUpEndsInTheTrayWithOneIcon) {
+  Start();
+  EXPECT_FALSE(Shown());
+  EXPECT_FALSE(IsWindowVisible(app->PopupWindow()));
+}
+
+TEST_F(Tray, OnlyADoubleClickAndTheRightButtonsPressAct) {
+  Start();
+  for (UINT report : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN})
+    app->PostTrayReport(report);
+  EXPECT_EQ(OpenMenu(*app, 300ms), nullptr);
+  EXPECT_FALSE(Shown());
+
+  app->PostTrayReport(WM_RBUTTONDOWN);
+  const HWND menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_FALSE(Shown());  // the menu opens over the tray; the window stays hidden
+  PressKeyInMenu(menu, VK_ESCAPE);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+  EXPECT_FALSE(Shown());  // closing without a choice runs nothing
+
+  app->PostTrayReport(WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitUntil([&] { return Shown(); }));
+  app->PostTrayReport(WM_LBUTTONDBLCLK);  // again while shown: it stays shown
+  EXPECT_TRUE(app->Running());
+  EXPECT_TRUE(Shown());
+}
+
+TEST_F(Tray, TheMenusAdvancedSettingsShowsTheWindowUntilItGoesBackToTheTray) {
+  Start();
+  app->PostTrayReport(WM_RBUTTONDOWN);
+  const HWND menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeyInMenu(menu, 'M');  // "詳細設定(&M)"
+  ASSERT_TRUE(WaitUntil([&] { return Shown(); }));
+
+  // Chosen again while shown: nothing happens, and the window keeps answering.
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuMain), 0);
+  EXPECT_EQ(WindowText(app->Control(ControlId::txtViewTime)), L"1");
+  EXPECT_TRUE(Shown());
+
+  ClickControl(app->Control(ControlId::lblGoToTask));
+  EXPECT_TRUE(WaitUntil([&] { return !Shown(); }));
+  EXPECT_EQ(TrayIconCount(), 1);  // one icon, however often the window goes to the tray
+}
+
+TEST_F(Tray, TheMenusExitEndsTheProgramAndTakesTheIconAlong) {
+  Start();
+  app->PostTrayReport(WM_RBUTTONDOWN);
+  const HWND menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeyInMenu(menu, 'X');  // "終了(&X)"
+  ASSERT_TRUE(app->WaitForExit());
+  EXPECT_EQ(app->ExitCode(), 0u);
+  EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 0; }));
+}
+
+TEST_F(Tray, GoingToTheTraySavesTheEditedPanelAndHides) {
+  Start();
+  ASSERT_TRUE(app->ShowMainWindow());
+  SendMessageW(app->Control(ControlId::chkBeep), BM_SETCHECK, BST_UNCHECKED, 0);
+  SetWindowTextW(app->Control(ControlId::txtClrTime), L"15");
+  ClickControl(app->Control(ControlId::lblGoToTask));
+  ASSERT_TRUE(WaitUntil([&] { return !Shown(); }));
+  EXPECT_EQ(ReadFileBytes(folder.SettingsFile()),
+            "[CheckBox]\r\nBeep=0\r\nComment=1\r\nClear=1\r\n[TimeSet]\r\nViewTime=1\r\nClrTime=15\r\n");
+  EXPECT_EQ(TrayIconCount(), 1);
+}
+
+TEST_F(Tray, TheVersionWindowOpensOnceTopmostAndClosesWithAltC) {
+  Start();
+  ASSERT_TRUE(app->ShowMainWindow());
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuVer), 0);
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuVer), 0);
+  std::vector<HWND> windows;
+  ASSERT_TRUE(WaitUntil([&] {
+    windows = app->TopLevelWindows(L"rTrillexVersion");
+    return !windows.empty() && IsWindowVisible(windows.front());
+  }));
+  PumpMessages();
+  EXPECT_EQ(app->TopLevelWindows(L"rTrillexVersion").size(), 1u);
+  const HWND version = windows.front();
+  EXPECT_TRUE(IsWindowVisible(version));
+  EXPECT_EQ(WindowText(version), L"rStashel バージョン情報");
+  EXPECT_TRUE(GetWindowLongW(version, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  const LONG style = GetWindowLongW(version, GWL_STYLE);
+  EXPECT_TRUE(style & WS_THICKFRAME);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_TRUE(style & WS_MAXIMIZEBOX);
+  RECT client;
+  GetClientRect(version, &client);
+  EXPECT_EQ(client.right, 467);
+  EXPECT_EQ(client.bottom, 268);
+
+  const HWND close = FindWindowExW(version, nullptr, L"Button", L"閉じる(&C)");
+  ASSERT_NE(close, nullptr);
+  RECT button;
+  GetWindowRect(close, &button);
+  MapWindowPoints(nullptr, version, reinterpret_cast<POINT*>(&button), 2);
+  EXPECT_EQ(button.left, 200);
+  EXPECT_EQ(button.top, 232);
+  const HWND versionLine = FindWindowExW(version, nullptr, L"Static", L"rTrillex Ver1.0.1");
+  EXPECT_NE(versionLine, nullptr);
+
+  PostMessageW(close, WM_SYSCHAR, 'c', 1 << 29);  // Alt+C
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(version); }));
+  EXPECT_TRUE(app->Running());
+
+  // Asked for again, it comes back as a new window.
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuVer), 0);
+  EXPECT_TRUE(WaitUntil([&] { return app->TopLevelWindows(L"rTrillexVersion").size() == 1; }));
+}
+
+TEST_F(Tray, AGenuineMouseMoveOverTheWindowIsNoReport) {
+  ScreenDpi density(120);  // the client area is 531 pixels wide: x 516 lies inside it
+  Start();
+  ASSERT_TRUE(app->ShowMainWindow());
+
+  // Put the window so that the pointer stands at client (516, 5), then move
+  // the mouse there: the message carries the pointer's own place.
+  POINT pointer, origin{0, 0};
+  GetCursorPos(&pointer);
+  SetCursorPos(pointer.x, pointer.y);  // the pointer's place as every process sees it
+  ClientToScreen(app->MainWindow(), &origin);
+  RECT window;
+  GetWindowRect(app->MainWindow(), &window);
+  SetWindowPos(app->MainWindow(), nullptr, window.left + (pointer.x - 516 - origin.x),
+               window.top + (pointer.y - 5 - origin.y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(WaitUntil([&] {
+    POINT client = pointer;
+    ScreenToClient(app->MainWindow(), &client);
+    return client.x == 516 && client.y == 5;
+  }));
+  PostMessageW(app->MainWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(516, 5));
+  EXPECT_EQ(OpenMenu(*app, 300ms), nullptr);
+  EXPECT_TRUE(Shown());
+
+  // The icon's own report of the right button's press does open the menu.
+  app->PostTrayReport(WM_RBUTTONDOWN);
+  const HWND menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeyInMenu(menu, VK_ESCAPE);
+}
+
+TEST_F(Tray, TheIconComesBackWhenTheShellRestarts) {
+  Start();
+  // The shell forgets the icon, as a restarted one would...
+  NOTIFYICONDATAW icon{};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = app->MainWindow();
+  icon.uID = 1;
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
+  ASSERT_TRUE(WaitUntil([] { return TrayIconCount() == 0; }));
+  // ...and says it is back.
+  PostMessageW(app->MainWindow(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 1; }));
+}
+
+}  // namespace
+}  // namespace e2e
