@@ -230,4 +230,25 @@ void ClickControl(HWND control, int x, int y) {
   PostMessageW(control, WM_LBUTTONUP, 0, at);
 }
 
+int TrayIconCount() {
+  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  if (!tray) return 0;
+  int count = 0;
+  for (HWND icon = FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); icon;
+       icon = FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr))
+    ++count;
+  return count;
+}
+
+HWND OpenMenu(const RunningApp& app, std::chrono::milliseconds timeout) {
+  HWND menu = nullptr;
+  WaitUntil(
+      [&] {
+        menu = FindWindowW(L"#32768", nullptr);
+        return menu && IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == app.ThreadId();
+      },
+      timeout);
+  return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
 }  // namespace e2e

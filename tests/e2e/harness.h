@@ -95,6 +95,13 @@ std::vector<std::wstring> HistoryLines(const RunningApp& app);
 // fails the test when the line does not start that way.
 std::wstring EntryOfLine(const std::wstring& line);
 
+// Icons shown by Wine's notification area, which runs without a desktop as
+// a window of its own with one child window per icon.
+int TrayIconCount();
+
+// A popup menu opened by the program's thread, once it shows; null if none did.
+HWND OpenMenu(const RunningApp& app, std::chrono::milliseconds timeout = 5s);
+
 // Clicks a control inside its client area with posted mouse messages.
 void ClickControl(HWND control, int x = 3, int y = 3);
 

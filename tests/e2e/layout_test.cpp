@@ -112,34 +112,13 @@ TEST(Layout, TabMovesThroughTheControlsInTheirOrder) {
   }
 }
 
-HWND OpenMenuOf(const RunningApp& app) {
-  HWND menu = nullptr;
-  WaitUntil([&] {
-    menu = FindWindowW(L"#32768", nullptr);
-    return menu && IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == app.ThreadId();
-  });
-  return menu;
-}
-
-TEST(Layout, TheFileMenuOpensWithAltFAndItsExitEndsTheProgram) {
-  TestFolder folder;
-  RunningApp app(folder);
-  ASSERT_TRUE(app.WaitForMainWindow());
-  ASSERT_TRUE(app.ShowMainWindow());
-  PostMessageW(app.MainWindow(), WM_SYSCOMMAND, SC_KEYMENU, 'f');
-  const HWND menu = OpenMenuOf(app);
-  ASSERT_NE(menu, nullptr);
-  PostMessageW(menu, WM_KEYDOWN, 'X', 0);  // "終了(&X)"
-  EXPECT_TRUE(app.WaitForExit());
-}
-
 TEST(Layout, TheHelpMenuOpensWithAltH) {
   TestFolder folder;
   RunningApp app(folder);
   ASSERT_TRUE(app.WaitForMainWindow());
   ASSERT_TRUE(app.ShowMainWindow());
   PostMessageW(app.MainWindow(), WM_SYSCOMMAND, SC_KEYMENU, 'h');
-  const HWND menu = OpenMenuOf(app);
+  const HWND menu = OpenMenu(app);
   ASSERT_NE(menu, nullptr);
   PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
   PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -71,6 +71,7 @@ TEST(StartUp, ASecondStartEndsAtOnceAndLeavesTheFirstAsItWas) {
   EXPECT_EQ(GetFileAttributesW(second.SettingsFile().c_str()), INVALID_FILE_ATTRIBUTES);
 
   EXPECT_TRUE(running.Running());
+  EXPECT_EQ(TrayIconCount(), 1);  // the first one's, and no other
   EXPECT_TRUE(IsWindow(running.MainWindow()));
   EXPECT_TRUE(running.ShowMainWindow());
   EXPECT_EQ(ReadFileBytes(first.SettingsFile()), settings);
@@ -97,35 +98,6 @@ void ExpectEndsCleanly(RunningApp& app) {
   ASSERT_TRUE(app.WaitForExit(5s));
   EXPECT_EQ(app.ExitCode(), 0u);
   EXPECT_TRUE(app.TopLevelWindows(L"rTrillexPopup").empty());
-}
-
-TEST(Exit, TheLabelEndEndsTheProgram) {
-  TestFolder folder;
-  RunningApp app(folder);
-  ASSERT_TRUE(app.WaitForMainWindow());
-  ASSERT_TRUE(app.ShowMainWindow());
-  const HWND label = app.Control(ControlId::lblEnd);
-  RECT area;
-  GetClientRect(label, &area);
-  ClickControl(label, area.right - 1, area.bottom - 1);  // the corner counts too
-  ExpectEndsCleanly(app);
-}
-
-TEST(Exit, TheCloseBoxEndsTheProgram) {
-  TestFolder folder;
-  RunningApp app(folder);
-  ASSERT_TRUE(app.WaitForMainWindow());
-  ASSERT_TRUE(app.ShowMainWindow());
-  PostMessageW(app.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);  // what the close box and Alt+F4 send
-  ExpectEndsCleanly(app);
-}
-
-TEST(Exit, TheFileMenusExitEndsTheProgram) {
-  TestFolder folder;
-  RunningApp app(folder);
-  ASSERT_TRUE(app.WaitForMainWindow());
-  PostMessageW(app.MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuExit), 0);
-  ExpectEndsCleanly(app);
 }
 
 TEST(Exit, LoggingOffEndsTheProgramAndSavesNothing) {

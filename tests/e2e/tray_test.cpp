@@ -7,36 +7,13 @@
 
 #include "clipboard.h"
 #include "harness.h"
+#include "test_viewer.h"
 
 namespace e2e {
 namespace {
 
 using rtrillex::ControlId;
 using rtrillex::MenuId;
-
-// Icons shown by Wine's notification area, which runs without a desktop as
-// a window of its own with one child window per icon.
-int TrayIconCount() {
-  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
-  if (!tray) return 0;
-  int count = 0;
-  for (HWND icon = FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); icon;
-       icon = FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr))
-    ++count;
-  return count;
-}
-
-// A popup menu opened by the program's thread.
-HWND OpenMenu(const RunningApp& app, std::chrono::milliseconds timeout = 5s) {
-  HWND menu = nullptr;
-  WaitUntil(
-      [&] {
-        menu = FindWindowW(L"#32768", nullptr);
-        return menu && IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == app.ThreadId();
-      },
-      timeout);
-  return menu && IsWindowVisible(menu) ? menu : nullptr;
-}
 
 void PressKeyInMenu(HWND menu, WPARAM key) { PostMessageW(menu, WM_KEYDOWN, key, 0); }
 
@@ -97,17 +74,6 @@ TEST_F(Tray, TheMenusAdvancedSettingsShowsTheWindowUntilItGoesBackToTheTray) {
   ClickControl(app->Control(ControlId::lblGoToTask));
   EXPECT_TRUE(WaitUntil([&] { return !Shown(); }));
   EXPECT_EQ(TrayIconCount(), 1);  // one icon, however often the window goes to the tray
-}
-
-TEST_F(Tray, TheMenusExitEndsTheProgramAndTakesTheIconAlong) {
-  Start();
-  app->PostTrayReport(WM_RBUTTONDOWN);
-  const HWND menu = OpenMenu(*app);
-  ASSERT_NE(menu, nullptr);
-  PressKeyInMenu(menu, 'X');  // "終了(&X)"
-  ASSERT_TRUE(app->WaitForExit());
-  EXPECT_EQ(app->ExitCode(), 0u);
-  EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 0; }));
 }
 
 TEST_F(Tray, GoingToTheTraySavesTheEditedPanelAndHides) {
@@ -210,6 +176,57 @@ TEST_F(Tray, TheIconComesBackWhenTheShellRestarts) {
   PostMessageW(app->MainWindow(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 1; }));
 }
+
+// Every way out takes the icon along, leaves the viewer chain whole for the
+// viewers that joined before and after, and leaves the clipboard as it was.
+class ExitPath : public Tray, public testing::WithParamInterface<const char*> {
+ protected:
+  void Leave(const std::string& path) {
+    if (path == "close box") {
+      ASSERT_TRUE(app->ShowMainWindow());
+      PostMessageW(app->MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (path == "label") {
+      ASSERT_TRUE(app->ShowMainWindow());
+      ClickControl(app->Control(ControlId::lblEnd));
+    } else if (path == "tray menu") {
+      app->PostTrayReport(WM_RBUTTONDOWN);
+      const HWND menu = OpenMenu(*app);
+      ASSERT_NE(menu, nullptr);
+      PressKeyInMenu(menu, 'X');
+    } else if (path == "file menu") {
+      ASSERT_TRUE(app->ShowMainWindow());
+      PostMessageW(app->MainWindow(), WM_SYSCOMMAND, SC_KEYMENU, 'f');
+      const HWND menu = OpenMenu(*app);
+      ASSERT_NE(menu, nullptr);
+      PressKeyInMenu(menu, 'X');
+    } else if (path == "log off") {
+      SendMessageTimeoutW(app->MainWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, nullptr);
+      PostMessageW(app->MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    }
+  }
+};
+
+TEST_P(ExitPath, TakesTheIconAlongAndLeavesTheViewerChainWhole) {
+  TestViewer before;
+  Start();
+  TestViewer after;
+  PutText(L"while running");
+  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return before.notifications == 1 && after.notifications == 1; }));
+
+  Leave(GetParam());
+  ASSERT_TRUE(app->WaitForExit());
+  EXPECT_EQ(app->ExitCode(), 0u);
+  EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 0; }));
+  EXPECT_EQ(ClipboardText(), L"while running");
+
+  PutText(L"after the end");
+  EXPECT_TRUE(WaitUntil([&] { return before.notifications == 2 && after.notifications == 2; }))
+      << before.notifications << " " << after.notifications;
+}
+
+INSTANTIATE_TEST_SUITE_P(Every, ExitPath,
+                         testing::Values("close box", "label", "tray menu", "file menu", "log off"));
 
 }  // namespace
 }  // namespace e2e
