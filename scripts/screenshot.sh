@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's picture of the main window from the real program,
-# running under Wine on a virtual display of its own.
+# Takes the README's pictures from the real program, running under Wine on a
+# virtual display of its own: the main window, the popup beside the pointer,
+# the version window and the icon's menu.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -9,21 +10,50 @@ bash scripts/setup.sh
 . scripts/wine-env.sh
 rtrillex_pick_wine
 cmake --preset "$RTRILLEX_PRESET" >/dev/null
-cmake --build --preset "$RTRILLEX_PRESET" --target rTrillex >/dev/null
+cmake --build --preset "$RTRILLEX_PRESET" --target rTrillex demo_driver >/dev/null
+build="build/$RTRILLEX_PRESET"
 
 work=$(mktemp -d)
 trap 'rtrillex_stop_all; rm -rf "$work"' EXIT
 rtrillex_start_display 1024x768x24
 rtrillex_start_wine "$root/build/wine-$WINEARCH"
-cp "build/$RTRILLEX_PRESET/rTrillex.exe" "$work/"
+cp "$build/rTrillex.exe" "$work/"
 (cd "$work" && rtrillex_wine ./rTrillex.exe >/dev/null 2>&1 &)
 
-window=
-for _ in $(seq 100); do
-  window=$(xdotool search --name '^Trillex$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "screenshot: the main window did not appear" >&2; exit 1; }
-sleep 1  # let every control paint
-import -window "$window" docs/main-window.png
-echo "wrote docs/main-window.png"
+drive() { rtrillex_wine "$build/demo_driver.exe" "$@"; }
+
+# wait_for NAME: the X window of the visible Wine window whose title is NAME.
+wait_for() {
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "screenshot: '$1' did not appear" >&2
+  return 1
+}
+
+# Around the pointer, in the middle of the screen: the popup opens above it, the menu below.
+snap_above_pointer() { import -window root -crop 360x160+392+284 "$1"; }
+snap_below_pointer() { import -window root -crop 200x80+502+374 "$1"; }
+
+sleep 1
+drive show
+main=$(wait_for '^Trillex$')
+drive copy "クリップボードに コピーしました"
+sleep 0.5
+import -window "$main" docs/main-window.png
+snap_above_pointer docs/popup.png
+
+drive version
+version=$(wait_for 'rStashel')
+sleep 0.5
+import -window "$version" docs/version-window.png
+
+xdotool windowunmap "$version" 2>/dev/null || true
+xdotool windowunmap "$main" 2>/dev/null || true
+sleep 1.5  # the popup's second runs out
+drive menu
+sleep 0.8
+snap_below_pointer docs/tray-menu.png
+echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png"

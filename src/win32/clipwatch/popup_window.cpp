@@ -81,8 +81,9 @@ void Form2::SetCaption(std::wstring_view caption) {
 
 void Form2::Show() {
   Load();
-  // Shown without taking the focus from the program the user is copying in.
-  ShowWindow(hwnd(), SW_SHOWNOACTIVATE);
+  // Shown on top of every other window, topmost ones included, without
+  // taking the focus from the program the user is copying in.
+  SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void Form2::FitLabelToCaption() {

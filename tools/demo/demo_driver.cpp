@@ -1,0 +1,41 @@
+// Drives a running rTrillex from outside for the README's pictures:
+//   demo_driver show | menu | version | copy TEXT
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr WPARAM kVersionCommand = 2003;  // "バージョン情報(&V)"
+
+HWND MainWindow() { return FindWindowW(L"rTrillexMain", nullptr); }
+
+void PutText(const std::wstring& text) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  if (!memory) return;
+  std::memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  if (!OpenClipboard(nullptr)) {
+    GlobalFree(memory);
+    return;
+  }
+  EmptyClipboard();
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  const std::wstring command = argv[1];
+  const HWND main = MainWindow();
+  if (!main) return 1;
+  if (command == L"show") PostMessageW(main, WM_MOUSEMOVE, 1, WM_LBUTTONDBLCLK);
+  else if (command == L"menu") PostMessageW(main, WM_MOUSEMOVE, 1, WM_RBUTTONDOWN);
+  else if (command == L"version") PostMessageW(main, WM_COMMAND, kVersionCommand, 0);
+  else if (command == L"copy" && argc > 2) PutText(argv[2]);
+  else return 2;
+  return 0;
+}
