@@ -17,6 +17,14 @@ using rtrillex::MenuId;
 
 void PressKeyInMenu(HWND menu, WPARAM key) { PostMessageW(menu, WM_KEYDOWN, key, 0); }
 
+int VisibleMenuCount(const RunningApp& app) {
+  int count = 0;
+  for (HWND menu = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); menu;
+       menu = FindWindowExW(nullptr, menu, L"#32768", nullptr))
+    if (IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == app.ThreadId()) ++count;
+  return count;
+}
+
 class Tray : public testing::Test {
  protected:
   TestFolder folder;
@@ -47,6 +55,8 @@ TEST_F(Tray, OnlyADoubleClickAndTheRightButtonsPressAct) {
   const HWND menu = OpenMenu(*app);
   ASSERT_NE(menu, nullptr);
   EXPECT_FALSE(Shown());  // the menu opens over the tray; the window stays hidden
+  app->PostTrayReport(WM_RBUTTONDOWN);  // a second press while it is open opens no second menu
+  EXPECT_FALSE(WaitUntil([&] { return VisibleMenuCount(*app) > 1; }, 300ms));
   PressKeyInMenu(menu, VK_ESCAPE);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
   EXPECT_FALSE(Shown());  // closing without a choice runs nothing
@@ -71,9 +81,18 @@ TEST_F(Tray, TheMenusAdvancedSettingsShowsTheWindowUntilItGoesBackToTheTray) {
   EXPECT_EQ(WindowText(app->Control(ControlId::txtViewTime)), L"1");
   EXPECT_TRUE(Shown());
 
+  // The version window opens over the modal showing, which goes on.
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuVer), 0);
+  EXPECT_TRUE(WaitUntil([&] { return app->TopLevelWindows(L"rTrillexVersion").size() == 1; }));
+  EXPECT_TRUE(Shown());
+
   ClickControl(app->Control(ControlId::lblGoToTask));
   EXPECT_TRUE(WaitUntil([&] { return !Shown(); }));
   EXPECT_EQ(TrayIconCount(), 1);  // one icon, however often the window goes to the tray
+
+  // Back in the tray, the program goes on as before.
+  app->PostTrayReport(WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitUntil([&] { return Shown(); }));
 }
 
 TEST_F(Tray, GoingToTheTraySavesTheEditedPanelAndHides) {
