@@ -8,8 +8,7 @@ root=$PWD
 bash scripts/setup.sh
 . scripts/wine-env.sh
 rtrillex_pick_wine
-cmake --preset "$RTRILLEX_PRESET" >/dev/null
-cmake --build --preset "$RTRILLEX_PRESET" --target clipboard_bench >/dev/null
+rtrillex_build "$RTRILLEX_PRESET" clipboard_bench
 
 trap rtrillex_stop_all EXIT
 rtrillex_start_display

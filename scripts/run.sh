@@ -12,12 +12,10 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 
-cmake --preset windows >/dev/null
-cmake --build --preset windows
+rtrillex_build windows rTrillex
 if [ "$RTRILLEX_PRESET" != windows ]; then
   echo "run: this machine cannot run 32-bit programs; running the 64-bit build of the same sources"
-  cmake --preset "$RTRILLEX_PRESET" >/dev/null
-  cmake --build --preset "$RTRILLEX_PRESET"
+  rtrillex_build "$RTRILLEX_PRESET" rTrillex
 fi
 
 rtrillex_prepare_prefix "${RTRILLEX_PREFIX:-$HOME/.local/share/rtrillex/wine-$WINEARCH}"

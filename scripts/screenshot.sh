@@ -9,8 +9,7 @@ root=$PWD
 bash scripts/setup.sh
 . scripts/wine-env.sh
 rtrillex_pick_wine
-cmake --preset "$RTRILLEX_PRESET" >/dev/null
-cmake --build --preset "$RTRILLEX_PRESET" --target rTrillex demo_driver >/dev/null
+rtrillex_build "$RTRILLEX_PRESET" rTrillex demo_driver
 build="build/$RTRILLEX_PRESET"
 
 work=$(mktemp -d)

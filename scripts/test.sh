@@ -11,17 +11,14 @@ bash scripts/setup.sh
 rtrillex_pick_wine
 
 echo "== unit tests (native)"
-cmake --preset native >/dev/null
-cmake --build --preset native -j"$(nproc)"
+rtrillex_build native
 ctest --preset native
 
 echo "== the Windows program"
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j"$(nproc)"
+rtrillex_build windows
 if [ "$RTRILLEX_PRESET" != windows ]; then
   echo "   this machine cannot run 32-bit programs: the end-to-end tests run the 64-bit build of the same sources"
-  cmake --preset "$RTRILLEX_PRESET" >/dev/null
-  cmake --build --preset "$RTRILLEX_PRESET" -j"$(nproc)"
+  rtrillex_build "$RTRILLEX_PRESET"
 fi
 
 trap rtrillex_stop_all EXIT

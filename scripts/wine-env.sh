@@ -15,6 +15,18 @@ rtrillex_pick_wine() {
   export WINEDEBUG=-all
 }
 
+# rtrillex_build PRESET [TARGET...]: configures quietly, then builds.
+rtrillex_build() {
+  local preset=$1
+  shift
+  cmake --preset "$preset" >/dev/null
+  if [ $# -gt 0 ]; then
+    cmake --build --preset "$preset" -j"$(nproc)" --target "$@" >/dev/null
+  else
+    cmake --build --preset "$preset" -j"$(nproc)"
+  fi
+}
+
 # Wine takes its ANSI code page (932) from the Japanese locale; the rest of
 # the build keeps the caller's.
 rtrillex_wine() {

@@ -47,6 +47,15 @@ UniqueIcon LoadProgramIcon(int width, int height) {
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, width, height, 0)));
 }
 
+ProgramIcons::ProgramIcons()
+    : big_(LoadProgramIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON))),
+      small_(LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON))) {}
+
+void ProgramIcons::AttachTo(HWND window) const {
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_.get()));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_.get()));
+}
+
 UniqueIcon LoadPopupIcon() {
   // The exe's only icon resource is the program icon, so the popup's icon
   // travels as the raw .ico file: a 6-byte header, 16-byte entries, then images.

@@ -23,8 +23,20 @@ SIZE MeasureText(HWND window, HFONT font, std::wstring_view text);
 // A colour as stored (0x00BBGGRR, or 0x800000nn for system colour nn).
 COLORREF ResolveColour(Colour colour);
 
-// The program icon at the size Windows asks for (big or small window icon).
+// The program icon at a size of its own (the version window's picture).
 UniqueIcon LoadProgramIcon(int width, int height);
 UniqueIcon LoadPopupIcon();
+
+// The program icon at the sizes of a window's title bar and taskbar button.
+class ProgramIcons {
+ public:
+  ProgramIcons();
+  void AttachTo(HWND window) const;
+  HICON small() const { return small_.get(); }
+
+ private:
+  UniqueIcon big_;
+  UniqueIcon small_;
+};
 
 }  // namespace rtrillex

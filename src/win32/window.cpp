@@ -2,12 +2,16 @@
 
 namespace rtrillex {
 
-void Window::RegisterWindowClass(WNDCLASSEXW description) {
-  WNDCLASSEXW existing{};
-  existing.cbSize = sizeof existing;
-  if (GetClassInfoExW(description.hInstance, description.lpszClassName, &existing)) return;
+void Window::RegisterWindowClass(const wchar_t* className, HBRUSH background) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW description{};
   description.cbSize = sizeof description;
+  if (GetClassInfoExW(instance, className, &description)) return;
   description.lpfnWndProc = WindowProc;
+  description.hInstance = instance;
+  description.lpszClassName = className;
+  description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  description.hbrBackground = background;
   RegisterClassExW(&description);
 }
 

@@ -22,8 +22,9 @@ class Window {
   bool exists() const { return static_cast<bool>(window_); }
 
  protected:
-  // Registers the class on first use; the class's procedure is WindowProc.
-  static void RegisterWindowClass(WNDCLASSEXW description);
+  // Registers a class of this program's on first use: the arrow pointer,
+  // the given background (none: the window paints its own) and WindowProc.
+  static void RegisterWindowClass(const wchar_t* className, HBRUSH background);
 
   void CreateOwnedWindow(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
                          int width, int height, HMENU menu);

@@ -8,14 +8,14 @@
 #include <sstream>
 
 namespace e2e {
-namespace {
-
 std::wstring ThisProgramsDirectory() {
   wchar_t path[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring directory(path, length);
   return directory.substr(0, directory.find_last_of(L"\\/"));
 }
+
+namespace {
 
 void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW entry;

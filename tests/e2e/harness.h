@@ -15,6 +15,9 @@ namespace e2e {
 
 using namespace std::chrono_literals;
 
+// The folder of the test program, where the build also put rTrillex.exe.
+std::wstring ThisProgramsDirectory();
+
 // Handles the messages waiting for the test's own windows.
 void PumpMessages();
 

@@ -10,12 +10,7 @@
 namespace e2e {
 namespace {
 
-std::wstring ExePath() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, length);
-  return p.substr(0, p.find_last_of(L"\\/")) + L"\\rTrillex.exe";
-}
+std::wstring ExePath() { return ThisProgramsDirectory() + L"\\rTrillex.exe"; }
 
 std::wstring VersionString(const std::vector<BYTE>& record, const wchar_t* name) {
   wchar_t* value = nullptr;

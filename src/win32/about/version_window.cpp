@@ -23,12 +23,7 @@ void Form3::Show() {
 
 void Form3::Load() {
   if (exists()) return;
-  WNDCLASSEXW windowClass{};
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = kClassName;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
-  RegisterWindowClass(windowClass);
+  RegisterWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1));
 
   const TwipsPerPixel scale = ScreenTwipsPerPixel();
   RECT frame{0, 0, TwipsToPixels(about_window::kClientWidthTwips, scale.x),
@@ -38,11 +33,8 @@ void Form3::Load() {
                     CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr);
   if (!exists()) return;
 
-  bigIcon_ = LoadProgramIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-  smallIcon_ = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+  icons_.AttachTo(hwnd());
   picture_ = LoadProgramIcon(kPictureWidth, kPictureHeight);
-  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
   font_ = CreatePointFont(kDefaultFace, kDefaultPoints);
   for (const AboutControl& control : about_window::kControls)

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "desktop.h"
 #include "handle.h"
 #include "window.h"
 
@@ -25,8 +26,7 @@ class Form3 : public Window {
   void DrawPicture(const DRAWITEMSTRUCT& item);
 
   UniqueFont font_;
-  UniqueIcon bigIcon_;
-  UniqueIcon smallIcon_;
+  ProgramIcons icons_;
   UniqueIcon picture_;  // the icon at its full 150 x 153
 };
 

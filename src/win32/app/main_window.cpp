@@ -26,15 +26,7 @@ Form1::Form1()
       watch_({clipboard_, settingsFile_, tones_, pointer_, clock_, form2_, *this, scale_}) {}
 
 void Form1::CreateMainWindow() {
-  bigIcon_ = LoadProgramIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-  smallIcon_ = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
-
-  WNDCLASSEXW windowClass{};
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = kClassName;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
-  RegisterWindowClass(windowClass);
+  RegisterWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1));
 
   RECT frame{0, 0, TwipsToPixels(main_window::kClientWidthTwips, scale_.x),
              TwipsToPixels(main_window::kClientHeightTwips, scale_.y)};
@@ -47,8 +39,7 @@ void Form1::CreateMainWindow() {
                     CreateMenuBar());
   if (!exists()) return;
 
-  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  icons_.AttachTo(hwnd());
   CreateControls();
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 }

@@ -108,8 +108,7 @@ class Form1 : public Window, public WatchWindow {
   UniqueFont defaultFont_;
   UniqueFont labelButtonFont_;
   std::vector<UniqueBrush> brushes_;  // parallel to the layout table; empty for default colours
-  UniqueIcon bigIcon_;
-  UniqueIcon smallIcon_;
+  ProgramIcons icons_;
   HWND focus_ = nullptr;              // restored when the window is activated again
   std::optional<SingleInstance> instance_;
   bool timerEnabled_[2] = {false, false};

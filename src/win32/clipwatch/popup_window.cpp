@@ -17,11 +17,7 @@ constexpr wchar_t kClassName[] = L"rTrillexPopup";
 
 void Form2::Load() {
   if (exists()) return;
-  WNDCLASSEXW windowClass{};
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = kClassName;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  RegisterWindowClass(windowClass);
+  RegisterWindowClass(kClassName, nullptr);  // painted in WM_ERASEBKGND
 
   scale_ = ScreenTwipsPerPixel();
   font_ = CreatePointFont(kDefaultFace, kDefaultPoints);

@@ -23,7 +23,7 @@ std::int32_t HandleBits(const void* handle) {
 void Form1::HideToTray() {
   ShowWindow(hwnd(), SW_HIDE);
   SetFileMenuVisible(false);
-  Module1::TrayData = FillTrayData(HandleBits(hwnd()), HandleBits(smallIcon_.get()));
+  Module1::TrayData = FillTrayData(HandleBits(hwnd()), HandleBits(icons_.small()));
   // The shell may not be up yet at logon: a refused add is tried again a few times.
   trayAddAttemptsLeft_ = kTrayAddAttempts;
   if (!AddTrayIcon()) SetTimer(hwnd(), kTrayRetryTimer, kTrayRetryMilliseconds, nullptr);
