@@ -26,4 +26,7 @@ rtrillex_start_display
 
 echo "== end-to-end tests (Wine, $WINEARCH, display $DISPLAY)"
 rtrillex_start_wine "$root/build/wine-$WINEARCH"
+# Drive R: is an empty folder, for the test of a program in a drive's root.
+mkdir -p "$root/build/e2e-drive"
+ln -sfn "$root/build/e2e-drive" "$WINEPREFIX/dosdevices/r:"
 ctest --preset "$RTRILLEX_PRESET"

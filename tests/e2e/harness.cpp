@@ -100,12 +100,14 @@ TestFolder::TestFolder() {
 
 TestFolder::~TestFolder() { RemoveTree(path_); }
 
-RunningApp::RunningApp(const TestFolder& folder) {
+RunningApp::RunningApp(const TestFolder& folder) : RunningApp(folder.Exe(), folder.path()) {}
+
+RunningApp::RunningApp(const std::wstring& exe, const std::wstring& workingFolder) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  std::wstring commandLine = L"\"" + folder.Exe() + L"\"";
-  CreateProcessW(folder.Exe().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
-                 &startup, &process_);
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workingFolder.c_str(), &startup,
+                 &process_);
 }
 
 RunningApp::~RunningApp() {

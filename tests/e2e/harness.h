@@ -52,6 +52,7 @@ class TestFolder {
 class RunningApp {
  public:
   explicit RunningApp(const TestFolder& folder);
+  RunningApp(const std::wstring& exe, const std::wstring& workingFolder);
   ~RunningApp();
   RunningApp(const RunningApp&) = delete;
   RunningApp& operator=(const RunningApp&) = delete;

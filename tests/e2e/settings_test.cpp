@@ -72,6 +72,33 @@ TEST(Settings, JapaneseTextInTheFileIsReadInTheAnsiCodePage) {
   EXPECT_EQ(WindowText(app.Control(ControlId::txtViewTime)), L"３秒");
 }
 
+TEST(Settings, AValueReadsBackWholeUpTo1023BytesAndIsCutBeyond) {
+  TestFolder folder;
+  const std::string fits(1023, '7'), tooLong(1100, '8');
+  WriteFileBytes(folder.SettingsFile(), "[TimeSet]\r\nViewTime=" + fits + "\r\nClrTime=" + tooLong + "\r\n");
+  RunningApp app(folder);
+  ASSERT_TRUE(app.WaitForMainWindow());
+  EXPECT_EQ(WindowText(app.Control(ControlId::txtViewTime)), std::wstring(1023, L'7'));
+  EXPECT_EQ(WindowText(app.Control(ControlId::txtClrTime)), std::wstring(1023, L'8'));
+}
+
+// The test run maps drive R: to an empty folder of its own.
+TEST(Settings, AProgramInADriveRootFindsItsFileThere) {
+  const std::wstring root = L"R:\\";
+  if (GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no drive R: for this test";
+  TestFolder source;
+  ASSERT_TRUE(CopyFileW(source.Exe().c_str(), (root + L"rTrillex.exe").c_str(), FALSE));
+  WriteFileBytes(root + L"Setting.ini", "[TimeSet]\r\nViewTime=4\r\nClrTime=40\r\n");
+  {
+    RunningApp app(root + L"rTrillex.exe", root);
+    ASSERT_TRUE(app.WaitForMainWindow());
+    EXPECT_EQ(WindowText(app.Control(ControlId::txtViewTime)), L"4");
+    EXPECT_EQ(WindowText(app.Control(ControlId::txtClrTime)), L"40");
+  }
+  DeleteFileW((root + L"rTrillex.exe").c_str());
+  DeleteFileW((root + L"Setting.ini").c_str());
+}
+
 TEST(Settings, AHiddenFileCountsAsAbsentAndGetsTheDefaults) {
   TestFolder folder;
   WriteFileBytes(folder.SettingsFile(), "[CheckBox]\r\nBeep=0\r\n[TimeSet]\r\nClrTime=5\r\n");
