@@ -112,6 +112,12 @@ RunningApp::RunningApp(const std::wstring& exe, const std::wstring& workingFolde
 
 RunningApp::~RunningApp() {
   if (!process_.hProcess) return;
+  // Ended the way a user would, so that it leaves the viewer chain and the
+  // notification area clean for the next test; forced only if it hangs.
+  if (Running() && main_) {
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    WaitForExit(3s);
+  }
   if (Running()) {
     TerminateProcess(process_.hProcess, 1);
     WaitForSingleObject(process_.hProcess, 5000);
