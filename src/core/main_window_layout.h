@@ -57,20 +57,20 @@ inline constexpr float kLabelButtonPoints = 11.25f;
 // the right edge of the client area, out of every user's reach; they exist
 // only as the operations behind them and are not created as controls.
 inline constexpr std::array<MainControl, 14> kControls = {{
-    {ControlId::List1, ControlKind::ListBox, L"", {120, 2160, 6015, 2370}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
-    {ControlId::Label1, ControlKind::Label, L"ClipBoard History", {240, 1920, 1365, 180}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
-    {ControlId::Frame1, ControlKind::GroupBox, L"Option", {120, 4800, 6015, 1335}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
-    {ControlId::chkBeep, ControlKind::CheckBox, L"Beep音を鳴らす", {120, 240, 2775, 255}, true, kDefaultColour, kWindowText, ControlFont::Default},
-    {ControlId::chkComment, ControlKind::CheckBox, L"カーソル右上にコピーしたテキストを表示する →", {120, 600, 4575, 255}, true, kDefaultColour, kWindowText, ControlFont::Default},
-    {ControlId::Label2, ControlKind::Label, L"Sec", {5400, 600, 285, 180}, true, kDefaultColour, kDefaultColour, ControlFont::Default},
-    {ControlId::chkClear, ControlKind::CheckBox, L"指定秒数後にクリップボード内のデータを消去する → ", {120, 960, 4575, 255}, true, kDefaultColour, kWindowText, ControlFont::Default},
-    {ControlId::txtViewTime, ControlKind::Edit, L"1", {4680, 600, 615, 270}, true, kDefaultColour, kDefaultColour, ControlFont::Default},
-    {ControlId::txtClrTime, ControlKind::Edit, L"30", {4680, 960, 615, 270}, true, kDefaultColour, kDefaultColour, ControlFont::Default},
-    {ControlId::Label3, ControlKind::Label, L"Sec", {5400, 960, 285, 180}, true, kDefaultColour, kDefaultColour, ControlFont::Default},
-    {ControlId::Label5, ControlKind::Label, L"Now ClipBoard Data", {240, 120, 1560, 180}, false, kDefaultColour, kDefaultColour, ControlFont::Default},
+    {ControlId::List1, ControlKind::ListBox, L"", {120, 2160, 6015, 2370}, false},
+    {ControlId::Label1, ControlKind::Label, L"ClipBoard History", {240, 1920, 1365, 180}, false},
+    {ControlId::Frame1, ControlKind::GroupBox, L"Option", {120, 4800, 6015, 1335}, false},
+    {ControlId::chkBeep, ControlKind::CheckBox, L"Beep音を鳴らす", {120, 240, 2775, 255}, true, kDefaultColour, kWindowText},
+    {ControlId::chkComment, ControlKind::CheckBox, L"カーソル右上にコピーしたテキストを表示する →", {120, 600, 4575, 255}, true, kDefaultColour, kWindowText},
+    {ControlId::Label2, ControlKind::Label, L"Sec", {5400, 600, 285, 180}, true},
+    {ControlId::chkClear, ControlKind::CheckBox, L"指定秒数後にクリップボード内のデータを消去する → ", {120, 960, 4575, 255}, true, kDefaultColour, kWindowText},
+    {ControlId::txtViewTime, ControlKind::Edit, L"1", {4680, 600, 615, 270}, true},
+    {ControlId::txtClrTime, ControlKind::Edit, L"30", {4680, 960, 615, 270}, true},
+    {ControlId::Label3, ControlKind::Label, L"Sec", {5400, 960, 285, 180}, true},
+    {ControlId::Label5, ControlKind::Label, L"Now ClipBoard Data", {240, 120, 1560, 180}, false},
     {ControlId::lblGoToTask, ControlKind::LabelButton, L"タスクへ移動", {4560, 6240, 1575, 375}, false, Rgb(0, 255, 0), kWindowText, ControlFont::LabelButton},
     {ControlId::lblEnd, ControlKind::LabelButton, L"終了", {3240, 6240, 1215, 375}, false, SystemColour(21), Rgb(255, 255, 255), ControlFont::LabelButton},
-    {ControlId::txtCurCB, ControlKind::MultiLineEdit, L"", {120, 360, 6015, 1455}, false, kLightBlue, kDarkBlue, ControlFont::Default},
+    {ControlId::txtCurCB, ControlKind::MultiLineEdit, L"", {120, 360, 6015, 1455}, false, kLightBlue, kDarkBlue},
 }};
 
 // The control's place in pixels within the client area.
