@@ -83,33 +83,35 @@ std::wstring SampleText(std::size_t chars) {
   return text;
 }
 
+// How long `work` takes, in milliseconds.
+template <typename Work>
+double TimeMs(Work work) {
+  const auto start = Clock::now();
+  work();
+  return Milliseconds(Clock::now() - start);
+}
+
 void Measure(rtrillex::Form1& form, const char* label, const std::wstring& text) {
   PutText(text);
   Pump();  // the window's own notification runs once here, untimed
 
   rtrillex::SystemClipboard clipboard(form);
-  const auto readStart = Clock::now();
-  const std::size_t read = clipboard.ReadText().value_or(L"").size();
-  const double readMs = Milliseconds(Clock::now() - readStart);
-
-  const auto handlerStart = Clock::now();
-  form.ChangeClipBoard();
-  const double handlerMs = Milliseconds(Clock::now() - handlerStart);
+  std::size_t read = 0;
+  const double readMs = TimeMs([&] { read = clipboard.ReadText().value_or(L"").size(); });
+  const double handlerMs = TimeMs([&] { form.ChangeClipBoard(); });
 
   // The share of the platform's multi-line text box, which lays out the
   // whole text: the same text set into the current-content box alone.
   const HWND box = form.Control(rtrillex::ControlId::txtCurCB);
   SetWindowTextW(box, L"");
-  const auto boxStart = Clock::now();
-  SetWindowTextW(box, text.c_str());
-  const double boxMs = Milliseconds(Clock::now() - boxStart);
+  const double boxMs = TimeMs([&] { SetWindowTextW(box, text.c_str()); });
 
   // The history list's share: a line as long as the text, added alone.
   const HWND list = form.Control(rtrillex::ControlId::List1);
   const std::wstring line = L"12:00:00\t" + text;
-  const auto listStart = Clock::now();
-  const LRESULT added = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-  const double listMs = Milliseconds(Clock::now() - listStart);
+  LRESULT added = LB_ERR;
+  const double listMs =
+      TimeMs([&] { added = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())); });
   if (added >= 0) SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(added), 0);
 
   std::printf("%-36s %9zu chars  handler %9.2f ms  read %8.2f ms  ratio %6.1f  (text box alone %9.2f ms, list alone %8.2f ms)\n",
