@@ -75,8 +75,10 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, int toneLength,
 void ClipboardWatch::Timer1_Timer() {
   // The popup's lifetime counts in tenths of a second, compared exactly.
   const std::optional<float> seconds = TextToSingle(s_.window.DurationText(WatchTimer::View));
-  if (!seconds) return;  // no number in the box: this tick does nothing
-  if (ViewTicks == kTickLimit) {
+  // A box with no number can never be reached, nor a count at the 16-bit
+  // limit passed: the timer stops rather than wake the program for nothing.
+  // The popup then stays until the next copy, as with a lifetime of 0.
+  if (!seconds || ViewTicks == kTickLimit) {
     StopTimer();
     ViewTicks = 0;
     return;
@@ -92,8 +94,8 @@ void ClipboardWatch::Timer1_Timer() {
 
 void ClipboardWatch::Timer2_Timer() {
   const std::optional<std::int16_t> limit = TextToInt16(s_.window.DurationText(WatchTimer::Clear));
-  if (!limit) return;  // no number in the box, or one beyond 16 bits: this tick does nothing
-  if (ClearTicks == kTickLimit) {
+  // As above; a number beyond 16 bits can never be reached either.
+  if (!limit || ClearTicks == kTickLimit) {
     StopTimer2();
     ClearTicks = 0;
     return;

@@ -9,6 +9,27 @@ namespace {
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
+// The full-width forms block mirrors ASCII 0x21-0x7E at U+FF01-U+FF5E.
+constexpr wchar_t kFullWidthFirst = 0xFF01, kFullWidthLast = 0xFF5E, kFullWidthOffset = 0xFF01 - 0x21;
+constexpr wchar_t kIdeographicSpace = 0x3000;
+
+// Only what a number is made of is translated; any other character stays
+// as it is and makes the text no number.
+wchar_t AsciiForm(wchar_t c) {
+  if (c == kIdeographicSpace) return L' ';
+  if (c < kFullWidthFirst || c > kFullWidthLast) return c;
+  const wchar_t ascii = static_cast<wchar_t>(c - kFullWidthOffset);
+  const bool numberPart = IsDigit(ascii) || ascii == L'+' || ascii == L'-' || ascii == L'.' || ascii == L'e' ||
+                          ascii == L'E';
+  return numberPart ? ascii : c;
+}
+
+std::wstring AsciiForms(std::wstring_view text) {
+  std::wstring ascii(text);
+  for (wchar_t& c : ascii) c = AsciiForm(c);
+  return ascii;
+}
+
 std::wstring_view TrimBlanks(std::wstring_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
@@ -27,8 +48,9 @@ std::size_t TakeDigits(std::wstring_view text, std::size_t& pos, std::string& ou
 
 }  // namespace
 
-std::optional<double> ParseDecimal(std::wstring_view text) {
-  text = TrimBlanks(text);
+std::optional<double> ParseDecimal(std::wstring_view typed) {
+  const std::wstring normalised = AsciiForms(typed);
+  const std::wstring_view text = TrimBlanks(normalised);
   std::string ascii;  // the accepted characters, for strtod
   std::size_t pos = 0;
   if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ascii += static_cast<char>(text[pos++]);
@@ -75,14 +97,6 @@ std::optional<float> TextToSingle(std::wstring_view text) {
   const std::optional<double> value = ParseDecimal(text);
   if (!value || std::fabs(*value) > std::numeric_limits<float>::max()) return std::nullopt;
   return static_cast<float>(*value);
-}
-
-std::optional<std::int32_t> SingleToInt32(float value) {
-  if (!std::isfinite(value)) return std::nullopt;
-  const double rounded = RoundHalfEven(value);
-  if (rounded < std::numeric_limits<std::int32_t>::min() || rounded > std::numeric_limits<std::int32_t>::max())
-    return std::nullopt;
-  return static_cast<std::int32_t>(rounded);
 }
 
 bool TextEqualsOne(std::wstring_view text) {

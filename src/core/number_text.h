@@ -12,6 +12,8 @@ namespace rtrillex {
 
 // A decimal number with optional blanks around it, an optional sign,
 // digits with an optional '.' fraction and an optional exponent ("1.5e2").
+// The full-width forms that a Japanese input method types ("０．５", "－１",
+// the ideographic space) count as their ASCII forms.
 std::optional<double> ParseDecimal(std::wstring_view text);
 
 // Rounds to the nearest integer, a tie going to the even neighbour (2.5 -> 2).
@@ -22,9 +24,6 @@ std::optional<std::int16_t> TextToInt16(std::wstring_view text);
 
 // The text as a single-precision number.
 std::optional<float> TextToSingle(std::wstring_view text);
-
-// A single-precision number rounded halves to even into a 32-bit integer.
-std::optional<std::int32_t> SingleToInt32(float value);
 
 // True when the text, read as a decimal number, equals 1 ("1", "01", "1.0", " 1 ").
 bool TextEqualsOne(std::wstring_view text);

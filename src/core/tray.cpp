@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
-
-#include "number_text.h"
 
 namespace rtrillex {
 namespace {
@@ -43,13 +40,6 @@ std::array<std::uint8_t, kNotifyRecordBytes> AnsiLayout(
   const std::string tip = toAnsi(data.szTip);
   std::memcpy(&record[24], tip.data(), std::min(tip.size(), kTipLength));
   return record;
-}
-
-std::int32_t TrayMessageFromX(float xTwips, float twipsPerPixelX) {
-  const std::optional<std::int32_t> x = SingleToInt32(xTwips);
-  const std::optional<std::int32_t> scale = SingleToInt32(twipsPerPixelX);
-  if (!x || !scale || *scale == 0) return 0;
-  return *x / *scale;  // integer division truncates toward zero
 }
 
 TrayAction ActionFor(std::int32_t trayMessage) {

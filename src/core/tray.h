@@ -38,14 +38,12 @@ NotifyIconData FillTrayData(std::int32_t window, std::int32_t icon);
 std::array<std::uint8_t, kNotifyRecordBytes> AnsiLayout(
     const NotifyIconData& data, const std::function<std::string(std::wstring_view)>& toAnsi);
 
-// The icon's report arrives as a mouse move whose X, in twips, is the mouse
-// message times the twips per pixel; this gives the mouse message back.
-std::int32_t TrayMessageFromX(float xTwips, float twipsPerPixelX);
-
 enum class TrayAction { None, ShowMainWindow, OpenMenu };
 
-// A left double-click shows the main window; pressing the right button opens
-// the menu; hovering, single clicks and the right button's release do nothing.
+// The icon reports as a mouse move whose lParam is the mouse message that
+// happened over it. A left double-click shows the main window; pressing the
+// right button opens the menu; hovering, single clicks and the right
+// button's release do nothing.
 TrayAction ActionFor(std::int32_t trayMessage);
 
 }  // namespace rtrillex

@@ -49,8 +49,11 @@ LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LP
   try {
     return self->HandleMessage(message, wParam, lParam);
   } catch (...) {
-    // Nothing may leave a window procedure; the message counts as not handled.
+    // Nothing may leave a window procedure; the message counts as not
+    // handled. A close is refused instead: the default would destroy the
+    // window without its owner's clean-up.
     OutputDebugStringW(L"rTrillex: a message handler failed\n");
+    if (message == WM_CLOSE) return 0;
     return DefWindowProcW(window, message, wParam, lParam);
   }
 }

@@ -247,7 +247,7 @@ TEST_F(WatchTest, ThePopupClosesAtViewTimeInTenthsOfASecond) {
     int closesAt;  // -1: never
   };
   for (const Case c : {Case{L"1", 10}, Case{L"0.3", 3}, Case{L"1.5", 15}, Case{L"0.15", -1}, Case{L"0", -1},
-                       Case{L"-1", -1}}) {
+                       Case{L"-1", -1}, Case{L"０．５", 5}}) {
     window.viewTime = c.viewTime;
     Copy({F::Text}, L"a");
     log.clear();
@@ -283,7 +283,8 @@ TEST_F(WatchTest, AutoClearEmptiesTheClipboardAtClrTimeRoundedHalvesToEven) {
     const wchar_t* clrTime;
     int emptiesAt;  // -1: never
   };
-  for (const Case c : {Case{L"30", 30}, Case{L"2.5", 2}, Case{L"3.5", 4}, Case{L"0", -1}, Case{L"-3", -1}}) {
+  for (const Case c : {Case{L"30", 30}, Case{L"2.5", 2}, Case{L"3.5", 4}, Case{L"0", -1}, Case{L"-3", -1},
+                       Case{L"１２", 12}}) {
     window.clrTime = c.clrTime;
     Copy({F::Text}, L"a");
     log.clear();
@@ -315,17 +316,19 @@ TEST_F(WatchTest, DurationsAreReadAtEveryTick) {
   EXPECT_EQ(watch.ClearTicks, 55);
 }
 
-TEST_F(WatchTest, ATickWithoutANumberInItsBoxDoesNothing) {
-  Copy({F::Text}, L"a");
+TEST_F(WatchTest, ATickWithoutANumberInItsBoxStopsItsTimerAndLeavesThePopup) {
   // Out of range: beyond single precision for the popup, beyond 16 bits for the auto-clear.
   const std::pair<const wchar_t*, const wchar_t*> boxes[] = {{L"", L""}, {L"abc", L"abc"}, {L"1e40", L"99999"}};
   for (const auto& [viewTime, clrTime] : boxes) {
+    Copy({F::Text}, L"a");
+    watch.Timer1_Timer();
+    watch.Timer2_Timer();
     window.viewTime = viewTime;
     window.clrTime = clrTime;
     log.clear();
     watch.Timer1_Timer();
     watch.Timer2_Timer();
-    EXPECT_TRUE(log.empty()) << testing::PrintToString(std::wstring(clrTime));
+    EXPECT_EQ(log, (Log{L"timer1 off", L"timer2 off"})) << testing::PrintToString(std::wstring(clrTime));
     EXPECT_EQ(watch.ViewTicks, 0);
     EXPECT_EQ(watch.ClearTicks, 0);
   }

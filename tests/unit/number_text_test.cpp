@@ -32,9 +32,21 @@ TEST(TextToInt16, AcceptsBlanksSignsFractionsAndExponents) {
 }
 
 TEST(TextToInt16, RejectsTextThatIsNoNumber) {
-  for (const wchar_t* text : {L"", L"   ", L"abc", L"1a", L"a1", L"1 2", L"-", L".", L"1e", L"--1", L"1,5", L"１",
-                              L"0x10", L"inf", L"nan"})
+  for (const wchar_t* text : {L"", L"   ", L"abc", L"1a", L"a1", L"1 2", L"-", L".", L"1e", L"--1", L"1,5", L"0x10", L"inf", L"nan"})
     EXPECT_FALSE(TextToInt16(text).has_value()) << "accepted \"" << testing::PrintToString(std::wstring(text)) << '"';
+}
+
+TEST(TextToInt16, ReadsWhatTheJapaneseInputMethodTypes) {
+  // Full-width digits, sign, point and blanks stand for their ASCII forms.
+  EXPECT_EQ(TextToInt16(L"６０"), 60);
+  EXPECT_EQ(TextToInt16(L"\u3000１\u3000"), 1);
+  EXPECT_EQ(TextToInt16(L"－２．５"), -2);
+  EXPECT_EQ(TextToInt16(L"＋３．５"), 4);
+  EXPECT_EQ(TextToInt16(L"１ｅ２"), 100);
+  EXPECT_EQ(TextToSingle(L"０．３"), 0.3f);
+  EXPECT_TRUE(TextEqualsOne(L"１"));
+  for (const wchar_t* text : {L"１，５", L"一", L"３秒", L"１　２"})
+    EXPECT_FALSE(TextToInt16(text).has_value()) << testing::PrintToString(std::wstring(text));
 }
 
 TEST(TextToInt16, RejectsValuesOutsideSixteenBits) {
@@ -55,16 +67,6 @@ TEST(TextToSingle, ReadsSinglePrecision) {
   EXPECT_EQ(TextToSingle(L""), std::nullopt);
   EXPECT_EQ(TextToSingle(L"one"), std::nullopt);
   EXPECT_EQ(TextToSingle(L"1e39"), std::nullopt);  // beyond single precision
-}
-
-TEST(SingleToInt32, RoundsHalvesToEven) {
-  EXPECT_EQ(SingleToInt32(7725.0f), 7725);
-  EXPECT_EQ(SingleToInt32(0.5f), 0);
-  EXPECT_EQ(SingleToInt32(1.5f), 2);
-  EXPECT_EQ(SingleToInt32(-1.5f), -2);
-  EXPECT_EQ(SingleToInt32(2.6f), 3);
-  EXPECT_EQ(SingleToInt32(3e9f), std::nullopt);
-  EXPECT_EQ(SingleToInt32(std::nanf("")), std::nullopt);
 }
 
 TEST(TextEqualsOne, ComparesAsNumbers) {

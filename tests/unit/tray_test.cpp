@@ -55,16 +55,6 @@ TEST(TrayRecord, TheTipIsCutToSixtyFourBytesInTheAnsiCodePage) {
   EXPECT_EQ(record[87], 0x20);
 }
 
-TEST(TrayReports, DecodeFromTwipsAndTwipsPerPixel) {
-  EXPECT_EQ(TrayMessageFromX(7725.0f, 15.0f), 515);
-  EXPECT_EQ(TrayMessageFromX(7740.0f, 15.0f), 516);
-  EXPECT_EQ(TrayMessageFromX(7724.0f, 15.0f), 514);
-  EXPECT_EQ(TrayMessageFromX(515.0f * 12.0f, 12.0f), 515);
-  EXPECT_EQ(TrayMessageFromX(516.0f * 12.0f, 12.0f), 516);
-  EXPECT_EQ(TrayMessageFromX(515.0f * 12.0f - 1.0f, 12.0f), 514);
-  EXPECT_EQ(TrayMessageFromX(7725.4f, 15.0f), 515);  // rounded first
-}
-
 TEST(TrayReports, OnlyADoubleClickAndTheRightButtonsPressAct) {
   EXPECT_EQ(ActionFor(515), TrayAction::ShowMainWindow);
   EXPECT_EQ(ActionFor(516), TrayAction::OpenMenu);

@@ -66,13 +66,27 @@ void Form1::CreateControls() {
   for (const MainControl& control : main_window::kControls) {
     HFONT font = control.font == ControlFont::LabelButton ? labelButtonFont_.get() : defaultFont_.get();
     CreateControl(hwnd(), control, frame, scale_, font);
-    brushes_.emplace_back(control.background == kDefaultColour ? nullptr
-                                                               : CreateSolidBrush(ResolveColour(control.background)));
   }
+  CreateBrushes();
   PutFrameBelowItsControls(Control(ControlId::Frame1));
   // The current-content box must take a whole copied text, not 32K of it.
   SendMessageW(Control(ControlId::txtCurCB), EM_SETLIMITTEXT, 0, 0);
   focus_ = Control(ControlId::List1);
+}
+
+void Form1::CreateBrushes() {
+  brushes_.clear();
+  for (const MainControl& control : main_window::kControls)
+    brushes_.emplace_back(control.background == kDefaultColour ? nullptr
+                                                               : CreateSolidBrush(ResolveColour(control.background)));
+}
+
+void Form1::OnSysColorChange() {
+  // Brushes of system colours keep the colour they were made with.
+  CreateBrushes();
+  for (HWND child = GetWindow(hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+  RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -86,6 +100,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
       DrawLabelButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case WM_SYSCOLORCHANGE:
+      OnSysColorChange();
+      return 0;
     case WM_ACTIVATE:
       OnActivate(wParam);
       return 0;
@@ -104,11 +121,14 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnChangeClipboardChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_TIMER:
-      OnTimer(wParam);
+      if (wParam == kTrayRetryTimer)
+        TryToAddTrayIcon();
+      else
+        OnTimer(wParam);
       return 0;
     case WM_MOUSEMOVE:  // also how the tray icon reports
       if (IsGenuineMouseMove(lParam)) break;
-      Form_MouseMove(static_cast<float>(GET_X_LPARAM(lParam)) * scale_.x);
+      Form_MouseMove(static_cast<std::int32_t>(LOWORD(lParam)));
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);

@@ -71,16 +71,17 @@ class Form1 : public Window, public WatchWindow {
   void LeaveViewerChain();
   void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
   void OnChangeClipboardChain(HWND leaving, HWND next);
-  void OnTimer(UINT_PTR id);
+  void OnTimer(UINT_PTR id);  // Timer1 and Timer2
 
   // tray/tray_window.cpp
   void HideToTray();
-  bool AddTrayIcon();
+  void StartAddingTrayIcon();
+  void TryToAddTrayIcon();
   void RemoveTrayIcon();
   void OnTaskbarCreated();
   void SetFileMenuVisible(bool visible);
   bool IsGenuineMouseMove(LPARAM lParam) const;
-  void Form_MouseMove(float x);
+  void Form_MouseMove(std::int32_t trayMessage);
   void OpenFileMenuAtPointer();
   static void ProcessPendingMessages();
   void mnuMain_Click();
@@ -91,6 +92,8 @@ class Form1 : public Window, public WatchWindow {
   // main_window.cpp: how the window looks
   void CreateMainWindow();
   void CreateControls();
+  void CreateBrushes();
+  void OnSysColorChange();
   HMENU CreateMenuBar();
   LRESULT OnCommand(int id, int notification);
   LRESULT OnControlColour(HDC dc, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
@@ -116,6 +119,7 @@ class Form1 : public Window, public WatchWindow {
   HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
   UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar
   UINT taskbarCreated_ = 0;        // the message the shell broadcasts when it restarts
+  static constexpr UINT_PTR kTrayRetryTimer = 3;  // Timer1 and Timer2 are 1 and 2
   int trayAddAttemptsLeft_ = 0;
   bool menuOpen_ = false;
   bool modal_ = false;             // shown modally by "詳細設定(&M)"

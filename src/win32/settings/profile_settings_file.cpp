@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "text.h"
 
 namespace rtrillex {
 
@@ -29,19 +28,22 @@ bool SettingsFileIsPresent(const std::wstring& path) {
   return (found.dwFileAttributes & kHidingAttributes) == 0;
 }
 
+// The Unicode forms of the profile calls take the real path, whatever
+// characters the folder's name holds; the file itself they keep in the
+// ANSI code page, byte for byte as the ANSI forms would.
 std::wstring ProfileSettingsFile::Read(std::wstring_view section, std::wstring_view key) {
-  constexpr DWORD kBufferBytes = 1024;
-  std::vector<char> buffer(kBufferBytes, '\0');
-  const std::string path = ToAnsi(SettingsPath(ProgramDirectory()));
-  GetPrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(), "", buffer.data(), kBufferBytes,
-                           path.c_str());
+  constexpr DWORD kBufferChars = 1024;
+  std::vector<wchar_t> buffer(kBufferChars, L'\0');
+  const std::wstring path = SettingsPath(ProgramDirectory());
+  GetPrivateProfileStringW(std::wstring(section).c_str(), std::wstring(key).c_str(), L"", buffer.data(),
+                           kBufferChars, path.c_str());
   // The value ends at the first NUL, which the call always writes inside the buffer.
-  return FromAnsi(buffer.data());
+  return buffer.data();
 }
 
 void ProfileSettingsFile::Write(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
-  const std::string path = ToAnsi(SettingsPath(ProgramDirectory()));
-  WritePrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(), ToAnsi(value).c_str(), path.c_str());
+  const std::wstring path = SettingsPath(ProgramDirectory());
+  WritePrivateProfileStringW(std::wstring(section).c_str(), std::wstring(key).c_str(), std::wstring(value).c_str(),
+                             path.c_str());
 }
-
 }  // namespace rtrillex

@@ -24,17 +24,23 @@ void Form1::HideToTray() {
   ShowWindow(hwnd(), SW_HIDE);
   SetFileMenuVisible(false);
   Module1::TrayData = FillTrayData(HandleBits(hwnd()), HandleBits(icons_.small()));
-  // The shell may not be up yet at logon: a refused add is tried again a few times.
-  trayAddAttemptsLeft_ = kTrayAddAttempts;
-  if (!AddTrayIcon()) SetTimer(hwnd(), kTrayRetryTimer, kTrayRetryMilliseconds, nullptr);
+  // An icon that is already there needs no add (the shell would refuse it);
+  // one that has gone, or was never added, is added again.
+  if (!Module1::ShellNotifyIcon(NIM_MODIFY, Module1::TrayData)) StartAddingTrayIcon();
   modal_ = false;  // a modal showing ends when the window goes back to the tray
 }
 
-bool Form1::AddTrayIcon() {
+void Form1::StartAddingTrayIcon() {
+  // The shell may not be up yet at logon: a refused add is tried again a
+  // few times, then the timer stops.
+  trayAddAttemptsLeft_ = kTrayAddAttempts;
+  SetTimer(hwnd(), kTrayRetryTimer, kTrayRetryMilliseconds, nullptr);
+  TryToAddTrayIcon();
+}
+
+void Form1::TryToAddTrayIcon() {
   const bool added = Module1::ShellNotifyIcon(NIM_ADD, Module1::TrayData);
-  // An add for an icon that already exists is refused, and the icon stays.
   if (added || --trayAddAttemptsLeft_ <= 0) KillTimer(hwnd(), kTrayRetryTimer);
-  return added;
 }
 
 void Form1::RemoveTrayIcon() {
@@ -45,9 +51,7 @@ void Form1::RemoveTrayIcon() {
 
 void Form1::OnTaskbarCreated() {
   // The shell restarted and forgot every icon.
-  if (!Module1::TrayData.cbSize) return;
-  trayAddAttemptsLeft_ = kTrayAddAttempts;
-  if (!AddTrayIcon()) SetTimer(hwnd(), kTrayRetryTimer, kTrayRetryMilliseconds, nullptr);
+  if (Module1::TrayData.cbSize) StartAddingTrayIcon();
 }
 
 void Form1::SetFileMenuVisible(bool visible) {
@@ -72,8 +76,11 @@ bool Form1::IsGenuineMouseMove(LPARAM lParam) const {
   return pointer.x == GET_X_LPARAM(lParam) && pointer.y == GET_Y_LPARAM(lParam);
 }
 
-void Form1::Form_MouseMove(float x) {
-  switch (ActionFor(TrayMessageFromX(x, scale_.x))) {
+void Form1::Form_MouseMove(std::int32_t trayMessage) {
+  // The report is read as the mouse message it carries, whatever the
+  // screen's density: turned into twips and back it would not survive a
+  // fractional twips per pixel (8.57 at 168 dpi, 7.5 at 192 dpi).
+  switch (ActionFor(trayMessage)) {
     case TrayAction::ShowMainWindow:
       SetFileMenuVisible(true);
       ShowWindow(hwnd(), SW_SHOW);
@@ -93,13 +100,19 @@ void Form1::OpenFileMenuAtPointer() {
   // Without the foreground the menu would not close on a click elsewhere.
   SetForegroundWindow(hwnd());
   ProcessPendingMessages();
+  // A message handled just now may have ended the program.
+  if (ending_ || !exists()) {
+    menuOpen_ = false;
+    return;
+  }
   SetFileMenuVisible(true);
   POINT pointer;
   GetCursorPos(&pointer);
   const UINT command = static_cast<UINT>(TrackPopupMenu(fileMenu_, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD,
                                                         pointer.x, pointer.y, 0, hwnd(), nullptr));
-  PostMessageW(hwnd(), WM_NULL, 0, 0);  // the menu's foreground rule: let the switch finish
   menuOpen_ = false;
+  if (ending_ || !exists()) return;  // ended while the menu was open
+  PostMessageW(hwnd(), WM_NULL, 0, 0);  // the menu's foreground rule: let the switch finish
   // The chosen command has run when the menu call returns.
   if (command) OnCommand(static_cast<int>(command), 0);
 }
@@ -123,12 +136,14 @@ void Form1::mnuMain_Click() {
   if (form3_.exists()) EnableWindow(form3_.hwnd(), FALSE);
   ShowWindow(hwnd(), SW_SHOW);
   SetForegroundWindow(hwnd());
-  MSG message;
+  MSG message{};
   while (modal_ && exists()) {
-    if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
       PostQuitMessage(static_cast<int>(message.wParam));  // the program is ending: pass it on
       break;
     }
+    if (got < 0) break;  // no message came: the outer loop takes over
     if (!TranslateDialogMessage(message)) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
