@@ -41,8 +41,11 @@ drive show
 main=$(wait_for '^Trillex$')
 drive copy "クリップボードに コピーしました"
 sleep 0.5
-import -window "$main" docs/main-window.png
 snap_above_pointer docs/popup.png
+# The main window alone once the popup's second has run out: a window
+# captured under another comes out with a black hole where that one stood.
+sleep 1.5
+import -window "$main" docs/main-window.png
 
 drive version
 version=$(wait_for 'rStashel')
@@ -51,7 +54,6 @@ import -window "$version" docs/version-window.png
 
 xdotool windowunmap "$version" 2>/dev/null || true
 xdotool windowunmap "$main" 2>/dev/null || true
-sleep 1.5  # the popup's second runs out
 drive menu
 sleep 0.8
 snap_below_pointer docs/tray-menu.png

@@ -68,6 +68,14 @@ TEST_F(ClipWatch, PlainTextGoesToHistoryCurrentBoxAndPopupBesideThePointer) {
   EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 3s));
 }
 
+TEST_F(ClipWatch, APopupLifetimeInTenthsEndsOnTime) {
+  // 0.3 s is three ticks: exact in single precision, on every build.
+  Start("1", "0", "0.3");
+  PutText(L"short");
+  ASSERT_TRUE(WaitUntil([&] { return PopupShown(); }));
+  EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 2s));
+}
+
 TEST_F(ClipWatch, ASecondCopyWhileThePopupShowsReusesItWithTheNewText) {
   Start("1", "0", "5");
   PutText(L"first");

@@ -85,13 +85,13 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-TestFolder::TestFolder() {
+TestFolder::TestFolder(const std::wstring& nameEnd) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   static int counter = 0;
   for (;;) {
     std::wstringstream name;
-    name << temp << L"rtrillex-e2e-" << GetCurrentProcessId() << L"-" << ++counter;
+    name << temp << L"rtrillex-e2e-" << GetCurrentProcessId() << L"-" << ++counter << nameEnd;
     path_ = name.str();
     if (CreateDirectoryW(path_.c_str(), nullptr)) break;
   }

@@ -33,7 +33,8 @@ std::wstring WindowText(HWND window);
 // everything in it at the end of the test.
 class TestFolder {
  public:
-  TestFolder();
+  // `nameEnd` ends the folder's name, for names the ANSI code page cannot spell.
+  explicit TestFolder(const std::wstring& nameEnd = L"");
   ~TestFolder();
   TestFolder(const TestFolder&) = delete;
   TestFolder& operator=(const TestFolder&) = delete;

@@ -2,6 +2,7 @@
 // fills the panel and stays as it was.
 #include <gtest/gtest.h>
 
+#include "clipboard.h"
 #include "harness.h"
 
 namespace e2e {
@@ -80,6 +81,28 @@ TEST(Settings, AValueReadsBackWholeUpTo1023BytesAndIsCutBeyond) {
   ASSERT_TRUE(app.WaitForMainWindow());
   EXPECT_EQ(WindowText(app.Control(ControlId::txtViewTime)), std::wstring(1023, L'7'));
   EXPECT_EQ(WindowText(app.Control(ControlId::txtClrTime)), std::wstring(1023, L'8'));
+}
+
+TEST(Settings, AFolderNameOutsideTheAnsiCodePageKeepsTheFileWorking) {
+  TestFolder folder(L"-설정 폴더");  // Hangul: no code page 932 spelling
+  {
+    RunningApp app(folder);
+    ASSERT_TRUE(app.WaitForMainWindow());
+    EXPECT_EQ(ReadFileBytes(folder.SettingsFile()), kDefaults);
+    // The defaults act: a text copy shows the popup.
+    PutText(L"見えます");
+    EXPECT_TRUE(WaitUntil([&] { return app.PopupWindow() && IsWindowVisible(app.PopupWindow()); }));
+  }
+  // Edited by hand in code page 932 ("３" is 0x82 0x52): the next start loads it.
+  WriteFileBytes(folder.SettingsFile(),
+                 "[CheckBox]\r\nBeep=0\r\nComment=1\r\nClear=0\r\n[TimeSet]\r\nViewTime=\x82\x52\r\nClrTime=45\r\n");
+  RunningApp app(folder);
+  ASSERT_TRUE(app.WaitForMainWindow());
+  EXPECT_FALSE(Checked(app, ControlId::chkBeep));
+  EXPECT_TRUE(Checked(app, ControlId::chkComment));
+  EXPECT_FALSE(Checked(app, ControlId::chkClear));
+  EXPECT_EQ(WindowText(app.Control(ControlId::txtViewTime)), L"３");
+  EXPECT_EQ(WindowText(app.Control(ControlId::txtClrTime)), L"45");
 }
 
 // The test run maps drive R: to an empty folder of its own.

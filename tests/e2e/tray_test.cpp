@@ -8,6 +8,7 @@
 #include "clipboard.h"
 #include "harness.h"
 #include "test_viewer.h"
+#include "timer_spy.h"
 
 namespace e2e {
 namespace {
@@ -106,6 +107,43 @@ TEST_F(Tray, GoingToTheTraySavesTheEditedPanelAndHides) {
             "[CheckBox]\r\nBeep=0\r\nComment=1\r\nClear=1\r\n[TimeSet]\r\nViewTime=1\r\nClrTime=15\r\n");
   EXPECT_EQ(TrayIconCount(), 1);
 }
+
+TEST_F(Tray, GoingToTheTrayAgainLeavesNoTimerRunning) {
+  WriteSettings(folder, "0", "1", "0", "1", "60");  // the popup's timer only
+  Start();
+  TimerSpy spy(app->ThreadId());
+  ASSERT_TRUE(spy.hooked());
+  // The spy sees the popup's timer tick...
+  PutText(L"tick");
+  ASSERT_TRUE(WaitUntil([&] { return spy.Ticks() > 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 3s));
+  for (int time = 0; time < 2; ++time) {
+    ASSERT_TRUE(app->ShowMainWindow());
+    ClickControl(app->Control(ControlId::lblGoToTask));
+    ASSERT_TRUE(WaitUntil([&] { return !Shown(); }));
+  }
+  EXPECT_EQ(TrayIconCount(), 1);
+  // ...and then none for longer than any timer of the program would wait.
+  const LONG ticks = spy.Ticks();
+  EXPECT_FALSE(WaitUntil([&] { return spy.Ticks() != ticks; }, 2500ms)) << spy.Ticks() - ticks << " ticks, the last of timer " << spy.LastTimerId();
+}
+
+// The icon's report carries the mouse message whatever the display scaling.
+class TrayAtDensity : public Tray, public testing::WithParamInterface<DWORD> {};
+
+TEST_P(TrayAtDensity, TheIconsDoubleClickAndRightButtonAct) {
+  ScreenDpi density(GetParam());
+  Start();
+  app->PostTrayReport(WM_RBUTTONDOWN);
+  const HWND menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeyInMenu(menu, VK_ESCAPE);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+  app->PostTrayReport(WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitUntil([&] { return Shown(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Every, TrayAtDensity, testing::Values(96, 120, 144, 168, 192, 240));
 
 TEST_F(Tray, TheVersionWindowOpensOnceTopmostAndClosesWithAltC) {
   Start();
