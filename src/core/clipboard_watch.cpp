@@ -11,6 +11,10 @@ constexpr int kToneMilliseconds = 150;
 constexpr int kPointerOffsetX = 10;
 constexpr int kPointerOffsetY = -25;
 constexpr std::int16_t kTickLimit = std::numeric_limits<std::int16_t>::max();
+// Another viewer reading the same change holds the clipboard open for a
+// moment; a text is tried again for about a second (40 ticks of 25 ms) before
+// it counts as unreadable.
+constexpr int kTextReadAttempts = 40;
 
 }  // namespace
 
@@ -22,6 +26,7 @@ bool ClipboardWatch::SwitchIsOn(std::wstring_view key) {
 }
 
 void ClipboardWatch::ChangeClipBoard() {
+  ForgetPendingText();  // a newer copy wins over a text still being retried
   const bool beep = SwitchIsOn(setting::kBeep);
   const bool comment = SwitchIsOn(setting::kComment);
   const bool clear = SwitchIsOn(setting::kClear);
@@ -34,20 +39,19 @@ void ClipboardWatch::ChangeClipBoard() {
 
   const int toneLength = beep ? kToneMilliseconds : 0;
   const ChangeReaction reaction = ReactionTo(formatMask);
-  std::wstring entry;
   if (reaction.kind == ChangeKind::Text) {
-    ReactToText(reaction, toneLength, comment, clear, entry);
-  } else if (reaction.addsHistoryLine) {
+    ReactToText(reaction, toneLength, comment, clear);
+    return;
+  }
+  if (reaction.addsHistoryLine) {
     for (int tone : reaction.tones)
       if (tone) s_.tones.Beep(tone, toneLength);
-    entry = reaction.tag;
-    s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), entry));
+    s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), reaction.tag));
   }
-  s_.window.SetCurrentContent(entry);
+  s_.window.SetCurrentContent(reaction.tag);
 }
 
-void ClipboardWatch::ReactToText(const ChangeReaction& reaction, int toneLength, bool comment, bool clear,
-                                 std::wstring& entry) {
+void ClipboardWatch::ReactToText(const ChangeReaction& reaction, int toneLength, bool comment, bool clear) {
   for (int tone : reaction.tones) s_.tones.Beep(tone, toneLength);
 
   // The popup's corner goes 10 pixels right of and 25 above the pointer,
@@ -60,16 +64,42 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, int toneLength,
   ViewTicks = 0;
   s_.window.SetTimerEnabled(WatchTimer::View, true);
 
-  entry = s_.clipboard.ReadText().value_or(std::wstring());
-  s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), entry));
+  if (const std::optional<std::wstring> text = s_.clipboard.ReadText()) {
+    ShowText(*text, comment, clear);
+    return;
+  }
+  // Not readable yet: the rest waits, and the program keeps answering meanwhile.
+  pendingText_ = TextToShow{comment, clear, kTextReadAttempts};
+  s_.window.SetTimerEnabled(WatchTimer::TextRetry, true);
+}
+
+void ClipboardWatch::TextRetry_Timer() {
+  if (!pendingText_) return s_.window.SetTimerEnabled(WatchTimer::TextRetry, false);
+  const std::optional<std::wstring> text = s_.clipboard.ReadText();
+  if (!text && --pendingText_->attemptsLeft > 0) return;
+  const TextToShow pending = *pendingText_;
+  ForgetPendingText();
+  // A text that still cannot be read leaves an entry of its own, empty.
+  ShowText(text.value_or(std::wstring()), pending.comment, pending.clear);
+}
+
+void ClipboardWatch::ForgetPendingText() {
+  if (!pendingText_) return;
+  pendingText_.reset();
+  s_.window.SetTimerEnabled(WatchTimer::TextRetry, false);
+}
+
+void ClipboardWatch::ShowText(const std::wstring& text, bool comment, bool clear) {
+  s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), text));
   if (comment) {
-    s_.popup.SetCaption(entry);
+    s_.popup.SetCaption(text);
     s_.popup.Show();
   }
   if (clear) {
     ClearTicks = 0;
     s_.window.SetTimerEnabled(WatchTimer::Clear, true);
   }
+  s_.window.SetCurrentContent(text);
 }
 
 void ClipboardWatch::Timer1_Timer() {

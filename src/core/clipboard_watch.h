@@ -21,7 +21,8 @@ class Clipboard {
   // True when the copying program asked clipboard monitors to leave this
   // copy alone (password managers do, for secrets).
   virtual bool AsksNotToBeMonitored() = 0;
-  // The plain text; nullopt when the clipboard could not be read.
+  // The plain text; nullopt when it cannot be read at this moment (another
+  // program holds the clipboard open, or its text is not delivered yet).
   virtual std::optional<std::wstring> ReadText() = 0;
   virtual void Empty() = 0;
   virtual void PutText(std::wstring_view text) = 0;
@@ -60,7 +61,9 @@ class TextPopup {
   virtual void Unload() = 0;
 };
 
-enum class WatchTimer { View, Clear };  // 100 ms and 1000 ms
+// The popup's lifetime (100 ms), the auto-clear delay (1000 ms), and the
+// retry of a text the clipboard would not give at once (every 25 ms).
+enum class WatchTimer { View, Clear, TextRetry };
 
 // The parts of the main window the watch reads and writes.
 class WatchWindow {
@@ -93,6 +96,7 @@ class ClipboardWatch {
   void ChangeClipBoard();
   void Timer1_Timer();
   void Timer2_Timer();
+  void TextRetry_Timer();
   void List1_DblClick();
   void StopTimer();
   void StopTimer2();
@@ -101,8 +105,18 @@ class ClipboardWatch {
   std::int16_t ClearTicks = 0;  // Timer2 ticks since the last text copy with auto-clear on
 
  private:
+  // What a text copy still has to do once its text is read.
+  struct TextToShow {
+    bool comment, clear;
+    int attemptsLeft;
+  };
+
   bool SwitchIsOn(std::wstring_view key);
-  void ReactToText(const ChangeReaction& reaction, int toneLength, bool comment, bool clear, std::wstring& entry);
+  void ReactToText(const ChangeReaction& reaction, int toneLength, bool comment, bool clear);
+  void ShowText(const std::wstring& text, bool comment, bool clear);
+  void ForgetPendingText();
+
+  std::optional<TextToShow> pendingText_;  // while the clipboard's text is retried
 
   WatchServices s_;
 };

@@ -2,10 +2,16 @@
 
 #include <stdexcept>
 
+#include "text_excerpt.h"
+
 namespace rtrillex::main_window {
 
 PixelRect PlaceInClient(const MainControl& control, TwipsPerPixel scale) {
   return rtrillex::PlaceInClient(control, Describe(ControlId::Frame1).place, scale);
+}
+
+std::wstring CurrentContentShown(std::wstring_view text) {
+  return ShownPartMarked(text, kCurrentBoxMaxLines, kCurrentBoxMaxColumns, kCutMarker);
 }
 
 const MainControl& Describe(ControlId id) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "control_layout.h"
@@ -72,6 +74,14 @@ inline constexpr std::array<MainControl, 14> kControls = {{
     {ControlId::lblEnd, ControlKind::LabelButton, L"終了", {3240, 6240, 1215, 375}, false, SystemColour(21), Rgb(255, 255, 255), ControlFont::LabelButton},
     {ControlId::txtCurCB, ControlKind::MultiLineEdit, L"", {120, 360, 6015, 1455}, false, kLightBlue, kDarkBlue},
 }};
+
+// What the current-content box shows of a copy: all of an ordinary text,
+// the beginning of a huge one (laid out whole, it would hold the program up
+// for seconds), marked as cut. The history line keeps the whole text.
+inline constexpr std::size_t kCurrentBoxMaxLines = 256;
+inline constexpr std::size_t kCurrentBoxMaxColumns = 1024;
+inline constexpr std::wstring_view kCutMarker = L"…（以下省略）";
+std::wstring CurrentContentShown(std::wstring_view text);
 
 // The control's place in pixels within the client area.
 PixelRect PlaceInClient(const MainControl& control, TwipsPerPixel scale);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 #include "units.h"
@@ -19,14 +18,8 @@ inline constexpr Colour kText = Rgb(0, 0, 255);
 inline constexpr int kLabelId = 1;
 
 // The popup shows only the top-left corner of a text: a few lines of a few
-// dozen characters. The label gets at most this much of it, so that a copy
-// of megabytes costs no more to show than one of a few lines.
+// dozen characters. The label gets at most this much of it (ShownPart).
 inline constexpr std::size_t kMaxShownLines = 16;
 inline constexpr std::size_t kMaxShownColumns = 256;
-
-// The first `maxLines` lines of `text`, each cut to `maxColumns` characters
-// (never inside a surrogate pair), with the line breaks kept as they were.
-std::wstring ShownPart(std::wstring_view text, std::size_t maxLines = kMaxShownLines,
-                       std::size_t maxColumns = kMaxShownColumns);
 
 }  // namespace rtrillex::popup_window

@@ -1,6 +1,9 @@
 // rTrillex reacting to clipboard changes made by other programs (this test).
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
+
 #include "clipboard.h"
 #include "harness.h"
 #include "test_viewer.h"
@@ -286,20 +289,83 @@ TEST_F(ClipWatch, DoubleClickWithNoLineSelectedLeavesTheClipboardAlone) {
   EXPECT_EQ(HistoryLines(*app).size(), 2u);
 }
 
-TEST_F(ClipWatch, ACopyHeldOpenBrieflyByAnotherProgramIsNotLost) {
+TEST_F(ClipWatch, ACopyHeldOpenByAnotherProgramForUpToHalfASecondIsNotLost) {
   Start("0");
-  {
-    ClipboardWriter writer;
-    writer.Text(L"raced");
+  std::size_t lines = 0;
+  for (const auto hold : {50ms, 200ms, 500ms}) {
+    const std::wstring text = L"held " + std::to_wstring(hold.count()) + L" ms";
+    {
+      ClipboardWriter writer;
+      writer.Text(text);
+    }
+    // Another viewer opens the clipboard at once and keeps it a while.
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    WaitUntil([] { return false; }, hold);
+    CloseClipboard();
+    EXPECT_EQ(EntryOfLine(WaitForLines(++lines).back()), text);
   }
-  // Another viewer opens the clipboard at once and keeps it for a moment.
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  const auto until = GetTickCount() + 20;
-  while (GetTickCount() < until) {
+}
+
+TEST_F(ClipWatch, AViewerAfterItThatHangsHoldsNothingUp) {
+  HangingViewer hanging(5000);  // joined before rTrillex: rTrillex tells it of each change
+  Start("1", "0", "1");
+  PutText(L"first");
+  ASSERT_TRUE(WaitUntil([&] { return PopupShown(); }));
+  ASSERT_TRUE(WaitUntil([&] { return hanging.hanging(); }));
+  // The popup's second runs out, a copy is recorded and the program answers, all during the hang.
+  EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 2500ms));
+  PutText(L"during the hang");
+  EXPECT_EQ(EntryOfLine(WaitForLines(2).back()), L"during the hang");
+  DWORD_PTR result = 0;
+  EXPECT_TRUE(SendMessageTimeoutW(app->MainWindow(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &result));
+  EXPECT_TRUE(hanging.hanging());
+}
+
+// A copy whose text is made only when asked for (delayed rendering): the
+// request comes from inside rTrillex's handler, after the tones.
+class TextRenderedOnRequest {
+ public:
+  explicit TextRenderedOnRequest(std::function<void()> onRequest) : onRequest_(std::move(onRequest)) {
+    WNDCLASSW ownerClass{};
+    ownerClass.lpfnWndProc = Proc;
+    ownerClass.hInstance = GetModuleHandleW(nullptr);
+    ownerClass.lpszClassName = L"E2eRenderingOwner";
+    RegisterClassW(&ownerClass);
+    window_ = CreateWindowW(L"E2eRenderingOwner", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    if (WaitUntil([&] { return OpenClipboard(window_) != FALSE; }, 2s)) {
+      EmptyClipboard();
+      SetClipboardData(CF_UNICODETEXT, nullptr);
+      CloseClipboard();
+    }
   }
-  CloseClipboard();
-  const std::vector<std::wstring> lines = WaitForLines(1);
-  EXPECT_EQ(EntryOfLine(lines[0]), L"raced");
+  ~TextRenderedOnRequest() { DestroyWindow(window_); }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<TextRenderedOnRequest*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message == WM_RENDERFORMAT && wParam == CF_UNICODETEXT) {
+      self->onRequest_();
+      const wchar_t text[] = L"rendered";
+      HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+      std::memcpy(GlobalLock(memory), text, sizeof text);
+      GlobalUnlock(memory);
+      SetClipboardData(CF_UNICODETEXT, memory);
+      return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  std::function<void()> onRequest_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(ClipWatch, AViewerAfterItHearsOfAChangeBeforeItsHandlerEnds) {
+  TestViewer after;  // joined before rTrillex: after it in the chain
+  Start("0");
+  int heardWhenAskedForText = -1;
+  TextRenderedOnRequest copy([&] { heardWhenAskedForText = after.notifications; });
+  EXPECT_EQ(EntryOfLine(WaitForLines(1).back()), L"rendered");
+  EXPECT_EQ(heardWhenAskedForText, 1);
 }
 
 TEST_F(ClipWatch, CopiesMarkedAsNotToBeMonitoredLeaveNoTrace) {

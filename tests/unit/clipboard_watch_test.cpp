@@ -18,11 +18,16 @@ struct FakeClipboard : Clipboard {
   std::set<ClipboardFormat> formats;
   bool optedOut = false;
   std::optional<std::wstring> text;
+  int busyReads = 0;  // reads that fail first, as while another program holds the clipboard
   explicit FakeClipboard(Log& l) : log(l) {}
   bool HasFormat(ClipboardFormat f) override { return formats.count(f) > 0; }
   bool AsksNotToBeMonitored() override { return optedOut; }
   std::optional<std::wstring> ReadText() override {
     log.push_back(L"read");
+    if (busyReads > 0) {
+      --busyReads;
+      return std::nullopt;
+    }
     return text;
   }
   void Empty() override { log.push_back(L"empty"); }
@@ -70,7 +75,7 @@ struct FakeWindow : WatchWindow {
   std::optional<std::wstring> selected;
   std::vector<std::wstring> history;
   std::wstring current = L"(untouched)";
-  bool viewTimer = false, clearTimer = false;
+  bool viewTimer = false, clearTimer = false, retryTimer = false;
   explicit FakeWindow(Log& l) : log(l) {}
   void AppendHistoryLine(const std::wstring& line) override {
     history.push_back(line);
@@ -81,8 +86,12 @@ struct FakeWindow : WatchWindow {
     log.push_back(L"current " + std::wstring(t));
   }
   void SetTimerEnabled(WatchTimer timer, bool on) override {
-    (timer == WatchTimer::View ? viewTimer : clearTimer) = on;
-    log.push_back(std::wstring(timer == WatchTimer::View ? L"timer1 " : L"timer2 ") + (on ? L"on" : L"off"));
+    const std::map<WatchTimer, std::pair<bool*, const wchar_t*>> timers = {
+        {WatchTimer::View, {&viewTimer, L"timer1 "}},
+        {WatchTimer::Clear, {&clearTimer, L"timer2 "}},
+        {WatchTimer::TextRetry, {&retryTimer, L"retry "}}};
+    *timers.at(timer).first = on;
+    log.push_back(timers.at(timer).second + std::wstring(on ? L"on" : L"off"));
   }
   std::wstring DurationText(WatchTimer timer) override { return timer == WatchTimer::View ? viewTime : clrTime; }
   std::optional<std::wstring> SelectedHistoryLine() override { return selected; }
@@ -207,8 +216,38 @@ TEST_F(WatchTest, SwitchesAreOnOnlyForTheIntegerOne) {
   EXPECT_EQ(log[0], L"beep 430/0");
 }
 
-TEST_F(WatchTest, UnreadableTextLeavesAnEmptyEntry) {
-  Copy({F::Text}, std::nullopt);
+TEST_F(WatchTest, ABusyClipboardsTextIsRetriedThenShownInTheSameOrder) {
+  clipboard.busyReads = 5;
+  Copy({F::Text}, L"late");
+  EXPECT_EQ(log, (Log{L"beep 430/150", L"beep 492/150", L"top 2625.000000", L"left 4650.000000", L"timer1 on",
+                      L"read", L"retry on"}));
+  EXPECT_TRUE(window.history.empty());
+  log.clear();
+  for (int tick = 0; tick < 5; ++tick) watch.TextRetry_Timer();
+  EXPECT_EQ(log, (Log{L"read", L"read", L"read", L"read", L"read", L"retry off", L"history 09:05:07\tlate",
+                      L"caption late", L"show", L"timer2 on", L"current late"}));
+}
+
+TEST_F(WatchTest, ANewerCopyWinsOverATextStillRetried) {
+  clipboard.busyReads = 1000;
+  Copy({F::Text}, L"first");
+  clipboard.busyReads = 0;
+  Copy({F::Text}, L"second");
+  EXPECT_EQ(log[0], L"retry off");
+  watch.TextRetry_Timer();  // a tick already queued
+  EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\tsecond"}));
+  EXPECT_FALSE(window.retryTimer);
+}
+
+TEST_F(WatchTest, TextUnreadableForASecondLeavesAnEmptyEntry) {
+  clipboard.busyReads = 1000;
+  Copy({F::Text}, L"never");
+  int ticks = 0;
+  while (window.retryTimer && ticks < 1000) {
+    watch.TextRetry_Timer();
+    ++ticks;
+  }
+  EXPECT_EQ(ticks, 40);  // one read at once, then 40 more 25 ms apart: about a second
   EXPECT_EQ(window.history.back(), L"09:05:07\t");
   EXPECT_EQ(window.current, L"");
   EXPECT_NE(std::find(log.begin(), log.end(), L"caption "), log.end());

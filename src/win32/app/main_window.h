@@ -71,7 +71,7 @@ class Form1 : public Window, public WatchWindow {
   void LeaveViewerChain();
   void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
   void OnChangeClipboardChain(HWND leaving, HWND next);
-  void OnTimer(UINT_PTR id);  // Timer1 and Timer2
+  void OnTimer(UINT_PTR id);  // the clipboard watch's timers
 
   // tray/tray_window.cpp
   void HideToTray();
@@ -114,7 +114,7 @@ class Form1 : public Window, public WatchWindow {
   ProgramIcons icons_;
   HWND focus_ = nullptr;              // restored when the window is activated again
   std::optional<SingleInstance> instance_;
-  bool timerEnabled_[2] = {false, false};
+  bool timerEnabled_[3] = {false, false, false};  // by WatchTimer
   bool ending_ = false;
   HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
   UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar

@@ -6,6 +6,7 @@
 #include "control_layout.h"
 #include "number_text.h"
 #include "popup_window_layout.h"
+#include "text_excerpt.h"
 #include "text.h"
 
 namespace rtrillex {
@@ -71,7 +72,7 @@ void Form2::MoveTo(int x, int y) {
 
 void Form2::SetCaption(std::wstring_view caption) {
   Load();
-  SetWindowTextW(label_, popup_window::ShownPart(caption).c_str());
+  SetWindowTextW(label_, ShownPart(caption, popup_window::kMaxShownLines, popup_window::kMaxShownColumns).c_str());
   FitLabelToCaption();
 }
 

@@ -5,15 +5,18 @@
 namespace rtrillex {
 namespace {
 
+// How often a session tries to open the clipboard, 5 ms apart. Reading
+// tries once: the clipboard watch tries again later without blocking.
+// Emptying and filling it are the user's own commands and wait a little.
+enum class Attempts : int { Once = 1, Briefly = 8 };
+
 // Opens the clipboard for as long as it lives. Another program may hold it
-// open for a moment (often another viewer reading the same change), so
-// opening is retried briefly before giving up.
+// open for a moment (often another viewer reading the same change).
 class ClipboardSession {
  public:
-  explicit ClipboardSession(HWND owner) {
-    constexpr int kAttempts = 8;
+  ClipboardSession(HWND owner, Attempts attempts) {
     constexpr DWORD kPauseMilliseconds = 5;
-    for (int attempt = 0; attempt < kAttempts && !open_; ++attempt) {
+    for (int attempt = 0; attempt < static_cast<int>(attempts) && !open_; ++attempt) {
       if (attempt > 0) Sleep(kPauseMilliseconds);
       open_ = OpenClipboard(owner) != FALSE;
     }
@@ -75,7 +78,7 @@ bool SystemClipboard::AsksNotToBeMonitored() {
   // "CanIncludeInClipboardHistory" holding a DWORD 0 keeps a copy out of histories.
   const UINT historyFormat = RegisteredFormat(L"CanIncludeInClipboardHistory");
   if (!IsClipboardFormatAvailable(historyFormat)) return false;
-  ClipboardSession session(owner_.hwnd());
+  ClipboardSession session(owner_.hwnd(), Attempts::Briefly);
   if (!session.open()) return true;  // cannot tell: err on the side of the secret
   HANDLE data = GetClipboardData(historyFormat);
   if (!data) return true;
@@ -86,7 +89,7 @@ bool SystemClipboard::AsksNotToBeMonitored() {
 }
 
 std::optional<std::wstring> SystemClipboard::ReadText() {
-  ClipboardSession session(owner_.hwnd());
+  ClipboardSession session(owner_.hwnd(), Attempts::Once);
   if (!session.open()) return std::nullopt;
   HANDLE data = GetClipboardData(CF_UNICODETEXT);
   if (!data) return std::nullopt;
@@ -100,7 +103,7 @@ std::optional<std::wstring> SystemClipboard::ReadText() {
 }
 
 void SystemClipboard::Empty() {
-  ClipboardSession session(owner_.hwnd());
+  ClipboardSession session(owner_.hwnd(), Attempts::Briefly);
   if (session.open()) EmptyClipboard();
 }
 
@@ -117,7 +120,7 @@ void SystemClipboard::PutText(std::wstring_view text) {
     std::memcpy(copy.data(), text.data(), text.size() * sizeof(wchar_t));
     copy.data()[text.size()] = L'\0';
   }
-  ClipboardSession session(owner_.hwnd());
+  ClipboardSession session(owner_.hwnd(), Attempts::Briefly);
   // Once the clipboard takes the block it owns it; otherwise it is still ours.
   if (!session.open() || !EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
 }

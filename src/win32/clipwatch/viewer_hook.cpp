@@ -26,12 +26,15 @@ void EndHook(HWND window) {
 }
 
 LRESULT CALLBACK HookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The previous procedure passes a change on to the viewers after this
+  // one; it goes first, so that they need not wait for the tones.
+  const LRESULT result = CallWindowProcW(PrevWndProc, window, message, wParam, lParam);
   // A notification sent while the handler runs is only handed on. A failed
   // run is not shown anywhere but must not stop the next change's run.
   if (message == WM_DRAWCLIPBOARD && changeHandler && !InHookProc &&
       !RunUnlessBusy(InHookProc, [window] { changeHandler(window); }))
     OutputDebugStringW(L"rTrillex: the clipboard change handler failed\n");
-  return CallWindowProcW(PrevWndProc, window, message, wParam, lParam);
+  return result;
 }
 
 }  // namespace rtrillex::Module1

@@ -8,10 +8,11 @@
 namespace rtrillex {
 namespace {
 
-constexpr UINT_PTR kTimerIds[] = {1, 2};           // Timer1, Timer2
-constexpr UINT kTimerIntervals[] = {100, 1000};    // milliseconds
+// Timer1, Timer2 and the text retry; 3 is the tray's.
+constexpr UINT_PTR kTimerIds[] = {1, 2, 4};
+constexpr UINT kTimerIntervals[] = {100, 1000, 25};  // milliseconds
 
-std::size_t TimerIndex(WatchTimer timer) { return timer == WatchTimer::View ? 0 : 1; }
+std::size_t TimerIndex(WatchTimer timer) { return static_cast<std::size_t>(timer); }
 
 void RunChangeHandler(HWND window) {
   if (auto* form = dynamic_cast<Form1*>(Window::FromHandle(window))) form->ChangeClipBoard();
@@ -34,21 +35,24 @@ void Form1::LeaveViewerChain() {
   inViewerChain_ = false;
 }
 
+// The chain's notifications are passed on without waiting for the next
+// viewer: one that hangs must not stop this program's own work.
 void Form1::OnDrawClipboard(WPARAM wParam, LPARAM lParam) {
-  // The handler has run in the hook; the viewers after this one hear of it too.
-  if (NextViewer) SendMessageW(NextViewer, WM_DRAWCLIPBOARD, wParam, lParam);
+  if (NextViewer) SendNotifyMessageW(NextViewer, WM_DRAWCLIPBOARD, wParam, lParam);
 }
 
 void Form1::OnChangeClipboardChain(HWND leaving, HWND next) {
   if (leaving == NextViewer)
     NextViewer = next;
   else if (NextViewer)
-    SendMessageW(NextViewer, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(leaving), reinterpret_cast<LPARAM>(next));
+    SendNotifyMessageW(NextViewer, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(leaving),
+                       reinterpret_cast<LPARAM>(next));
 }
 
 void Form1::OnTimer(UINT_PTR id) {
   if (id == kTimerIds[0] && timerEnabled_[0]) watch_.Timer1_Timer();
   if (id == kTimerIds[1] && timerEnabled_[1]) watch_.Timer2_Timer();
+  if (id == kTimerIds[2] && timerEnabled_[2]) watch_.TextRetry_Timer();
 }
 
 void Form1::AppendHistoryLine(const std::wstring& line) {
@@ -56,7 +60,7 @@ void Form1::AppendHistoryLine(const std::wstring& line) {
 }
 
 void Form1::SetCurrentContent(std::wstring_view text) {
-  SetWindowTextW(Control(ControlId::txtCurCB), std::wstring(text).c_str());
+  SetWindowTextW(Control(ControlId::txtCurCB), main_window::CurrentContentShown(text).c_str());
 }
 
 void Form1::SetTimerEnabled(WatchTimer timer, bool enabled) {

@@ -1,6 +1,6 @@
-#include "popup_window_layout.h"
+#include "text_excerpt.h"
 
-namespace rtrillex::popup_window {
+namespace rtrillex {
 namespace {
 
 bool IsLineBreak(wchar_t c) { return c == L'\r' || c == L'\n'; }
@@ -25,4 +25,13 @@ std::wstring ShownPart(std::wstring_view text, std::size_t maxLines, std::size_t
   return shown;
 }
 
-}  // namespace rtrillex::popup_window
+std::wstring ShownPartMarked(std::wstring_view text, std::size_t maxLines, std::size_t maxColumns,
+                             std::wstring_view marker) {
+  std::wstring shown = ShownPart(text, maxLines, maxColumns);
+  if (shown.size() == text.size()) return shown;
+  if (!shown.empty() && shown.back() != L'\n' && shown.back() != L'\r') shown += L"\r\n";
+  shown += marker;
+  return shown;
+}
+
+}  // namespace rtrillex
