@@ -25,6 +25,13 @@ std::wstring ShownPart(std::wstring_view text, std::size_t maxLines, std::size_t
   return shown;
 }
 
+std::wstring_view Beginning(std::wstring_view text, std::size_t maxChars) {
+  if (text.size() <= maxChars) return text;
+  std::size_t cut = maxChars;
+  if (cut > 0 && IsHighSurrogate(text[cut - 1])) --cut;
+  return text.substr(0, cut);
+}
+
 std::wstring ShownPartMarked(std::wstring_view text, std::size_t maxLines, std::size_t maxColumns,
                              std::wstring_view marker) {
   std::wstring shown = ShownPart(text, maxLines, maxColumns);

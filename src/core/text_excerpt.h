@@ -13,6 +13,9 @@ namespace rtrillex {
 // (never inside a surrogate pair), with the line breaks kept as they were.
 std::wstring ShownPart(std::wstring_view text, std::size_t maxLines, std::size_t maxColumns);
 
+// At most the first `maxChars` characters, never ending inside a surrogate pair.
+std::wstring_view Beginning(std::wstring_view text, std::size_t maxChars);
+
 // ShownPart, followed by a line holding `marker` when anything was left out.
 std::wstring ShownPartMarked(std::wstring_view text, std::size_t maxLines, std::size_t maxColumns,
                              std::wstring_view marker);

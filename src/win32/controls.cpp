@@ -11,7 +11,9 @@ DWORD StyleOf(ControlKind kind) {
   constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
   switch (kind) {
     case ControlKind::ListBox:
-      return kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_USETABSTOPS;
+      // Drawn by the window, which draws only the beginning of a huge line.
+      return kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_USETABSTOPS |
+             LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
     case ControlKind::Label:
       return kChild | SS_LEFTNOWORDWRAP;
     case ControlKind::WrappingLabel:
@@ -59,6 +61,11 @@ HWND CreateControl(HWND parent, int id, ControlKind kind, std::wstring_view capt
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                                  nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (kind == ControlKind::ListBox) {
+    // An owner-drawn list takes no line height from its font: one line of it.
+    const SIZE line = MeasureText(control, font, L"Ag");
+    SendMessageW(control, LB_SETITEMHEIGHT, 0, line.cy);
+  }
   if (kind == ControlKind::Label) {
     const SIZE extent = MeasureText(control, font, caption);
     SetWindowPos(control, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

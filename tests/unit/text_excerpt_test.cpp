@@ -24,6 +24,9 @@ TEST(ShownPart, NeverSplitsASurrogatePair) {
   const std::wstring text = {L'a', L'b', wchar_t(0xD83D), wchar_t(0xDE00), L'c'};
   EXPECT_EQ(ShownPart(text, 1, 3), L"ab");
   EXPECT_EQ(ShownPart(text, 1, 4), text.substr(0, 4));
+  EXPECT_EQ(Beginning(text, 3), L"ab");
+  EXPECT_EQ(Beginning(text, 4), text.substr(0, 4));
+  EXPECT_EQ(Beginning(text, 99), text);
 }
 
 TEST(ShownPart, StaysSmallForHugeTexts) {

@@ -98,7 +98,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORLISTBOX:
       return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message, wParam, lParam);
     case WM_DRAWITEM:
-      DrawLabelButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_SYSCOLORCHANGE:
       OnSysColorChange();
@@ -177,6 +177,13 @@ LRESULT Form1::OnControlColour(HDC dc, HWND control, UINT message, WPARAM wParam
   if (description.background == kDefaultColour) return defaultBrush;
   SetBkColor(dc, ResolveColour(description.background));
   return reinterpret_cast<LRESULT>(brushes_[index].get());
+}
+
+void Form1::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.CtlID == static_cast<UINT>(ControlId::List1))
+    DrawHistoryLine(item);
+  else
+    DrawLabelButton(item);
 }
 
 void Form1::DrawLabelButton(const DRAWITEMSTRUCT& item) {

@@ -67,6 +67,8 @@ class Form1 : public Window, public WatchWindow {
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
   std::optional<std::wstring> SelectedHistoryLine() override;
+  std::wstring HistoryLineAt(WPARAM index);
+  void DrawHistoryLine(const DRAWITEMSTRUCT& item);
   void JoinViewerChain();
   void LeaveViewerChain();
   void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
@@ -97,6 +99,7 @@ class Form1 : public Window, public WatchWindow {
   HMENU CreateMenuBar();
   LRESULT OnCommand(int id, int notification);
   LRESULT OnControlColour(HDC dc, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnDrawItem(const DRAWITEMSTRUCT& item);
   void DrawLabelButton(const DRAWITEMSTRUCT& item);
   void OnActivate(WPARAM wParam);
   static std::size_t IndexOf(int controlId);  // in the layout table

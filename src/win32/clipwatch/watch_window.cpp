@@ -3,6 +3,7 @@
 // duration boxes they read.
 #include "app/main_window.h"
 #include "text.h"
+#include "text_excerpt.h"
 #include "viewer_hook.h"
 
 namespace rtrillex {
@@ -13,6 +14,9 @@ constexpr UINT_PTR kTimerIds[] = {1, 2, 4};
 constexpr UINT kTimerIntervals[] = {100, 1000, 25};  // milliseconds
 
 std::size_t TimerIndex(WatchTimer timer) { return static_cast<std::size_t>(timer); }
+
+// More than the history list's width holds at any font size.
+constexpr std::size_t kHistoryLineDrawnChars = 1024;
 
 void RunChangeHandler(HWND window) {
   if (auto* form = dynamic_cast<Form1*>(Window::FromHandle(window))) form->ChangeClipBoard();
@@ -78,15 +82,35 @@ std::wstring Form1::DurationText(WatchTimer timer) {
 }
 
 std::optional<std::wstring> Form1::SelectedHistoryLine() {
-  const HWND list = Control(ControlId::List1);
-  const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+  const LRESULT selected = SendMessageW(Control(ControlId::List1), LB_GETCURSEL, 0, 0);
   if (selected == LB_ERR) return std::nullopt;
-  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(selected), 0);
-  if (length == LB_ERR) return std::nullopt;
+  return HistoryLineAt(static_cast<WPARAM>(selected));
+}
+
+std::wstring Form1::HistoryLineAt(WPARAM index) {
+  const HWND list = Control(ControlId::List1);
+  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR) return std::wstring();
   std::wstring line(static_cast<std::size_t>(length) + 1, L'\0');
-  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(line.data()));
+  SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(line.data()));
   line.resize(static_cast<std::size_t>(length));
   return line;
+}
+
+void Form1::DrawHistoryLine(const DRAWITEMSTRUCT& item) {
+  // As the list box draws its own lines, but only as much of a line as
+  // its width can show: a copy of megabytes drawn whole takes seconds.
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  RECT area = item.rcItem;
+  FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (item.itemID != static_cast<UINT>(-1)) {
+    const std::wstring line = HistoryLineAt(item.itemID);
+    const std::wstring_view shown = Beginning(line, kHistoryLineDrawnChars);
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    TabbedTextOutW(item.hDC, area.left + 1, area.top, shown.data(), static_cast<int>(shown.size()), 0, nullptr, 0);
+  }
+  if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &area);
 }
 
 }  // namespace rtrillex
