@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the core's unit tests natively (under the sanitizers), then
-# the end-to-end tests, which drive the real program under Wine on a virtual
-# X display of their own.
+# Runs every test: the core's unit tests natively (under the sanitizers), the
+# checks of the release archive, then the end-to-end tests, which drive the
+# real program under Wine on a virtual X display of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -20,6 +20,9 @@ if [ "$RTRILLEX_PRESET" != windows ]; then
   echo "   this machine cannot run 32-bit programs: the end-to-end tests run the 64-bit build of the same sources"
   rtrillex_build "$RTRILLEX_PRESET"
 fi
+
+echo "== the release archive"
+bash scripts/check-release.sh
 
 # Said last, whatever the outcome, so that nobody takes a pass of the 64-bit
 # build for one of the program users get.

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "control_layout.h"
+#include "version.h"
 
 namespace rtrillex {
 
@@ -20,7 +21,9 @@ inline constexpr std::wstring_view kCaption = L"rStashel バージョン情報";
 inline constexpr int kClientWidthTwips = 7005;
 inline constexpr int kClientHeightTwips = 4020;
 
-inline constexpr std::wstring_view kVersionLine = L"rTrillex Ver1.0.1";
+// The version comes from resources/version.h, which the version record and
+// the release archive's name also read.
+inline constexpr std::wstring_view kVersionLine = L"rTrillex Ver" RTRILLEX_VERSION_TEXT;
 inline constexpr std::wstring_view kRightsNotice = L"本ソフトウェアの著作権は rTrillex project に帰属し、自由に使用・再配布できます。";
 inline constexpr std::wstring_view kProjectAddress = L"https://rtrillex.example.org/";
 inline constexpr std::wstring_view kReportAddress = L"bugs@rtrillex.example.org";
