@@ -41,6 +41,7 @@ EOF
 }
 trap 'rtrillex_stop_all; not_the_shipped_program' EXIT
 rtrillex_start_display
+rtrillex_start_sound "$root/build/sound"
 
 echo "== end-to-end tests (Wine, $WINEARCH, display $DISPLAY)"
 rtrillex_start_wine "$root/build/wine-$WINEARCH"

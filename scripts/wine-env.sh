@@ -6,8 +6,20 @@
 # virtual machines cannot (their kernels refuse 32-bit executables); there
 # the same sources are built for 64-bit Windows and run by the 64-bit loader.
 
+# An emulator registered for 32-bit programs (qemu-user through binfmt_misc)
+# makes the 32-bit loader start, but Wine under it takes minutes per
+# program and its prefix boot fails: only a kernel that runs them itself counts.
+rtrillex_runs_32bit_natively() {
+  local handler
+  for handler in /proc/sys/fs/binfmt_misc/*; do
+    [ -f "$handler" ] || continue
+    grep -qx enabled "$handler" 2>/dev/null && grep -q '^interpreter .*qemu-i386' "$handler" 2>/dev/null && return 1
+  done
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 rtrillex_pick_wine() {
-  if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  if rtrillex_runs_32bit_natively; then
     export RTRILLEX_WINE=/usr/lib/wine/wine RTRILLEX_PRESET=windows WINEARCH=win32
   else
     export RTRILLEX_WINE=/usr/lib/wine/wine64 RTRILLEX_PRESET=windows-x64 WINEARCH=win64
@@ -70,13 +82,41 @@ rtrillex_start_display() {
   return 1
 }
 
+# rtrillex_start_sound DIR: a sound server of the run's own, whose one
+# output plays into nothing and is recorded to DIR/sound.raw (mono, 16 bits,
+# 44100 Hz; RTRILLEX_SOUND_RECORDING names it). Wine's programs started
+# after this play into it.
+rtrillex_start_sound() {
+  local dir=$1
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  export XDG_RUNTIME_DIR=$dir PULSE_SERVER=unix:$dir/pulse/native
+  HOME=$dir pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
+    --load=module-native-protocol-unix --load="module-null-sink sink_name=rtrillex rate=44100" \
+    >"$dir/pulseaudio.log" 2>&1 </dev/null &
+  RTRILLEX_PULSE_PID=$!
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  # An idle output stops, and its recording with it; silence keeps it going,
+  # so that the recording runs in step with the clock and misses no start.
+  pacat -d rtrillex --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20 </dev/zero >/dev/null 2>&1 &
+  RTRILLEX_SILENCE_PID=$!
+  parec -d rtrillex.monitor --format=s16le --rate=44100 --channels=1 --latency-msec=10 \
+    >"$dir/sound.raw" 2>/dev/null </dev/null &
+  RTRILLEX_PAREC_PID=$!
+  export RTRILLEX_SOUND_RECORDING=$dir/sound.raw
+  # Under way once the recording grows.
+  for _ in $(seq 100); do [ -s "$dir/sound.raw" ] && return 0; sleep 0.1; done
+  echo "the sound server's recording did not start; see $dir/pulseaudio.log" >&2
+}
+
 rtrillex_stop_all() {
-  # Only what this run started: our prefix's Wine programs and our Xvfb.
+  # Only what this run started: our prefix's Wine programs, our Xvfb and our sound server.
   if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
-  if [ -n "${RTRILLEX_XVFB_PID:-}" ]; then
-    kill "$RTRILLEX_XVFB_PID" 2>/dev/null || true
-    wait "$RTRILLEX_XVFB_PID" 2>/dev/null || true
-  fi
+  local pid
+  for pid in ${RTRILLEX_PAREC_PID:-} ${RTRILLEX_SILENCE_PID:-} ${RTRILLEX_PULSE_PID:-} ${RTRILLEX_XVFB_PID:-}; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
 }
 
 # rtrillex_start_wine PREFIX: the prefix ready, one Wine server for the whole

@@ -8,7 +8,7 @@
 #include "clipboard.h"
 #include "harness.h"
 #include "test_viewer.h"
-#include "timer_spy.h"
+#include "program_spy.h"
 
 namespace e2e {
 namespace {
@@ -111,8 +111,8 @@ TEST_F(Tray, GoingToTheTraySavesTheEditedPanelAndHides) {
 TEST_F(Tray, GoingToTheTrayAgainLeavesNoTimerRunning) {
   WriteSettings(folder, "0", "1", "0", "1", "60");  // the popup's timer only
   Start();
-  TimerSpy spy(app->ThreadId());
-  ASSERT_TRUE(spy.hooked());
+  ProgramSpy spy(app->ThreadId());
+  ASSERT_TRUE(spy.WaitUntilWatching(app->MainWindow()));
   // The spy sees the popup's timer tick...
   PutText(L"tick");
   ASSERT_TRUE(WaitUntil([&] { return spy.Ticks() > 0; }));

@@ -1,0 +1,51 @@
+// Watches another program from inside it: a message hook that the system
+// loads into that program's GUI thread counts the timer messages it handles
+// (does it wake up while it should be idle?) and records its calls of the
+// system's Beep. What it sees lands in memory the test reads.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+inline constexpr wchar_t kProgramSpyMapping[] = L"Local\\rTrillexE2eProgramSpy";
+
+// The memory the hook writes and the test reads.
+struct ProgramSpyRecord {
+  LONG watching;     // 1 once the hook runs inside the program
+  LONG ticks;        // timer messages handled since the spy was set
+  LONG lastTimerId;  // the id of the last one
+  LONG beeps;        // Beep calls since the spy was set, the first 16 kept
+  struct {
+    LONG frequency, milliseconds;
+  } beep[16];
+};
+
+class ProgramSpy {
+ public:
+  explicit ProgramSpy(DWORD threadId);
+  ~ProgramSpy();
+  ProgramSpy(const ProgramSpy&) = delete;
+  ProgramSpy& operator=(const ProgramSpy&) = delete;
+
+  // True once the hook is inside the program's thread (which it enters at
+  // the thread's next message).
+  bool WaitUntilWatching(HWND programWindow);
+  LONG Ticks() const { return Read(&ProgramSpyRecord::ticks); }
+  LONG LastTimerId() const { return Read(&ProgramSpyRecord::lastTimerId); }
+  // Each Beep call as (frequency, milliseconds).
+  std::vector<std::pair<LONG, LONG>> Beeps() const;
+
+ private:
+  LONG Read(LONG ProgramSpyRecord::*field) const;
+
+  HANDLE mapping_ = nullptr;
+  ProgramSpyRecord* record_ = nullptr;
+  HMODULE module_ = nullptr;
+  HHOOK hook_ = nullptr;
+};
+
+}  // namespace e2e
