@@ -326,13 +326,7 @@ TEST_F(ClipWatch, AViewerAfterItThatHangsHoldsNothingUp) {
 class TextRenderedOnRequest {
  public:
   explicit TextRenderedOnRequest(std::function<void()> onRequest) : onRequest_(std::move(onRequest)) {
-    WNDCLASSW ownerClass{};
-    ownerClass.lpfnWndProc = Proc;
-    ownerClass.hInstance = GetModuleHandleW(nullptr);
-    ownerClass.lpszClassName = L"E2eRenderingOwner";
-    RegisterClassW(&ownerClass);
-    window_ = CreateWindowW(L"E2eRenderingOwner", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    window_ = CreateMessageWindow(L"E2eRenderingOwner", Proc, this);
     if (WaitUntil([&] { return OpenClipboard(window_) != FALSE; }, 2s)) {
       EmptyClipboard();
       SetClipboardData(CF_UNICODETEXT, nullptr);
@@ -343,7 +337,7 @@ class TextRenderedOnRequest {
 
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<TextRenderedOnRequest*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = SelfOf<TextRenderedOnRequest>(window);
     if (self && message == WM_RENDERFORMAT && wParam == CF_UNICODETEXT) {
       self->onRequest_();
       const wchar_t text[] = L"rendered";

@@ -232,6 +232,17 @@ std::wstring EntryOfLine(const std::wstring& line) {
   return stamped ? line.substr(9) : line;
 }
 
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure, void* self) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = className;
+  RegisterClassW(&windowClass);
+  const HWND window = CreateWindowW(className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  return window;
+}
+
 void ClickControl(HWND control, int x, int y) {
   const LPARAM at = MAKELPARAM(x, y);
   PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);

@@ -107,6 +107,14 @@ int TrayIconCount();
 // A popup menu opened by the program's thread, once it shows; null if none did.
 HWND OpenMenu(const RunningApp& app, std::chrono::milliseconds timeout = 5s);
 
+// A window of the test's own that only receives messages, its class
+// registered on first use; `self` is kept in its user data.
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure, void* self);
+template <typename T>
+T* SelfOf(HWND window) {
+  return reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
 // Clicks a control inside its client area with posted mouse messages.
 void ClickControl(HWND control, int x = 3, int y = 3);
 

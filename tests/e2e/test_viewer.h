@@ -1,5 +1,5 @@
-// A clipboard viewer of the test's own, joined to the chain for the test's
-// lifetime, that counts what the chain passes on to it.
+// Clipboard viewers of the test's own: joined to the chain for their
+// lifetime, they count what the chain passes on to them, or hang on it.
 #pragma once
 
 #include <windows.h>
@@ -8,16 +8,27 @@
 
 namespace e2e {
 
+// What the chain asks of every viewer: pass each change on to the next, and
+// keep the next one current as viewers leave. True when `message` was one of those.
+inline bool FollowChainRule(HWND& next, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DRAWCLIPBOARD) {
+    if (next) SendMessageW(next, message, wParam, lParam);
+    return true;
+  }
+  if (message == WM_CHANGECBCHAIN) {
+    if (reinterpret_cast<HWND>(wParam) == next)
+      next = reinterpret_cast<HWND>(lParam);
+    else if (next)
+      SendMessageW(next, message, wParam, lParam);
+    return true;
+  }
+  return false;
+}
+
 class TestViewer {
  public:
   TestViewer() {
-    WNDCLASSW viewerClass{};
-    viewerClass.lpfnWndProc = Proc;
-    viewerClass.hInstance = GetModuleHandleW(nullptr);
-    viewerClass.lpszClassName = L"E2eViewer";
-    RegisterClassW(&viewerClass);
-    window_ = CreateWindowW(L"E2eViewer", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    window_ = CreateMessageWindow(L"E2eViewer", Proc, this);
     next_ = SetClipboardViewer(window_);
     PumpMessages();
     notifications = 0;  // the one sent on joining
@@ -30,28 +41,14 @@ class TestViewer {
 
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<TestViewer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && message == WM_DRAWCLIPBOARD) {
-      ++self->notifications;
-      if (self->next_) SendMessageW(self->next_, message, wParam, lParam);
-      return 0;
-    }
-    if (self && message == WM_CHANGECBCHAIN) {
-      if (reinterpret_cast<HWND>(wParam) == self->next_)
-        self->next_ = reinterpret_cast<HWND>(lParam);
-      else if (self->next_)
-        SendMessageW(self->next_, message, wParam, lParam);
-      return 0;
-    }
+    auto* self = SelfOf<TestViewer>(window);
+    if (self && message == WM_DRAWCLIPBOARD) ++self->notifications;
+    if (self && FollowChainRule(self->next_, message, wParam, lParam)) return 0;
     return DefWindowProcW(window, message, wParam, lParam);
   }
   HWND window_ = nullptr;
   HWND next_ = nullptr;
 };
-
-}  // namespace e2e
-
-namespace e2e {
 
 // A viewer on a thread of its own that hangs for a while on the first change
 // it hears of, as a busy or broken program in the chain would.
@@ -74,13 +71,7 @@ class HangingViewer {
   static DWORD WINAPI Run(void* self) { return static_cast<HangingViewer*>(self)->Loop(); }
 
   DWORD Loop() {
-    WNDCLASSW viewerClass{};
-    viewerClass.lpfnWndProc = Proc;
-    viewerClass.hInstance = GetModuleHandleW(nullptr);
-    viewerClass.lpszClassName = L"E2eHangingViewer";
-    RegisterClassW(&viewerClass);
-    window_ = CreateWindowW(L"E2eHangingViewer", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    window_ = CreateMessageWindow(L"E2eHangingViewer", Proc, this);
     next_ = SetClipboardViewer(window_);
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);  // the joining notice
@@ -93,24 +84,14 @@ class HangingViewer {
   }
 
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<HangingViewer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && message == WM_DRAWCLIPBOARD) {
-      if (self->joined_ && !self->hungOnce_) {
-        self->hungOnce_ = true;
-        InterlockedExchange(&self->hanging_, 1);
-        Sleep(self->hangMilliseconds_);
-        InterlockedExchange(&self->hanging_, 0);
-      }
-      if (self->next_) SendMessageW(self->next_, message, wParam, lParam);
-      return 0;
+    auto* self = SelfOf<HangingViewer>(window);
+    if (self && message == WM_DRAWCLIPBOARD && self->joined_ && !self->hungOnce_) {
+      self->hungOnce_ = true;
+      InterlockedExchange(&self->hanging_, 1);
+      Sleep(self->hangMilliseconds_);
+      InterlockedExchange(&self->hanging_, 0);
     }
-    if (self && message == WM_CHANGECBCHAIN) {
-      if (reinterpret_cast<HWND>(wParam) == self->next_)
-        self->next_ = reinterpret_cast<HWND>(lParam);
-      else if (self->next_)
-        SendMessageW(self->next_, message, wParam, lParam);
-      return 0;
-    }
+    if (self && FollowChainRule(self->next_, message, wParam, lParam)) return 0;
     return DefWindowProcW(window, message, wParam, lParam);
   }
 
