@@ -25,6 +25,14 @@
 
 namespace rtrillex {
 
+// The main window's timers.
+enum TimerId : UINT_PTR {
+  kTimer1 = 1,          // the popup's lifetime
+  kTimer2 = 2,          // the auto-clear delay
+  kTrayRetryTimer = 3,  // a refused add of the tray icon, tried again
+  kTextRetryTimer = 4,  // a clipboard text not readable at once, tried again
+};
+
 class Form1 : public Window, public WatchWindow {
  public:
   Form1();
@@ -122,7 +130,6 @@ class Form1 : public Window, public WatchWindow {
   HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
   UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar
   UINT taskbarCreated_ = 0;        // the message the shell broadcasts when it restarts
-  static constexpr UINT_PTR kTrayRetryTimer = 3;  // Timer1 and Timer2 are 1 and 2
   int trayAddAttemptsLeft_ = 0;
   bool menuOpen_ = false;
   bool modal_ = false;             // shown modally by "詳細設定(&M)"

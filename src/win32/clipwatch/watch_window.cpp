@@ -9,8 +9,8 @@
 namespace rtrillex {
 namespace {
 
-// Timer1, Timer2 and the text retry; 3 is the tray's.
-constexpr UINT_PTR kTimerIds[] = {1, 2, 4};
+// By WatchTimer: Timer1, Timer2 and the text retry.
+constexpr UINT_PTR kTimerIds[] = {kTimer1, kTimer2, kTextRetryTimer};
 constexpr UINT kTimerIntervals[] = {100, 1000, 25};  // milliseconds
 
 std::size_t TimerIndex(WatchTimer timer) { return static_cast<std::size_t>(timer); }

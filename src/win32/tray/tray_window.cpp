@@ -9,7 +9,6 @@
 namespace rtrillex {
 namespace {
 
-constexpr UINT_PTR kTrayRetryTimer = 3;
 constexpr UINT kTrayRetryMilliseconds = 2000;
 constexpr int kTrayAddAttempts = 5;
 
