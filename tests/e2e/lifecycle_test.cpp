@@ -1,7 +1,10 @@
 // Start-up and every way the program ends.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "harness.h"
+#include "window.h"
 
 namespace e2e {
 namespace {
@@ -110,6 +113,28 @@ TEST(Exit, LoggingOffEndsTheProgramAndSavesNothing) {
   SendMessageTimeoutW(app.MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, nullptr);
   ExpectEndsCleanly(app);
   EXPECT_EQ(ReadFileBytes(folder.SettingsFile()), settings);
+}
+
+// A window of the program's own kind whose close handler fails.
+class FailingCloseWindow : public rtrillex::Window {
+ public:
+  FailingCloseWindow() {
+    RegisterWindowClass(L"E2eFailingClose", nullptr);
+    CreateOwnedWindow(0, L"E2eFailingClose", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr);
+  }
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_CLOSE) throw std::runtime_error("clean-up failed");
+    return Window::HandleMessage(message, wParam, lParam);
+  }
+};
+
+TEST(Exit, AFailedCloseLeavesTheWindowForItsCleanUpInsteadOfDestroyingIt) {
+  FailingCloseWindow window;
+  ASSERT_TRUE(window.exists());
+  SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(window.hwnd()));
 }
 
 }  // namespace
