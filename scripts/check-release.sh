@@ -12,8 +12,8 @@ rtrillex_build windows package
 
 build=build/windows
 exe=$build/rTrillex.exe
-version_part() { sed -n "s/^#define RTRILLEX_VERSION_$1 \([0-9][0-9]*\)\$/\1/p" resources/version.h; }
-zip=$build/rTrillex-$(version_part MAJOR).$(version_part MINOR).$(version_part PATCH)-win32.zip
+# The archive's name as the build gave it, version included.
+zip=$build/$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$build/CPackConfig.cmake").zip
 
 expected_files="LICENSE.txt README-en.txt README-ja.txt rTrillex.exe"
 # Windows' own DLLs, which every Windows has; msvcrt.dll is among them and is

@@ -74,7 +74,10 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, int toneLength,
 }
 
 void ClipboardWatch::TextRetry_Timer() {
-  if (!pendingText_) return s_.window.SetTimerEnabled(WatchTimer::TextRetry, false);
+  if (!pendingText_) {  // a tick already queued when the text was given up
+    s_.window.SetTimerEnabled(WatchTimer::TextRetry, false);
+    return;
+  }
   const std::optional<std::wstring> text = s_.clipboard.ReadText();
   if (!text && --pendingText_->attemptsLeft > 0) return;
   const TextToShow pending = *pendingText_;

@@ -14,9 +14,7 @@ std::wstring ShownPart(std::wstring_view text, std::size_t maxLines, std::size_t
   for (std::size_t line = 0; line < maxLines && pos < text.size(); ++line) {
     std::size_t end = pos;
     while (end < text.size() && !IsLineBreak(text[end])) ++end;
-    std::size_t cut = end - pos <= maxColumns ? end : pos + maxColumns;
-    if (cut < end && IsHighSurrogate(text[cut - 1])) --cut;
-    shown.append(text, pos, cut - pos);
+    shown += Beginning(text.substr(pos, end - pos), maxColumns);
     // Keep the line's own break: CR LF, LF or CR.
     pos = end;
     if (pos < text.size() && text[pos] == L'\r') shown += text[pos++];
