@@ -122,7 +122,9 @@ void MeasureHidden(rtrillex::Form1& form, const char* label, const std::wstring&
   std::size_t read = 0;
   double readMs = 1e9, handlerMs = 1e9;
   for (int run = 0; run < runs; ++run) {
-    readMs = std::min(readMs, TimeMs([&] { read = clipboard.ReadText().value_or(L"").size(); }));
+    readMs = std::min(readMs, TimeMs([&] {
+      clipboard.ReadInSession([&] { read = clipboard.ReadText().value_or(L"").size(); });
+    }));
     handlerMs = std::min(handlerMs, TimeMs([&] { form.ChangeClipBoard(); }));
   }
   const double ratio = readMs > 0 ? handlerMs / readMs : 0.0;

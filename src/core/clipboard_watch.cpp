@@ -1,8 +1,10 @@
 #include "clipboard_watch.h"
 
 #include <limits>
+#include <new>
 
 #include "number_text.h"
+#include "run_guard.h"
 
 namespace rtrillex {
 namespace {
@@ -12,9 +14,9 @@ constexpr int kPointerOffsetX = 10;
 constexpr int kPointerOffsetY = -25;
 constexpr std::int16_t kTickLimit = std::numeric_limits<std::int16_t>::max();
 // Another viewer reading the same change holds the clipboard open for a
-// moment; a text is tried again for about a second (40 ticks of 25 ms) before
-// it counts as unreadable.
-constexpr int kTextReadAttempts = 40;
+// moment; a change is read at once and then tried again for about a second
+// (40 ticks of 25 ms) before its text counts as unreadable.
+constexpr int kSnapshotAttempts = 41;
 
 }  // namespace
 
@@ -26,32 +28,94 @@ bool ClipboardWatch::SwitchIsOn(std::wstring_view key) {
 }
 
 void ClipboardWatch::ChangeClipBoard() {
-  ForgetPendingText();  // a newer copy wins over a text still being retried
+  // A notification that comes while a reaction reads the clipboard (a read
+  // of a text rendered on request lets messages in) is taken up after it.
+  if (reacting_) {
+    changeHeard_ = true;
+    return;
+  }
+  HearChange();  // a newer change wins over one still waiting for the clipboard
+  ReactToPendingChange();
+  ClearIfDue();
+}
+
+void ClipboardWatch::HearChange() {
+  pending_ = PendingChange{s_.clipboard.SequenceNumber(), kSnapshotAttempts};
+}
+
+void ClipboardWatch::ReactToPendingChange() {
+  RunUnlessBusy(reacting_, [this] {
+    while (pending_) {
+      const PendingChange change = *pending_;
+      pending_.reset();
+      // Copied over since: the newer copy has a reaction of its own.
+      if (s_.clipboard.SequenceNumber() != change.sequence) break;
+      const std::optional<ClipboardSnapshot> snapshot = TakeSnapshot(change.attemptsLeft <= 1);
+      if (!snapshot) {
+        pending_ = PendingChange{change.sequence, change.attemptsLeft - 1};
+        break;
+      }
+      changeHeard_ = false;
+      React(*snapshot);
+      // A change heard meanwhile that the snapshot has not already seen.
+      if (changeHeard_ && s_.clipboard.SequenceNumber() != snapshot->sequence) HearChange();
+    }
+  });
+  UpdateRetryTimer();
+}
+
+std::optional<ClipboardSnapshot> ClipboardWatch::TakeSnapshot(bool lastAttempt) {
+  ClipboardSnapshot snapshot;
+  bool complete = false;
+  const bool opened = s_.clipboard.ReadInSession([&] { complete = ReadSnapshot(snapshot); });
+  if (opened && complete) return snapshot;
+  if (!lastAttempt) return std::nullopt;
+  // Held for too long: what can be seen from outside is the copy, and a
+  // text that could not be read leaves an entry of its own, empty.
+  if (!opened) ReadSnapshot(snapshot);
+  snapshot.text.clear();
+  return snapshot;
+}
+
+// True when everything the reaction needs was read.
+bool ClipboardWatch::ReadSnapshot(ClipboardSnapshot& snapshot) {
+  snapshot.sequence = s_.clipboard.SequenceNumber();
+  snapshot.formatMask = 0;
+  for (const auto& [format, weight] : kFormatWeights)
+    if (s_.clipboard.HasFormat(format)) snapshot.formatMask += weight;
+  // A copy marked as not to be monitored is treated as if nothing known were on the clipboard.
+  if (s_.clipboard.AsksNotToBeMonitored()) snapshot.formatMask = 0;
+  if (ReactionTo(snapshot.formatMask).kind != ChangeKind::Text) return true;
+  try {
+    std::optional<std::wstring> text = s_.clipboard.ReadText();
+    if (!text) return false;
+    snapshot.text = std::move(*text);
+  } catch (const std::bad_alloc&) {
+    snapshot.text.clear();  // too large to hold: recorded as a text that could not be read
+  }
+  return true;
+}
+
+void ClipboardWatch::React(const ClipboardSnapshot& snapshot) {
   const bool beep = SwitchIsOn(setting::kBeep);
   const bool comment = SwitchIsOn(setting::kComment);
   const bool clear = SwitchIsOn(setting::kClear);
-
-  std::int32_t formatMask = 0;
-  for (const auto& [format, weight] : kFormatWeights)
-    if (s_.clipboard.HasFormat(format)) formatMask += weight;
-  // A copy marked as not to be monitored is treated as if nothing known were on the clipboard.
-  if (s_.clipboard.AsksNotToBeMonitored()) formatMask = 0;
-
   const int toneLength = beep ? kToneMilliseconds : 0;
-  const ChangeReaction reaction = ReactionTo(formatMask);
+  const ChangeReaction reaction = ReactionTo(snapshot.formatMask);
   if (reaction.kind == ChangeKind::Text) {
-    ReactToText(reaction, toneLength, comment, clear);
+    ReactToText(reaction, snapshot.text, toneLength, comment, clear);
     return;
   }
   if (reaction.addsHistoryLine) {
     for (int tone : reaction.tones)
       if (tone) s_.tones.Beep(tone, toneLength);
-    s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), reaction.tag));
+    AppendHistoryLine(reaction.tag);
   }
   s_.window.SetCurrentContent(reaction.tag);
 }
 
-void ClipboardWatch::ReactToText(const ChangeReaction& reaction, int toneLength, bool comment, bool clear) {
+void ClipboardWatch::ReactToText(const ChangeReaction& reaction, const std::wstring& text, int toneLength,
+                                 bool comment, bool clear) {
   for (int tone : reaction.tones) s_.tones.Beep(tone, toneLength);
 
   // The popup's corner goes 10 pixels right of and 25 above the pointer,
@@ -64,36 +128,7 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, int toneLength,
   ViewTicks = 0;
   s_.window.SetTimerEnabled(WatchTimer::View, true);
 
-  if (const std::optional<std::wstring> text = s_.clipboard.ReadText()) {
-    ShowText(*text, comment, clear);
-    return;
-  }
-  // Not readable yet: the rest waits, and the program keeps answering meanwhile.
-  pendingText_ = TextToShow{comment, clear, kTextReadAttempts};
-  s_.window.SetTimerEnabled(WatchTimer::TextRetry, true);
-}
-
-void ClipboardWatch::TextRetry_Timer() {
-  if (!pendingText_) {  // a tick already queued when the text was given up
-    s_.window.SetTimerEnabled(WatchTimer::TextRetry, false);
-    return;
-  }
-  const std::optional<std::wstring> text = s_.clipboard.ReadText();
-  if (!text && --pendingText_->attemptsLeft > 0) return;
-  const TextToShow pending = *pendingText_;
-  ForgetPendingText();
-  // A text that still cannot be read leaves an entry of its own, empty.
-  ShowText(text.value_or(std::wstring()), pending.comment, pending.clear);
-}
-
-void ClipboardWatch::ForgetPendingText() {
-  if (!pendingText_) return;
-  pendingText_.reset();
-  s_.window.SetTimerEnabled(WatchTimer::TextRetry, false);
-}
-
-void ClipboardWatch::ShowText(const std::wstring& text, bool comment, bool clear) {
-  s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), text));
+  AppendHistoryLine(text);
   if (comment) {
     s_.popup.SetCaption(text);
     s_.popup.Show();
@@ -101,8 +136,41 @@ void ClipboardWatch::ShowText(const std::wstring& text, bool comment, bool clear
   if (clear) {
     ClearTicks = 0;
     s_.window.SetTimerEnabled(WatchTimer::Clear, true);
+    clearDue_ = false;  // this copy's own countdown replaces one still waiting
   }
   s_.window.SetCurrentContent(text);
+}
+
+void ClipboardWatch::AppendHistoryLine(std::wstring_view entry) {
+  try {
+    s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), entry));
+  } catch (const std::bad_alloc&) {
+    // A copy too large to keep a second time is left out of the history;
+    // the rest of the reaction goes on.
+  }
+}
+
+void ClipboardWatch::Retry_Timer() {
+  if (reacting_) return;  // a tick let in during a reaction: the next one comes soon
+  ReactToPendingChange();
+  ClearIfDue();
+}
+
+void ClipboardWatch::ClearIfDue() {
+  // Waits for a change still being read: emptying now would take that copy
+  // from the clipboard before it is recorded.
+  if (clearDue_ && !pending_ && !reacting_) {
+    clearDue_ = false;  // emptying comes back at once as a change of its own
+    if (!s_.clipboard.Empty()) clearDue_ = true;
+  }
+  UpdateRetryTimer();
+}
+
+void ClipboardWatch::UpdateRetryTimer() {
+  const bool needed = pending_.has_value() || clearDue_;
+  if (needed == retryTimerOn_) return;
+  retryTimerOn_ = needed;
+  s_.window.SetTimerEnabled(WatchTimer::Retry, needed);
 }
 
 void ClipboardWatch::Timer1_Timer() {
@@ -135,7 +203,9 @@ void ClipboardWatch::Timer2_Timer() {
   }
   ++ClearTicks;
   if (ClearTicks == *limit) {
-    s_.clipboard.Empty();  // comes back at once as a change of its own
+    // A clipboard held by another program is emptied as soon as it is free.
+    clearDue_ = true;
+    ClearIfDue();
     StopTimer2();
     ClearTicks = 0;
   }
@@ -144,7 +214,7 @@ void ClipboardWatch::Timer2_Timer() {
 void ClipboardWatch::List1_DblClick() {
   const std::optional<std::wstring> line = s_.window.SelectedHistoryLine();
   if (!line) return;  // no line selected: the clipboard stays as it is
-  s_.clipboard.Empty();
+  // Emptied and filled in one go: viewers never see an empty clipboard between.
   s_.clipboard.PutText(EntryOf(*line));
 }
 

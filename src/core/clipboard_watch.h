@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,17 +15,27 @@
 
 namespace rtrillex {
 
+// The clipboard as the watch reads it. A copy is read in one session, so
+// that everything read belongs to the same copy.
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
+  // Opens the clipboard once, without waiting, calls `read` while it is open
+  // and closes it again; false when another program holds it open.
+  virtual bool ReadInSession(const std::function<void()>& read) = 0;
+  // A number that changes with every change of the clipboard's content.
+  virtual std::uint32_t SequenceNumber() = 0;
   virtual bool HasFormat(ClipboardFormat format) = 0;
   // True when the copying program asked clipboard monitors to leave this
-  // copy alone (password managers do, for secrets).
+  // copy alone (password managers do, for secrets), or when that cannot be
+  // told outside a session.
   virtual bool AsksNotToBeMonitored() = 0;
-  // The plain text; nullopt when it cannot be read at this moment (another
-  // program holds the clipboard open, or its text is not delivered yet).
+  // The plain text; nullopt outside a session, or when the text is listed
+  // but not delivered (yet).
   virtual std::optional<std::wstring> ReadText() = 0;
-  virtual void Empty() = 0;
+  // False when another program holds the clipboard open: nothing changed.
+  virtual bool Empty() = 0;
+  // Empties the clipboard and puts `text` on it, as one change.
   virtual void PutText(std::wstring_view text) = 0;
 };
 
@@ -62,14 +73,14 @@ class TextPopup {
 };
 
 // The popup's lifetime (100 ms), the auto-clear delay (1000 ms), and the
-// retry of a text the clipboard would not give at once (every 25 ms).
-enum class WatchTimer { View, Clear, TextRetry };
+// retry of what a busy clipboard would not allow at once (every 25 ms).
+enum class WatchTimer { View, Clear, Retry };
 
 // The parts of the main window the watch reads and writes.
 class WatchWindow {
  public:
   virtual ~WatchWindow() = default;
-  virtual void AppendHistoryLine(const std::wstring& line) = 0;
+  virtual void AppendHistoryLine(std::wstring line) = 0;
   virtual void SetCurrentContent(std::wstring_view text) = 0;
   virtual void SetTimerEnabled(WatchTimer timer, bool enabled) = 0;
   // The duration box of the timer: txtViewTime or txtClrTime, as typed.
@@ -89,6 +100,17 @@ struct WatchServices {
   TwipsPerPixel scale;
 };
 
+// What the clipboard held at one moment, read in one session.
+struct ClipboardSnapshot {
+  std::uint32_t sequence = 0;
+  std::int32_t formatMask = 0;  // 0 for a copy marked as not to be monitored
+  std::wstring text;            // read only for a copy of plain text alone
+};
+
+// Each clipboard change gets one reaction, made from one snapshot: the
+// tones, the history line, the current-content box and the popup all show
+// the same copy. A clipboard held by another program is tried again, the
+// whole snapshot each time, without holding the program up.
 class ClipboardWatch {
  public:
   explicit ClipboardWatch(const WatchServices& services) : s_(services) {}
@@ -96,7 +118,7 @@ class ClipboardWatch {
   void ChangeClipBoard();
   void Timer1_Timer();
   void Timer2_Timer();
-  void TextRetry_Timer();
+  void Retry_Timer();
   void List1_DblClick();
   void StopTimer();
   void StopTimer2();
@@ -105,18 +127,29 @@ class ClipboardWatch {
   std::int16_t ClearTicks = 0;  // Timer2 ticks since the last text copy with auto-clear on
 
  private:
-  // What a text copy still has to do once its text is read.
-  struct TextToShow {
-    bool comment, clear;
+  // A change not yet reacted to, because the clipboard was held.
+  struct PendingChange {
+    std::uint32_t sequence;  // the clipboard's when the change was heard
     int attemptsLeft;
   };
 
+  void HearChange();
+  void ReactToPendingChange();
+  std::optional<ClipboardSnapshot> TakeSnapshot(bool lastAttempt);
+  bool ReadSnapshot(ClipboardSnapshot& snapshot);
+  void React(const ClipboardSnapshot& snapshot);
+  void ReactToText(const ChangeReaction& reaction, const std::wstring& text, int toneLength, bool comment,
+                   bool clear);
+  void AppendHistoryLine(std::wstring_view entry);
+  void ClearIfDue();
+  void UpdateRetryTimer();
   bool SwitchIsOn(std::wstring_view key);
-  void ReactToText(const ChangeReaction& reaction, int toneLength, bool comment, bool clear);
-  void ShowText(const std::wstring& text, bool comment, bool clear);
-  void ForgetPendingText();
 
-  std::optional<TextToShow> pendingText_;  // while the clipboard's text is retried
+  std::optional<PendingChange> pending_;
+  bool reacting_ = false;     // a reaction is under way: every read of the clipboard waits for its end
+  bool changeHeard_ = false;  // a change was heard while reacting
+  bool clearDue_ = false;     // the auto-clear fell due but could not empty the clipboard yet
+  bool retryTimerOn_ = false;
 
   WatchServices s_;
 };

@@ -43,6 +43,19 @@ class ClipWatch : public testing::Test {
     EXPECT_EQ(EntryOfLine(lines.back()), L"sentinel");
   }
 
+  // Another program opens the clipboard and keeps it open for `hold`.
+  static void HoldClipboard(std::chrono::milliseconds hold) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    WaitUntil([] { return false; }, hold);
+    CloseClipboard();
+  }
+
+  // A copy that another viewer opens at once and keeps open for `hold`.
+  static void PutTextHeldFor(const std::wstring& text, std::chrono::milliseconds hold) {
+    PutText(text);
+    HoldClipboard(hold);
+  }
+
   std::wstring Current() const { return WindowText(app->Control(ControlId::txtCurCB)); }
   HWND PopupLabel() const { return GetDlgItem(app->PopupWindow(), 1); }
   bool PopupShown() const { return app->PopupWindow() && IsWindowVisible(app->PopupWindow()); }
@@ -71,11 +84,23 @@ TEST_F(ClipWatch, PlainTextGoesToHistoryCurrentBoxAndPopupBesideThePointer) {
   EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 3s));
 }
 
-TEST_F(ClipWatch, APopupLifetimeInTenthsEndsOnTime) {
+TEST_F(ClipWatch, APopupLifetimeInTenthsEndsOnTimeAlsoAfterALateRead) {
   // 0.3 s is three ticks: exact in single precision, on every build.
   Start("1", "0", "0.3");
   PutText(L"short");
   ASSERT_TRUE(WaitUntil([&] { return PopupShown(); }));
+  EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 2s));
+
+  // Read only after the popup's lifetime: it still shows beside the pointer, then goes.
+  SetCursorPos(400, 300);
+  POINT pointer;
+  GetCursorPos(&pointer);
+  PutTextHeldFor(L"late", 700ms);
+  ASSERT_TRUE(WaitUntil([&] { return PopupShown(); }, 2s));
+  RECT place;
+  GetWindowRect(app->PopupWindow(), &place);
+  EXPECT_EQ(place.left, pointer.x + 10);
+  EXPECT_EQ(place.top, pointer.y - 25);
   EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 2s));
 }
 
@@ -237,6 +262,15 @@ TEST_F(ClipWatch, AutoClearEmptiesTheClipboardAfterClrTimeWithoutAddingALine) {
   EXPECT_EQ(HistoryLines(*app).size(), 1u);
 }
 
+TEST_F(ClipWatch, AutoClearWaitsForAClipboardHeldWhenItFallsDue) {
+  Start("0", "1", "1", "1");
+  PutText(L"password");
+  WaitForLines(1);
+  WaitUntil([] { return false; }, 600ms);
+  HoldClipboard(1200ms);  // from 0.6 to 1.8 s after the copy: the clear falls due meanwhile
+  EXPECT_TRUE(WaitUntil([] { return ClipboardIsEmpty(); }, 1500ms));
+}
+
 TEST_F(ClipWatch, AutoClearOffKeepsTheClipboard) {
   Start("0", "0", "1", "1");
   PutText(L"kept");
@@ -247,6 +281,7 @@ TEST_F(ClipWatch, AutoClearOffKeepsTheClipboard) {
 }
 
 TEST_F(ClipWatch, DoubleClickPutsAHistoryLineBackAsAFreshCopy) {
+  TestViewer viewer;  // reached through rTrillex
   Start("0");
   const std::wstring text = L"二行\r\nの文 😀";
   PutText(text);
@@ -255,6 +290,7 @@ TEST_F(ClipWatch, DoubleClickPutsAHistoryLineBackAsAFreshCopy) {
   WaitForLines(2);
 
   const HWND list = app->Control(ControlId::List1);
+  ASSERT_TRUE(WaitUntil([&] { return viewer.notifications == 2; }));
   SendMessageW(list, LB_SETCURSEL, 0, 0);
   RECT item;
   SendMessageW(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
@@ -269,6 +305,7 @@ TEST_F(ClipWatch, DoubleClickPutsAHistoryLineBackAsAFreshCopy) {
   EXPECT_EQ(EntryOfLine(lines[0]), text);  // the clicked line stays as it was
   EXPECT_EQ(ClipboardText(), text);
   EXPECT_EQ(Current(), text);
+  EXPECT_EQ(viewer.notifications, 3);  // one change: never an empty clipboard between
 }
 
 TEST_F(ClipWatch, DoubleClickWithNoLineSelectedLeavesTheClipboardAlone) {
@@ -294,14 +331,7 @@ TEST_F(ClipWatch, ACopyHeldOpenByAnotherProgramForUpToHalfASecondIsNotLost) {
   std::size_t lines = 0;
   for (const auto hold : {50ms, 200ms, 500ms}) {
     const std::wstring text = L"held " + std::to_wstring(hold.count()) + L" ms";
-    {
-      ClipboardWriter writer;
-      writer.Text(text);
-    }
-    // Another viewer opens the clipboard at once and keeps it a while.
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    WaitUntil([] { return false; }, hold);
-    CloseClipboard();
+    PutTextHeldFor(text, hold);
     EXPECT_EQ(EntryOfLine(WaitForLines(++lines).back()), text);
   }
 }
@@ -383,6 +413,38 @@ TEST_F(ClipWatch, CopiesMarkedAsNotToBeMonitoredLeaveNoTrace) {
 
   ClipboardWriter().Text(L"ordinary").Registered(L"CanIncludeInClipboardHistory", &yes, sizeof yes);
   EXPECT_EQ(EntryOfLine(WaitForLines(lines + 2).back()), L"ordinary");
+}
+
+TEST_F(ClipWatch, ASecretCopiedWhileTheTonesPlayIsNeverShown) {
+  Start("1", "0", "1", "60", "1");  // the tones take their real time
+  const DWORD no = 0;
+  PutText(L"visible");
+  WaitUntil([] { return false; }, 100ms);
+  ClipboardWriter().Text(L"secret").Registered(L"ExcludeClipboardContentFromMonitorProcessing", &no, sizeof no);
+  bool shown = false;
+  const auto secretShows = [&] {
+    for (const std::wstring& line : HistoryLines(*app)) shown |= line.find(L"secret") != std::wstring::npos;
+    shown |= Current() == L"secret" || WindowText(PopupLabel()) == L"secret";
+  };
+  // The secret's own change empties the box, after the first copy's line.
+  EXPECT_TRUE(WaitUntil([&] {
+    secretShows();
+    return HistoryLines(*app).size() == 1 && Current().empty();
+  }));
+  WaitUntil([&] { return secretShows(), false; }, 500ms);
+  EXPECT_FALSE(shown);
+  const std::vector<std::wstring> lines = HistoryLines(*app);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(EntryOfLine(lines[0]), L"visible");
+}
+
+TEST_F(ClipWatch, AViewerAheadOfItIsNotHeldUpByItsTones) {
+  Start("1", "0", "1", "60", "1");
+  TestViewer ahead;  // joined after rTrillex: hands each change on to it and waits
+  PutText(L"timed");
+  WaitForLines(1);
+  EXPECT_TRUE(WaitUntil([&] { return ahead.notifications == 1; }));
+  EXPECT_LT(ahead.longestHandOff.count(), 100) << "milliseconds";
 }
 
 TEST_F(ClipWatch, ViewersBeforeAndAfterItKeepHearingOfEveryChange) {

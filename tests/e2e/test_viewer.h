@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "harness.h"
 
 namespace e2e {
@@ -38,13 +41,19 @@ class TestViewer {
     DestroyWindow(window_);
   }
   int notifications = 0;
+  // The longest wait for the next viewer to take a change handed on to it.
+  std::chrono::milliseconds longestHandOff{0};
 
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = SelfOf<TestViewer>(window);
-    if (self && message == WM_DRAWCLIPBOARD) ++self->notifications;
-    if (self && FollowChainRule(self->next_, message, wParam, lParam)) return 0;
-    return DefWindowProcW(window, message, wParam, lParam);
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_DRAWCLIPBOARD) ++self->notifications;
+    const auto start = std::chrono::steady_clock::now();
+    if (!FollowChainRule(self->next_, message, wParam, lParam)) return DefWindowProcW(window, message, wParam, lParam);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    if (message == WM_DRAWCLIPBOARD) self->longestHandOff = std::max(self->longestHandOff, waited);
+    return 0;
   }
   HWND window_ = nullptr;
   HWND next_ = nullptr;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
+#include <utility>
 #include <set>
 #include <vector>
 
@@ -18,19 +21,49 @@ struct FakeClipboard : Clipboard {
   std::set<ClipboardFormat> formats;
   bool optedOut = false;
   std::optional<std::wstring> text;
-  int busyReads = 0;  // reads that fail first, as while another program holds the clipboard
+  std::uint32_t sequence = 1;
+  int busySessions = 0;  // sessions refused first, as while another program holds the clipboard
+  int busyEmpties = 0;
+  std::function<void()> whileReadingText;  // messages let in by a text rendered on request
+  bool inSession = false;
   explicit FakeClipboard(Log& l) : log(l) {}
+
+  // Another program copies: the content and its sequence number change.
+  void Hold(std::set<ClipboardFormat> f, std::optional<std::wstring> t, bool secret = false) {
+    formats = std::move(f);
+    text = std::move(t);
+    optedOut = secret;
+    ++sequence;
+  }
+  bool ReadInSession(const std::function<void()>& read) override {
+    if (busySessions > 0) {
+      --busySessions;
+      log.push_back(L"busy");
+      return false;
+    }
+    EXPECT_FALSE(inSession) << "a session opened inside another";
+    inSession = true;
+    read();
+    inSession = false;
+    return true;
+  }
+  std::uint32_t SequenceNumber() override { return sequence; }
   bool HasFormat(ClipboardFormat f) override { return formats.count(f) > 0; }
   bool AsksNotToBeMonitored() override { return optedOut; }
   std::optional<std::wstring> ReadText() override {
     log.push_back(L"read");
-    if (busyReads > 0) {
-      --busyReads;
-      return std::nullopt;
-    }
-    return text;
+    if (whileReadingText) whileReadingText();
+    return inSession ? text : std::nullopt;
   }
-  void Empty() override { log.push_back(L"empty"); }
+  bool Empty() override {
+    if (busyEmpties > 0) {
+      --busyEmpties;
+      log.push_back(L"empty refused");
+      return false;
+    }
+    log.push_back(L"empty");
+    return true;
+  }
   void PutText(std::wstring_view t) override { log.push_back(L"put " + std::wstring(t)); }
 };
 
@@ -46,8 +79,12 @@ struct FakeSettings : SettingsFile {
 
 struct FakeTones : Tones {
   Log& log;
+  std::function<void()> whilePlaying;  // what other programs do while the tone sounds
   explicit FakeTones(Log& l) : log(l) {}
-  void Beep(int f, int ms) override { log.push_back(L"beep " + std::to_wstring(f) + L"/" + std::to_wstring(ms)); }
+  void Beep(int f, int ms) override {
+    log.push_back(L"beep " + std::to_wstring(f) + L"/" + std::to_wstring(ms));
+    if (whilePlaying) std::exchange(whilePlaying, nullptr)();
+  }
 };
 
 struct FakePointer : Pointer {
@@ -77,7 +114,7 @@ struct FakeWindow : WatchWindow {
   std::wstring current = L"(untouched)";
   bool viewTimer = false, clearTimer = false, retryTimer = false;
   explicit FakeWindow(Log& l) : log(l) {}
-  void AppendHistoryLine(const std::wstring& line) override {
+  void AppendHistoryLine(std::wstring line) override {
     history.push_back(line);
     log.push_back(L"history " + line);
   }
@@ -89,7 +126,7 @@ struct FakeWindow : WatchWindow {
     const std::map<WatchTimer, std::pair<bool*, const wchar_t*>> timers = {
         {WatchTimer::View, {&viewTimer, L"timer1 "}},
         {WatchTimer::Clear, {&clearTimer, L"timer2 "}},
-        {WatchTimer::TextRetry, {&retryTimer, L"retry "}}};
+        {WatchTimer::Retry, {&retryTimer, L"retry "}}};
     *timers.at(timer).first = on;
     log.push_back(timers.at(timer).second + std::wstring(on ? L"on" : L"off"));
   }
@@ -110,9 +147,8 @@ class WatchTest : public testing::Test {
   ClipboardWatch watch{{clipboard, settings, tones, pointer, clock, popup, window, {15.0f, 15.0f}}};
 
   void Copy(std::set<ClipboardFormat> formats, std::optional<std::wstring> text = std::nullopt) {
-    clipboard.formats = std::move(formats);
-    clipboard.text = std::move(text);
     log.clear();
+    clipboard.Hold(std::move(formats), std::move(text));
     watch.ChangeClipBoard();
   }
 };
@@ -122,16 +158,15 @@ using F = ClipboardFormat;
 TEST_F(WatchTest, PlainTextRunsItsStepsInOrder) {
   settings.switches[L"Beep"] = L"1";
   Copy({F::Text}, L"hello");
-  EXPECT_EQ(log, (Log{L"beep 430/150", L"beep 492/150", L"top 2625.000000", L"left 4650.000000", L"timer1 on",
-                      L"read", L"history 09:05:07\thello", L"caption hello", L"show", L"timer2 on",
+  EXPECT_EQ(log, (Log{L"read", L"beep 430/150", L"beep 492/150", L"top 2625.000000", L"left 4650.000000",
+                      L"timer1 on", L"history 09:05:07\thello", L"caption hello", L"show", L"timer2 on",
                       L"current hello"}));
 }
 
 TEST_F(WatchTest, PopupPlacementUsesTheScreensTwipsPerPixel) {
   ClipboardWatch at120{{clipboard, settings, tones, pointer, clock, popup, window, {12.0f, 12.0f}}};
   pointer.at = {5, 10};  // near the top-left corner: the popup goes above the screen, unadjusted
-  clipboard.formats = {F::Text};
-  clipboard.text = L"x";
+  clipboard.Hold({F::Text}, L"x");
   at120.ChangeClipBoard();
   EXPECT_NE(std::find(log.begin(), log.end(), L"top -180.000000"), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), L"left 180.000000"), log.end());
@@ -177,8 +212,8 @@ TEST_F(WatchTest, EveryFormatMaskHasItsTonesAndEntry) {
 TEST_F(WatchTest, BeepSwitchOffPlaysTonesOfNoLength) {
   settings.switches[L"Beep"] = L"0";
   Copy({F::Text}, L"a");
-  EXPECT_EQ(log[0], L"beep 430/0");
-  EXPECT_EQ(log[1], L"beep 492/0");
+  EXPECT_EQ(log[1], L"beep 430/0");
+  EXPECT_EQ(log[2], L"beep 492/0");
   Copy({F::RichText}, L"a");
   EXPECT_EQ(log[0], L"beep 392/0");
 }
@@ -186,8 +221,8 @@ TEST_F(WatchTest, BeepSwitchOffPlaysTonesOfNoLength) {
 TEST_F(WatchTest, CommentOffStillPlacesThePopupAndStartsItsTimerButShowsNothing) {
   settings.switches[L"Comment"] = L"0";
   Copy({F::Text}, L"a");
-  EXPECT_EQ(log, (Log{L"beep 430/150", L"beep 492/150", L"top 2625.000000", L"left 4650.000000", L"timer1 on",
-                      L"read", L"history 09:05:07\ta", L"timer2 on", L"current a"}));
+  EXPECT_EQ(log, (Log{L"read", L"beep 430/150", L"beep 492/150", L"top 2625.000000", L"left 4650.000000",
+                      L"timer1 on", L"history 09:05:07\ta", L"timer2 on", L"current a"}));
 }
 
 TEST_F(WatchTest, ClearOffLeavesTheClearTimerAlone) {
@@ -213,38 +248,95 @@ TEST_F(WatchTest, SwitchesAreOnOnlyForTheIntegerOne) {
   }
   settings.switches.erase(L"Beep");
   Copy({F::Text}, L"a");
-  EXPECT_EQ(log[0], L"beep 430/0");
+  EXPECT_EQ(log[1], L"beep 430/0");
 }
 
-TEST_F(WatchTest, ABusyClipboardsTextIsRetriedThenShownInTheSameOrder) {
-  clipboard.busyReads = 5;
+TEST_F(WatchTest, ABusyClipboardIsReadLaterAndTheWholeReactionWaitsForIt) {
+  clipboard.busySessions = 5;
   Copy({F::Text}, L"late");
-  EXPECT_EQ(log, (Log{L"beep 430/150", L"beep 492/150", L"top 2625.000000", L"left 4650.000000", L"timer1 on",
-                      L"read", L"retry on"}));
-  EXPECT_TRUE(window.history.empty());
+  EXPECT_EQ(log, (Log{L"busy", L"retry on"}));  // nothing shown, no timer started before the copy is read
   log.clear();
-  for (int tick = 0; tick < 5; ++tick) watch.TextRetry_Timer();
-  EXPECT_EQ(log, (Log{L"read", L"read", L"read", L"read", L"read", L"retry off", L"history 09:05:07\tlate",
-                      L"caption late", L"show", L"timer2 on", L"current late"}));
+  for (int tick = 0; tick < 5; ++tick) watch.Retry_Timer();
+  EXPECT_EQ(log, (Log{L"busy", L"busy", L"busy", L"busy", L"read", L"beep 430/150", L"beep 492/150",
+                      L"top 2625.000000", L"left 4650.000000", L"timer1 on", L"history 09:05:07\tlate",
+                      L"caption late", L"show", L"timer2 on", L"current late", L"retry off"}));
 }
 
-TEST_F(WatchTest, ANewerCopyWinsOverATextStillRetried) {
-  clipboard.busyReads = 1000;
+TEST_F(WatchTest, ALateReadShowsThePopupBesideThePointerForItsWholeLifetime) {
+  // The clipboard is held for 0.7 s and the popup lives 0.3 s: ticks come as
+  // they would, four retries to each tick of the popup's timer.
+  window.viewTime = L"0.3";
+  clipboard.busySessions = 28;
+  Copy({F::Text}, L"late");
+  for (int ms = 25; ms <= 2000; ms += 25) {
+    if (window.retryTimer) watch.Retry_Timer();
+    if (ms % 100 == 0 && window.viewTimer) watch.Timer1_Timer();
+  }
+  const auto shown = std::find(log.begin(), log.end(), L"show");
+  ASSERT_NE(shown, log.end());
+  EXPECT_NE(std::find(log.begin(), shown, L"top 2625.000000"), shown);  // placed before it shows
+  EXPECT_NE(std::find(shown, log.end(), L"unload"), log.end());         // and closed after its lifetime
+  EXPECT_FALSE(window.viewTimer);
+}
+
+TEST_F(WatchTest, ANewerCopyWinsOverOneStillWaitingForTheClipboard) {
+  clipboard.busySessions = 1000;
   Copy({F::Text}, L"first");
-  clipboard.busyReads = 0;
+  clipboard.busySessions = 0;
   Copy({F::Text}, L"second");
-  EXPECT_EQ(log[0], L"retry off");
-  watch.TextRetry_Timer();  // a tick already queued
+  watch.Retry_Timer();  // a tick already queued
   EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\tsecond"}));
+  EXPECT_FALSE(window.retryTimer);
+
+  // A secret copied while the first copy waits, its notice not yet here:
+  // the waiting copy is gone, and the secret never shows as its text.
+  window.history.clear();
+  clipboard.busySessions = 3;
+  Copy({F::Text}, L"visible");
+  clipboard.busySessions = 0;
+  clipboard.Hold({F::Text}, L"secret", true);
+  watch.Retry_Timer();
+  EXPECT_TRUE(window.history.empty());
+  watch.ChangeClipBoard();  // the secret's own notice
+  EXPECT_TRUE(window.history.empty());
+  EXPECT_EQ(window.current, L"");
+  EXPECT_FALSE(window.retryTimer);
+}
+
+TEST_F(WatchTest, ASecretCopiedDuringTheTonesIsNeverShown) {
+  tones.whilePlaying = [&] {
+    clipboard.Hold({F::Text}, L"secret", true);
+    watch.ChangeClipBoard();  // its notice, let in while the first reaction runs
+  };
+  Copy({F::Text}, L"visible");
+  EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\tvisible"}));
+  for (const std::wstring& step : log) EXPECT_EQ(step.find(L"secret"), std::wstring::npos) << step;
+  // The secret's change is reacted to after the first: the box is emptied.
+  EXPECT_EQ(log.back(), L"current ");
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"current visible"), 1);
+}
+
+TEST_F(WatchTest, ANoticeDuringARenderedReadStartsNoReactionInsideTheFirst) {
+  // A text rendered on request lets messages in while it is read; the same
+  // change's notice coming in then is one change, reacted to once.
+  clipboard.whileReadingText = [&] {
+    clipboard.whileReadingText = nullptr;
+    watch.ChangeClipBoard();
+  };
+  clipboard.busySessions = 1;
+  Copy({F::Text}, L"rendered");
+  watch.Retry_Timer();
+  EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\trendered"}));
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"read"), 1);
   EXPECT_FALSE(window.retryTimer);
 }
 
 TEST_F(WatchTest, TextUnreadableForASecondLeavesAnEmptyEntry) {
-  clipboard.busyReads = 1000;
+  clipboard.busySessions = 1000;
   Copy({F::Text}, L"never");
   int ticks = 0;
   while (window.retryTimer && ticks < 1000) {
-    watch.TextRetry_Timer();
+    watch.Retry_Timer();
     ++ticks;
   }
   EXPECT_EQ(ticks, 40);  // one read at once, then 40 more 25 ms apart: about a second
@@ -260,9 +352,9 @@ TEST_F(WatchTest, TextWithLineBreaksIsOneEntry) {
 }
 
 TEST_F(WatchTest, OptedOutCopiesAreTreatedAsAnEmptyClipboard) {
-  clipboard.optedOut = true;
   watch.ViewTicks = 4;
-  Copy({F::Text}, L"secret");
+  clipboard.Hold({F::Text}, L"secret", true);
+  watch.ChangeClipBoard();
   EXPECT_EQ(log, (Log{L"current "}));  // no tone, no read, no line, no popup, no timer
   EXPECT_TRUE(window.history.empty());
   EXPECT_EQ(watch.ViewTicks, 4);
@@ -340,6 +432,51 @@ TEST_F(WatchTest, AutoClearEmptiesTheClipboardAtClrTimeRoundedHalvesToEven) {
   }
 }
 
+TEST_F(WatchTest, AnAutoClearWaitsForACopyStillBeingReadAndForABusyClipboard) {
+  window.clrTime = L"1";
+  Copy({F::Text}, L"password");
+  // A newer copy waits for the clipboard when the countdown falls due: it
+  // is not emptied before it is read, and as a text it starts its own countdown.
+  clipboard.busySessions = 2;
+  Copy({F::Text}, L"newer");
+  watch.Timer2_Timer();
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 0);
+  watch.Retry_Timer();
+  watch.Retry_Timer();
+  EXPECT_EQ(window.history.back(), L"09:05:07\tnewer");
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 0);
+  EXPECT_TRUE(window.clearTimer);
+  EXPECT_FALSE(window.retryTimer);
+
+  // An image copied meanwhile is emptied with it, once it is recorded.
+  clipboard.busySessions = 1;
+  Copy({F::Bitmap});
+  watch.Timer2_Timer();
+  watch.Retry_Timer();
+  EXPECT_EQ(window.history.back(), L"09:05:07\t[画像COPY]");
+  EXPECT_EQ(log.back(), L"retry off");
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 1);
+
+  // Held by another program when due: tried again until it is emptied.
+  Copy({F::Text}, L"password");
+  clipboard.busyEmpties = 3;
+  log.clear();
+  watch.Timer2_Timer();
+  EXPECT_FALSE(window.clearTimer);
+  EXPECT_TRUE(window.retryTimer);
+  for (int tick = 0; tick < 10 && window.retryTimer; ++tick) watch.Retry_Timer();
+  EXPECT_EQ(log, (Log{L"empty refused", L"retry on", L"timer2 off", L"empty refused", L"empty refused", L"empty",
+                      L"retry off"}));
+
+  // A newer text copy while it is tried starts a countdown of its own instead.
+  Copy({F::Text}, L"password");
+  clipboard.busyEmpties = 1000;
+  watch.Timer2_Timer();
+  Copy({F::Text}, L"later");
+  EXPECT_FALSE(window.retryTimer);
+  EXPECT_TRUE(window.clearTimer);
+}
+
 TEST_F(WatchTest, DurationsAreReadAtEveryTick) {
   Copy({F::Text}, L"a");
   for (int i = 0; i < 5; ++i) watch.Timer2_Timer();
@@ -401,21 +538,21 @@ TEST_F(WatchTest, StoppingAStoppedTimerChangesNothing) {
   EXPECT_EQ(watch.ViewTicks, 0);
 }
 
-TEST_F(WatchTest, DoubleClickPutsTheEntryBackWithoutItsTimeStamp) {
+TEST_F(WatchTest, DoubleClickPutsTheEntryBackWithoutItsTimeStampInOneChange) {
   window.selected = L"09:05:07\t一行目\r\n二行目";
   log.clear();
   watch.List1_DblClick();
-  EXPECT_EQ(log, (Log{L"empty", L"put 一行目\r\n二行目"}));
+  EXPECT_EQ(log, (Log{L"put 一行目\r\n二行目"}));
 
   window.selected = L"09:05:07\t[画像COPY]";
   log.clear();
   watch.List1_DblClick();
-  EXPECT_EQ(log, (Log{L"empty", L"put [画像COPY]"}));
+  EXPECT_EQ(log, (Log{L"put [画像COPY]"}));
 
   window.selected = L"09:05:07\t";
   log.clear();
   watch.List1_DblClick();
-  EXPECT_EQ(log, (Log{L"empty", L"put "}));
+  EXPECT_EQ(log, (Log{L"put "}));
 }
 
 TEST_F(WatchTest, DoubleClickWithNoLineSelectedLeavesTheClipboardAlone) {

@@ -30,7 +30,7 @@ enum TimerId : UINT_PTR {
   kTimer1 = 1,          // the popup's lifetime
   kTimer2 = 2,          // the auto-clear delay
   kTrayRetryTimer = 3,  // a refused add of the tray icon, tried again
-  kTextRetryTimer = 4,  // a clipboard text not readable at once, tried again
+  kClipboardRetryTimer = 4,  // a clipboard another program held, tried again
 };
 
 class Form1 : public Window, public WatchWindow {
@@ -70,12 +70,11 @@ class Form1 : public Window, public WatchWindow {
   void cmdSet_Click();
 
   // clipwatch/watch_window.cpp: the watch's view of this window
-  void AppendHistoryLine(const std::wstring& line) override;
+  void AppendHistoryLine(std::wstring line) override;
   void SetCurrentContent(std::wstring_view text) override;
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
   std::optional<std::wstring> SelectedHistoryLine() override;
-  std::wstring HistoryLineAt(WPARAM index);
   void DrawHistoryLine(const DRAWITEMSTRUCT& item);
   void JoinViewerChain();
   void LeaveViewerChain();
@@ -126,6 +125,9 @@ class Form1 : public Window, public WatchWindow {
   HWND focus_ = nullptr;              // restored when the window is activated again
   std::optional<SingleInstance> instance_;
   bool timerEnabled_[3] = {false, false, false};  // by WatchTimer
+  // The history, whole; List1 holds only the beginning of each line, which
+  // is all it can show, and draws it from here.
+  std::vector<std::wstring> history_;
   bool ending_ = false;
   HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
   UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar

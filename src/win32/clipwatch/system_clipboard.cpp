@@ -5,9 +5,9 @@
 namespace rtrillex {
 namespace {
 
-// How often a session tries to open the clipboard, 5 ms apart. Reading
-// tries once: the clipboard watch tries again later without blocking.
-// Emptying and filling it are the user's own commands and wait a little.
+// How often a session tries to open the clipboard, 5 ms apart. Reading and
+// emptying try once: the clipboard watch tries again later without
+// blocking. Filling it is the user's own command and waits a little.
 enum class Attempts : int { Once = 1, Briefly = 8 };
 
 // Opens the clipboard for as long as it lives. Another program may hold it
@@ -71,6 +71,20 @@ bool SystemClipboard::HasFormat(ClipboardFormat format) {
   return false;
 }
 
+bool SystemClipboard::ReadInSession(const std::function<void()>& read) {
+  ClipboardSession session(owner_.hwnd(), Attempts::Once);
+  if (!session.open()) return false;
+  struct Open {
+    bool& flag;
+    explicit Open(bool& f) : flag(f) { flag = true; }
+    ~Open() { flag = false; }
+  } open{inSession_};
+  read();
+  return true;
+}
+
+std::uint32_t SystemClipboard::SequenceNumber() { return GetClipboardSequenceNumber(); }
+
 bool SystemClipboard::AsksNotToBeMonitored() {
   if (IsClipboardFormatAvailable(RegisteredFormat(L"ExcludeClipboardContentFromMonitorProcessing")) ||
       IsClipboardFormatAvailable(RegisteredFormat(L"Clipboard Viewer Ignore")))
@@ -78,8 +92,8 @@ bool SystemClipboard::AsksNotToBeMonitored() {
   // "CanIncludeInClipboardHistory" holding a DWORD 0 keeps a copy out of histories.
   const UINT historyFormat = RegisteredFormat(L"CanIncludeInClipboardHistory");
   if (!IsClipboardFormatAvailable(historyFormat)) return false;
-  ClipboardSession session(owner_.hwnd(), Attempts::Briefly);
-  if (!session.open()) return true;  // cannot tell: err on the side of the secret
+  // Where the value cannot be read, err on the side of the secret.
+  if (!inSession_) return true;
   HANDLE data = GetClipboardData(historyFormat);
   if (!data) return true;
   GlobalLockView<BYTE> value(data);
@@ -89,8 +103,7 @@ bool SystemClipboard::AsksNotToBeMonitored() {
 }
 
 std::optional<std::wstring> SystemClipboard::ReadText() {
-  ClipboardSession session(owner_.hwnd(), Attempts::Once);
-  if (!session.open()) return std::nullopt;
+  if (!inSession_) return std::nullopt;
   HANDLE data = GetClipboardData(CF_UNICODETEXT);
   if (!data) return std::nullopt;
   GlobalLockView<wchar_t> text(data);
@@ -102,9 +115,9 @@ std::optional<std::wstring> SystemClipboard::ReadText() {
   return std::wstring(begin, length);
 }
 
-void SystemClipboard::Empty() {
-  ClipboardSession session(owner_.hwnd(), Attempts::Briefly);
-  if (session.open()) EmptyClipboard();
+bool SystemClipboard::Empty() {
+  ClipboardSession session(owner_.hwnd(), Attempts::Once);
+  return session.open() && EmptyClipboard();
 }
 
 void SystemClipboard::PutText(std::wstring_view text) {

@@ -13,14 +13,17 @@ class SystemClipboard : public Clipboard {
   // `owner`'s window becomes the clipboard's owner when the program puts text on it.
   explicit SystemClipboard(const Window& owner) : owner_(owner) {}
 
+  bool ReadInSession(const std::function<void()>& read) override;
+  std::uint32_t SequenceNumber() override;
   bool HasFormat(ClipboardFormat format) override;
   bool AsksNotToBeMonitored() override;
   std::optional<std::wstring> ReadText() override;
-  void Empty() override;
+  bool Empty() override;
   void PutText(std::wstring_view text) override;
 
  private:
   const Window& owner_;
+  bool inSession_ = false;
 };
 
 }  // namespace rtrillex

@@ -1,11 +1,8 @@
 #include "viewer_hook.h"
 
-#include "run_guard.h"
-
 namespace rtrillex::Module1 {
 
 WNDPROC PrevWndProc = nullptr;
-bool InHookProc = false;
 
 namespace {
 
@@ -29,11 +26,12 @@ LRESULT CALLBACK HookProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   // The previous procedure passes a change on to the viewers after this
   // one; it goes first, so that they need not wait for the tones.
   const LRESULT result = CallWindowProcW(PrevWndProc, window, message, wParam, lParam);
-  // A notification sent while the handler runs is only handed on. A failed
-  // run is not shown anywhere but must not stop the next change's run.
-  if (message == WM_DRAWCLIPBOARD && changeHandler && !InHookProc &&
-      !RunUnlessBusy(InHookProc, [window] { changeHandler(window); }))
-    OutputDebugStringW(L"rTrillex: the clipboard change handler failed\n");
+  if (message == WM_DRAWCLIPBOARD && changeHandler) {
+    // A viewer ahead of this one sent the change and waits for the answer:
+    // it has it now, not after the tones.
+    ReplyMessage(result);
+    changeHandler(window);
+  }
   return result;
 }
 

@@ -9,9 +9,9 @@
 namespace rtrillex::Module1 {
 
 extern WNDPROC PrevWndProc;  // non-null exactly while HookProc is installed
-extern bool InHookProc;      // true while a change handler run is in progress
 
-// `onChange` runs for each WM_DRAWCLIPBOARD that is not nested in a run.
+// `onChange` runs for each WM_DRAWCLIPBOARD. It must not throw; it keeps a
+// notification that arrives during its own run for later itself.
 void StartHook(HWND window, void (*onChange)(HWND window));
 void EndHook(HWND window);
 LRESULT CALLBACK HookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -9,8 +9,8 @@
 namespace rtrillex {
 namespace {
 
-// By WatchTimer: Timer1, Timer2 and the text retry.
-constexpr UINT_PTR kTimerIds[] = {kTimer1, kTimer2, kTextRetryTimer};
+// By WatchTimer: Timer1, Timer2 and the retry of a busy clipboard.
+constexpr UINT_PTR kTimerIds[] = {kTimer1, kTimer2, kClipboardRetryTimer};
 constexpr UINT kTimerIntervals[] = {100, 1000, 25};  // milliseconds
 
 std::size_t TimerIndex(WatchTimer timer) { return static_cast<std::size_t>(timer); }
@@ -56,11 +56,15 @@ void Form1::OnChangeClipboardChain(HWND leaving, HWND next) {
 void Form1::OnTimer(UINT_PTR id) {
   if (id == kTimerIds[0] && timerEnabled_[0]) watch_.Timer1_Timer();
   if (id == kTimerIds[1] && timerEnabled_[1]) watch_.Timer2_Timer();
-  if (id == kTimerIds[2] && timerEnabled_[2]) watch_.TextRetry_Timer();
+  if (id == kTimerIds[2] && timerEnabled_[2]) watch_.Retry_Timer();
 }
 
-void Form1::AppendHistoryLine(const std::wstring& line) {
-  SendMessageW(Control(ControlId::List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+void Form1::AppendHistoryLine(std::wstring line) {
+  // A copy too large to keep throws before anything is stored.
+  const std::wstring shown(Beginning(line, kHistoryLineDrawnChars));
+  history_.push_back(std::move(line));
+  const LRESULT added = SendMessageW(Control(ControlId::List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str()));
+  if (added == LB_ERR || added == LB_ERRSPACE) history_.pop_back();  // the list and the history stay in step
 }
 
 void Form1::SetCurrentContent(std::wstring_view text) {
@@ -83,29 +87,19 @@ std::wstring Form1::DurationText(WatchTimer timer) {
 
 std::optional<std::wstring> Form1::SelectedHistoryLine() {
   const LRESULT selected = SendMessageW(Control(ControlId::List1), LB_GETCURSEL, 0, 0);
-  if (selected == LB_ERR) return std::nullopt;
-  return HistoryLineAt(static_cast<WPARAM>(selected));
-}
-
-std::wstring Form1::HistoryLineAt(WPARAM index) {
-  const HWND list = Control(ControlId::List1);
-  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
-  if (length == LB_ERR) return std::wstring();
-  std::wstring line(static_cast<std::size_t>(length) + 1, L'\0');
-  SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(line.data()));
-  line.resize(static_cast<std::size_t>(length));
-  return line;
+  if (selected < 0 || static_cast<std::size_t>(selected) >= history_.size()) return std::nullopt;
+  return history_[static_cast<std::size_t>(selected)];
 }
 
 void Form1::DrawHistoryLine(const DRAWITEMSTRUCT& item) {
-  // As the list box draws its own lines, but only as much of a line as
-  // its width can show: a copy of megabytes drawn whole takes seconds.
+  // As the list box draws its own lines, but only as much of a line as its
+  // width can show, read where it is kept: a copy of megabytes drawn or
+  // copied whole on every paint takes seconds.
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   RECT area = item.rcItem;
   FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-  if (item.itemID != static_cast<UINT>(-1)) {
-    const std::wstring line = HistoryLineAt(item.itemID);
-    const std::wstring_view shown = Beginning(line, kHistoryLineDrawnChars);
+  if (item.itemID < history_.size()) {
+    const std::wstring_view shown = Beginning(history_[item.itemID], kHistoryLineDrawnChars);
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     TabbedTextOutW(item.hDC, area.left + 1, area.top, shown.data(), static_cast<int>(shown.size()), 0, nullptr, 0);
