@@ -19,11 +19,14 @@ constexpr KeyName kModifiers[] = {
 };
 
 constexpr KeyName kNamedKeys[] = {
-    {L"Space", key::kSpace},     {L"Insert", key::kInsert},     {L"Ins", key::kInsert},
-    {L"Delete", key::kDelete},   {L"Del", key::kDelete},        {L"Home", key::kHome},
-    {L"End", key::kEnd},         {L"PageUp", key::kPageUp},     {L"PgUp", key::kPageUp},
-    {L"PageDown", key::kPageDown}, {L"PgDn", key::kPageDown},   {L"Left", key::kLeft},
-    {L"Up", key::kUp},           {L"Right", key::kRight},       {L"Down", key::kDown},
+    {L"Space", key::kSpace},
+    {L"Insert", key::kInsert},     {L"Ins", key::kInsert},
+    {L"Delete", key::kDelete},     {L"Del", key::kDelete},
+    {L"Home", key::kHome},         {L"End", key::kEnd},
+    {L"PageUp", key::kPageUp},     {L"PgUp", key::kPageUp},
+    {L"PageDown", key::kPageDown}, {L"PgDn", key::kPageDown},
+    {L"Left", key::kLeft},         {L"Up", key::kUp},
+    {L"Right", key::kRight},       {L"Down", key::kDown},
 };
 
 bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
@@ -63,7 +66,8 @@ std::optional<unsigned> KeyCode(std::wstring_view typed) {
 }
 
 std::wstring KeyText(unsigned code) {
-  if ((code >= L'A' && code <= L'Z') || (code >= L'0' && code <= L'9')) return std::wstring(1, static_cast<wchar_t>(code));
+  const bool letterOrDigit = (code >= L'A' && code <= L'Z') || (code >= L'0' && code <= L'9');
+  if (letterOrDigit) return std::wstring(1, static_cast<wchar_t>(code));
   if (IsFunctionKey(code)) return L"F" + std::to_wstring(code - key::kF1 + 1);
   for (const KeyName& known : kNamedKeys)
     if (known.code == code) return std::wstring(known.name);

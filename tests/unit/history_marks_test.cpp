@@ -24,7 +24,8 @@ TEST(HistoryLineRuns, MarksEachBreakAndTabOfTheEntryButNotTheStampsTab) {
 }
 
 TEST(HistoryLineRuns, LeavesTextWithoutBreaksAsStored) {
-  for (const std::wstring& entry : std::vector<std::wstring>{L"", L"plain", L"Tom & Jerry", L"[画像COPY]", L"＆ ☆ " + kEmoji})
+  const std::vector<std::wstring> entries = {L"", L"plain", L"Tom & Jerry", L"[画像COPY]", L"＆ ☆ " + kEmoji};
+  for (const std::wstring& entry : entries)
     EXPECT_EQ(HistoryLineRuns(kStamp + entry), (ShownRuns{Text(kStamp + entry)}));
 }
 
