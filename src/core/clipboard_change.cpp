@@ -1,5 +1,7 @@
 #include "clipboard_change.h"
 
+#include <algorithm>
+
 namespace rtrillex {
 
 ChangeReaction ReactionTo(std::int32_t formatMask) {
@@ -35,9 +37,10 @@ std::wstring HistoryLine(TimeOfDay time, std::wstring_view entry) {
   return line;
 }
 
-std::wstring EntryOf(std::wstring_view historyLine) {
-  if (historyLine.size() <= kHistoryPrefixLength) return std::wstring();
-  return std::wstring(historyLine.substr(kHistoryPrefixLength));
+std::wstring EntryOf(std::wstring_view historyLine) { return std::wstring(EntryIn(historyLine)); }
+
+std::wstring_view EntryIn(std::wstring_view historyLine) {
+  return historyLine.substr(std::min(historyLine.size(), kHistoryPrefixLength));
 }
 
 }  // namespace rtrillex

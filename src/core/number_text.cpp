@@ -1,26 +1,19 @@
 #include "number_text.h"
 
+#include "typed_text.h"
+
 #include <cmath>
 #include <limits>
 
 namespace rtrillex {
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
-// The full-width forms block mirrors ASCII 0x21-0x7E at U+FF01-U+FF5E.
-constexpr wchar_t kFullWidthFirst = 0xFF01, kFullWidthLast = 0xFF5E, kFullWidthOffset = 0xFF01 - 0x21;
-constexpr wchar_t kIdeographicSpace = 0x3000;
-
-// Only what a number is made of is translated; any other character stays
-// as it is and makes the text no number.
+// Only what a number is made of is translated; any other full-width
+// character stays as it is and makes the text no number.
 wchar_t AsciiForm(wchar_t c) {
-  if (c == kIdeographicSpace) return L' ';
-  if (c < kFullWidthFirst || c > kFullWidthLast) return c;
-  const wchar_t ascii = static_cast<wchar_t>(c - kFullWidthOffset);
-  const bool numberPart = IsDigit(ascii) || ascii == L'+' || ascii == L'-' || ascii == L'.' || ascii == L'e' ||
-                          ascii == L'E';
+  const wchar_t ascii = AsciiFormOf(c);
+  const bool numberPart = IsBlank(ascii) || IsDigit(ascii) || ascii == L'+' || ascii == L'-' || ascii == L'.' ||
+                          ascii == L'e' || ascii == L'E';
   return numberPart ? ascii : c;
 }
 
@@ -28,12 +21,6 @@ std::wstring AsciiForms(std::wstring_view text) {
   std::wstring ascii(text);
   for (wchar_t& c : ascii) c = AsciiForm(c);
   return ascii;
-}
-
-std::wstring_view TrimBlanks(std::wstring_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 // Copies the longest run of digits at `pos` into `out`; returns how many.

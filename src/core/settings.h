@@ -24,6 +24,9 @@ inline constexpr std::wstring_view kClear = L"Clear";
 inline constexpr std::wstring_view kTimeSection = L"TimeSet";
 inline constexpr std::wstring_view kViewTime = L"ViewTime";
 inline constexpr std::wstring_view kClrTime = L"ClrTime";
+// Read only, never written: the first-run file stays as it is.
+inline constexpr std::wstring_view kHotKeySection = L"HotKey";
+inline constexpr std::wstring_view kHistoryHotKey = L"History";
 }  // namespace setting
 
 // What the settings panel holds: three check boxes and two free-text durations.

@@ -1,0 +1,57 @@
+// How the history list and the menu of recent copies show an entry: each
+// line break (CR LF, CR or LF) and each tab as a visible mark in a colour of
+// its own. Only what is drawn changes; the stored line stays byte for byte.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rtrillex {
+
+inline constexpr wchar_t kLineBreakMark = L'\u21B5';  // ↵
+inline constexpr wchar_t kTabMark = L'\u2192';        // →
+inline constexpr wchar_t kCutMark = L'\u2026';        // …
+
+// A piece of shown text. Neighbouring runs differ in `isMark`; mark runs hold
+// what is not the entry's own text (the marks, "…", the empty entry's note)
+// and are drawn in the marks' colour, the others in the text colour.
+struct ShownRun {
+  std::wstring text;
+  bool isMark;
+  bool operator==(const ShownRun& other) const { return text == other.text && isMark == other.isMark; }
+};
+using ShownRuns = std::vector<ShownRun>;
+
+std::wstring JoinedText(const ShownRuns& runs);
+
+// At most this many characters of a history line are drawn: more never fits
+// the list's width, and a line can hold megabytes.
+inline constexpr std::size_t kHistoryLineDrawnChars = 1024;
+
+// The history line as the list draws it: its beginning of at most
+// kHistoryLineDrawnChars shown characters, the time stamp and its TAB as
+// they are (the list aligns on that TAB), the entry's breaks and tabs as
+// marks. Reads only that beginning of the line.
+ShownRuns HistoryLineRuns(std::wstring_view historyLine);
+
+inline constexpr std::size_t kMenuMostEntries = 20;
+inline constexpr std::size_t kMenuLabelChars = 50;
+inline constexpr std::wstring_view kNoHistoryItem = L"（履歴はありません）";
+inline constexpr std::wstring_view kEmptyEntryNote = L"（空のテキスト）";
+
+// The positions of the lines the menu lists, newest first, in a history of
+// `lineCount` lines held oldest first: at most kMenuMostEntries of them.
+std::vector<std::size_t> MenuLineIndices(std::size_t lineCount);
+
+// The menu item for an entry at `position` in the menu (0 for the newest):
+// "&1 " to "&9 " and "&0 " before the first ten so that a digit picks one,
+// nothing before the others; then the entry's beginning of at most
+// kMenuLabelChars shown characters with its breaks and tabs marked, and "…"
+// when cut. Each '&' of the entry is doubled so that only the digit is an
+// accelerator. `entry` is read in place, as far as the label goes.
+ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry);
+std::wstring MenuLabel(std::size_t position, std::wstring_view entry);
+
+}  // namespace rtrillex
