@@ -17,33 +17,33 @@ ctest --preset native
 echo "== the Windows program, with the core's unit tests"
 rtrillex_build windows
 if [ "$RTRILLEX_PRESET" != windows ]; then
-  echo "   this machine cannot run 32-bit programs: the end-to-end tests run the 64-bit build of the same sources"
+  echo "   this machine cannot run 32-bit programs: the end-to-end tests run the 64-bit build"
   rtrillex_build "$RTRILLEX_PRESET"
 fi
 
-echo "== the release archive"
+echo "== the release archives"
 bash scripts/check-release.sh
 
 # Said last, whatever the outcome, so that nobody takes a pass of the 64-bit
-# build for one of the program users get.
-not_the_shipped_program() {
+# exe for one of the 32-bit exe.
+the_32bit_exe_not_run() {
   [ "$RTRILLEX_PRESET" = windows ] && return
   cat >&2 <<'EOF'
 
 ########################################################################
-##  THE SHIPPED 32-BIT rTrillex.exe WAS BUILT BUT NOT RUN.            ##
+##  THE 32-BIT rTrillex.exe (the win32 archive) WAS BUILT, NOT RUN.   ##
 ##  This machine cannot run 32-bit programs under Wine, so the unit   ##
-##  and end-to-end tests above ran the 64-bit build of the same       ##
-##  sources. Run this suite where 32-bit Wine works to test the       ##
-##  program users get.                                                ##
+##  and end-to-end tests above ran build/windows-x64/rTrillex.exe,    ##
+##  the exe of the win64 archive. Run this suite where 32-bit Wine    ##
+##  works to test the 32-bit exe too.                                 ##
 ########################################################################
 EOF
 }
-trap 'rtrillex_stop_all; not_the_shipped_program' EXIT
+trap 'rtrillex_stop_all; the_32bit_exe_not_run' EXIT
 rtrillex_start_display
 rtrillex_start_sound "$root/build/sound"
 
-echo "== end-to-end tests (Wine, $WINEARCH, display $DISPLAY)"
+echo "== end-to-end tests of build/$RTRILLEX_PRESET/rTrillex.exe, the exe of the $RTRILLEX_ARCHIVE archive (Wine, $WINEARCH, display $DISPLAY)"
 rtrillex_start_wine "$root/build/wine-$WINEARCH"
 # Drive R: is an empty folder, for the test of a program in a drive's root.
 mkdir -p "$root/build/e2e-drive"

@@ -1,10 +1,10 @@
 # Sourced by run.sh and test.sh: decides how Windows programs run on this
 # machine and prepares a Wine prefix for them.
 #
-# rTrillex is a 32-bit program. Where this machine's kernel can run 32-bit
-# Linux programs, Wine's 32-bit loader runs the real rTrillex.exe. Some
-# virtual machines cannot (their kernels refuse 32-bit executables); there
-# the same sources are built for 64-bit Windows and run by the 64-bit loader.
+# rTrillex ships as a 64-bit and a 32-bit exe. Where this machine's kernel
+# can run 32-bit Linux programs, Wine's 32-bit loader runs the 32-bit one.
+# Many virtual machines cannot (their kernels refuse 32-bit executables);
+# there the 64-bit one runs, under the 64-bit loader.
 
 # An emulator registered for 32-bit programs (qemu-user through binfmt_misc)
 # makes the 32-bit loader start, but Wine under it takes minutes per
@@ -20,9 +20,9 @@ rtrillex_runs_32bit_natively() {
 
 rtrillex_pick_wine() {
   if rtrillex_runs_32bit_natively; then
-    export RTRILLEX_WINE=/usr/lib/wine/wine RTRILLEX_PRESET=windows WINEARCH=win32
+    export RTRILLEX_WINE=/usr/lib/wine/wine RTRILLEX_PRESET=windows RTRILLEX_ARCHIVE=win32 WINEARCH=win32
   else
-    export RTRILLEX_WINE=/usr/lib/wine/wine64 RTRILLEX_PRESET=windows-x64 WINEARCH=win64
+    export RTRILLEX_WINE=/usr/lib/wine/wine64 RTRILLEX_PRESET=windows-x64 RTRILLEX_ARCHIVE=win64 WINEARCH=win64
   fi
   export WINEDEBUG=-all
 }

@@ -6,6 +6,7 @@
 
 #include "harness.h"
 #include "resource.h"
+#include "version.h"
 
 namespace e2e {
 namespace {
@@ -31,9 +32,11 @@ TEST(Resources, VersionRecord) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  // The record must say what version.h says: the one place the version is written.
+  constexpr DWORD majorMinor = (RTRILLEX_VERSION_MAJOR << 16) | RTRILLEX_VERSION_MINOR;
+  EXPECT_EQ(fixed->dwFileVersionMS, majorMinor);
   EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwProductVersionMS, majorMinor);
   EXPECT_EQ(fixed->dwProductVersionLS, 0u);
   EXPECT_EQ(fixed->dwFileFlags, 0u);
   EXPECT_EQ(fixed->dwFileOS, 4u);
@@ -48,8 +51,8 @@ TEST(Resources, VersionRecord) {
   EXPECT_EQ(translation->language, 0x0411);
   EXPECT_EQ(translation->codePage, 1200);
 
-  EXPECT_EQ(VersionString(record, L"FileVersion"), L"1.00");
-  EXPECT_EQ(VersionString(record, L"ProductVersion"), L"1.00");
+  EXPECT_EQ(VersionString(record, L"FileVersion"), L"" RTRILLEX_VERSION_RECORD_TEXT);
+  EXPECT_EQ(VersionString(record, L"ProductVersion"), L"" RTRILLEX_VERSION_RECORD_TEXT);
   EXPECT_EQ(VersionString(record, L"ProductName"), L"rTrillex");
   EXPECT_EQ(VersionString(record, L"InternalName"), L"rTrillex");
   EXPECT_EQ(VersionString(record, L"OriginalFilename"), L"rTrillex.exe");

@@ -9,6 +9,7 @@
 #include "harness.h"
 #include "test_viewer.h"
 #include "program_spy.h"
+#include "version.h"
 
 namespace e2e {
 namespace {
@@ -177,7 +178,7 @@ TEST_F(Tray, TheVersionWindowOpensOnceTopmostAndClosesWithAltC) {
   MapWindowPoints(nullptr, version, reinterpret_cast<POINT*>(&button), 2);
   EXPECT_EQ(button.left, 200);
   EXPECT_EQ(button.top, 232);
-  const HWND versionLine = FindWindowExW(version, nullptr, L"Static", L"rTrillex Ver1.0.1");
+  const HWND versionLine = FindWindowExW(version, nullptr, L"Static", L"rTrillex Ver" RTRILLEX_VERSION_TEXT);
   EXPECT_NE(versionLine, nullptr);
 
   PostMessageW(close, WM_SYSCHAR, 'c', 1 << 29);  // Alt+C
