@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <new>
 #include <utility>
 #include <set>
 #include <vector>
@@ -113,8 +114,10 @@ struct FakeWindow : WatchWindow {
   std::vector<std::wstring> history;
   std::wstring current = L"(untouched)";
   bool viewTimer = false, clearTimer = false, retryTimer = false;
+  bool outOfMemory = false;  // a line too large to keep
   explicit FakeWindow(Log& l) : log(l) {}
   void AppendHistoryLine(std::wstring line) override {
+    if (outOfMemory) throw std::bad_alloc();
     history.push_back(line);
     log.push_back(L"history " + line);
   }
@@ -343,6 +346,15 @@ TEST_F(WatchTest, TextUnreadableForASecondLeavesAnEmptyEntry) {
   EXPECT_EQ(window.history.back(), L"09:05:07\t");
   EXPECT_EQ(window.current, L"");
   EXPECT_NE(std::find(log.begin(), log.end(), L"caption "), log.end());
+}
+
+TEST_F(WatchTest, ACopyTooLargeToKeepStillShowsAndStartsItsTimers) {
+  window.outOfMemory = true;
+  Copy({F::Text}, L"huge");
+  EXPECT_TRUE(window.history.empty());
+  EXPECT_NE(std::find(log.begin(), log.end(), L"show"), log.end());
+  EXPECT_TRUE(window.clearTimer);
+  EXPECT_EQ(window.current, L"huge");
 }
 
 TEST_F(WatchTest, TextWithLineBreaksIsOneEntry) {
