@@ -214,8 +214,12 @@ void ClipboardWatch::Timer2_Timer() {
 void ClipboardWatch::List1_DblClick() {
   const std::optional<std::wstring> line = s_.window.SelectedHistoryLine();
   if (!line) return;  // no line selected: the clipboard stays as it is
+  PutBack(*line);
+}
+
+void ClipboardWatch::PutBack(std::wstring_view historyLine) {
   // Emptied and filled in one go: viewers never see an empty clipboard between.
-  s_.clipboard.PutText(EntryOf(*line));
+  s_.clipboard.PutText(EntryIn(historyLine));
 }
 
 void ClipboardWatch::StopTimer() { s_.window.SetTimerEnabled(WatchTimer::View, false); }

@@ -120,6 +120,8 @@ class ClipboardWatch {
   void Timer2_Timer();
   void Retry_Timer();
   void List1_DblClick();
+  // Puts a history line's entry back on the clipboard, where it comes back as a fresh copy.
+  void PutBack(std::wstring_view historyLine);
   void StopTimer();
   void StopTimer2();
 

@@ -28,4 +28,26 @@ std::wstring GetWindowTextOf(HWND window) {
   return text;
 }
 
+void DrawShownRuns(HDC dc, const RECT& area, const ShownRuns& runs, COLORREF textColour, COLORREF markColour,
+                   RunText kind) {
+  SetBkMode(dc, TRANSPARENT);
+  int x = area.left;
+  for (const ShownRun& run : runs) {
+    if (x >= area.right) break;  // the rest would not show
+    SetTextColor(dc, run.isMark ? markColour : textColour);
+    const int length = static_cast<int>(run.text.size());
+    if (kind == RunText::ListLine) {
+      // Tab stops count from the line's start, wherever the run begins.
+      x += LOWORD(TabbedTextOutW(dc, x, area.top, run.text.data(), length, 0, nullptr, area.left));
+      continue;
+    }
+    RECT place = area;
+    place.left = x;
+    DrawTextW(dc, run.text.data(), length, &place, DT_SINGLELINE | DT_VCENTER | DT_NOCLIP);
+    RECT extent{};
+    DrawTextW(dc, run.text.data(), length, &extent, DT_SINGLELINE | DT_CALCRECT);
+    x += extent.right;
+  }
+}
+
 }  // namespace rtrillex

@@ -308,6 +308,31 @@ TEST_F(ClipWatch, DoubleClickPutsAHistoryLineBackAsAFreshCopy) {
   EXPECT_EQ(viewer.notifications, 3);  // one change: never an empty clipboard between
 }
 
+TEST_F(ClipWatch, EnterCopiesTheSelectedLineAgainAndDeleteRemovesIt) {
+  Start("0");
+  for (const wchar_t* text : {L"a", L"b", L"c"}) {
+    PutText(text);
+    WaitUntil([&] { return !HistoryLines(*app).empty() && EntryOfLine(HistoryLines(*app).back()) == text; });
+  }
+  ASSERT_EQ(WaitForLines(3).size(), 3u);
+  ASSERT_TRUE(app->ShowMainWindow());
+  const HWND list = app->Control(ControlId::List1);
+  SendMessageW(list, LB_SETCURSEL, 1, 0);
+  PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 2; }));
+  EXPECT_EQ(EntryOfLine(HistoryLines(*app)[1]), L"c");
+  EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 1);  // the next line
+  EXPECT_EQ(ClipboardText(), L"c");                       // untouched
+
+  SendMessageW(list, LB_SETCURSEL, 0, 0);
+  PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+  const std::vector<std::wstring> lines = WaitForLines(3);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(EntryOfLine(lines[2]), L"a");
+  EXPECT_EQ(ClipboardText(), L"a");
+  EXPECT_TRUE(IsWindowVisible(app->MainWindow()));  // Enter pressed no button of the window
+}
+
 TEST_F(ClipWatch, DoubleClickWithNoLineSelectedLeavesTheClipboardAlone) {
   Start("0");
   PutText(L"keep me");

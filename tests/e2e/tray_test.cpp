@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <iterator>
+#include <vector>
+
 #include "clipboard.h"
 #include "harness.h"
 #include "test_viewer.h"
@@ -18,6 +22,45 @@ using rtrillex::ControlId;
 using rtrillex::MenuId;
 
 void PressKeyInMenu(HWND menu, WPARAM key) { PostMessageW(menu, WM_KEYDOWN, key, 0); }
+
+INPUT KeyInput(WORD key, DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = flags;
+  return input;
+}
+
+// Presses a key combination as a typist does: the modifiers first, a moment
+// before the key; then releases them all in reverse.
+void PressKeys(std::initializer_list<WORD> keys) {
+  const auto send = [](WORD key, DWORD flags) {
+    INPUT input = KeyInput(key, flags);
+    SendInput(1, &input, sizeof input);
+  };
+  for (auto key = keys.begin(); key != keys.end(); ++key) {
+    if (key + 1 == keys.end()) WaitUntil([] { return false; }, 100ms);
+    send(*key, 0);
+  }
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) send(*key, KEYEVENTF_KEYUP);
+}
+
+void PressHistoryKey() { PressKeys({VK_CONTROL, VK_MENU, 'V'}); }
+
+// A left click with the mouse at the middle of item `position` of an open
+// menu of `count` items of one height.
+void ClickMenuItem(HWND menu, int position, int count) {
+  RECT client;
+  GetClientRect(menu, &client);
+  POINT at{client.right / 2, client.bottom * (2 * position + 1) / (2 * count)};
+  ClientToScreen(menu, &at);
+  SetCursorPos(at.x, at.y);
+  INPUT click[2] = {};
+  click[0].type = click[1].type = INPUT_MOUSE;
+  click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, click, sizeof(INPUT));
+}
 
 int VisibleMenuCount(const RunningApp& app) {
   int count = 0;
@@ -38,6 +81,16 @@ class Tray : public testing::Test {
     ASSERT_TRUE(WaitUntil([] { return TrayIconCount() == 1; })) << "no icon in the notification area";
   }
   bool Shown() const { return IsWindowVisible(app->MainWindow()) != FALSE; }
+  void StartQuietWithHotKey(const char* historyLine) {
+    WriteSettings(folder, "0", "0", "0", "1", "60");
+    if (historyLine) WriteFileBytes(folder.SettingsFile(), ReadFileBytes(folder.SettingsFile()) + historyLine);
+    Start();
+  }
+  std::size_t WaitForLines(std::size_t count) {
+    std::size_t lines = 0;
+    EXPECT_TRUE(WaitUntil([&] { return (lines = HistoryLines(*app).size()) >= count; }));
+    return lines;
+  }
 };
 
 TEST_F(Tray, StartUpEndsInTheTrayWithOneIcon) {
@@ -233,6 +286,79 @@ TEST_F(Tray, TheIconComesBackWhenTheShellRestarts) {
   // ...and says it is back.
   PostMessageW(app->MainWindow(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 1; }));
+}
+
+TEST_F(Tray, TheHistoryKeyOpensRecentCopiesAtThePointerNewestFirst) {
+  StartQuietWithHotKey(nullptr);  // the default combination
+  PressHistoryKey();
+  HWND menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr) << "Ctrl+Alt+V opened no menu";
+  PressKeys({VK_ESCAPE});  // the greyed item of an empty history
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+
+  const std::wstring lines = L"一行目\r\n\t二行目 & more\r\n";
+  for (const std::wstring& text : {std::wstring(L"oldest"), lines, std::wstring(L"newest")}) {
+    PutText(text);
+    WaitUntil([&] { return HistoryLines(*app).size() > 0 && EntryOfLine(HistoryLines(*app).back()) == text; });
+  }
+  ASSERT_EQ(WaitForLines(3), 3u);
+
+  SetCursorPos(300, 200);
+  PressHistoryKey();
+  menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  RECT place;
+  GetWindowRect(menu, &place);
+  EXPECT_EQ(place.left, 300);
+  EXPECT_EQ(place.top, 200);
+  PressKeys({'2'});  // the second newest, whole
+  ASSERT_EQ(WaitForLines(4), 4u);
+  EXPECT_EQ(ClipboardText(), lines);
+  EXPECT_EQ(EntryOfLine(HistoryLines(*app).back()), lines);
+
+  // Newest first: of the four, the last item is the oldest copy.
+  PressHistoryKey();
+  menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  ClickMenuItem(menu, 3, 4);
+  ASSERT_EQ(WaitForLines(5), 5u);
+  EXPECT_EQ(ClipboardText(), L"oldest");
+
+  // Escape closes it and changes nothing.
+  PressHistoryKey();
+  menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+  EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 5; }, 500ms));
+  EXPECT_EQ(ClipboardText(), L"oldest");
+}
+
+TEST_F(Tray, TheHistoryKeyComesFromTheSettingsFileAndAnEmptyOneIsOff) {
+  StartQuietWithHotKey("[HotKey]\r\nHistory=Ctrl+Shift+F12\r\n");
+  PressHistoryKey();
+  EXPECT_EQ(OpenMenu(*app, 500ms), nullptr);
+  PressKeys({VK_CONTROL, VK_SHIFT, VK_F12});
+  const HWND menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr) << "Ctrl+Shift+F12 opened no menu";
+  PressKeys({VK_ESCAPE});
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+  app.reset();
+
+  StartQuietWithHotKey("[HotKey]\r\nHistory=\r\n");
+  PressHistoryKey();
+  PressKeys({VK_CONTROL, VK_SHIFT, VK_F12});
+  EXPECT_EQ(OpenMenu(*app, 500ms), nullptr);
+}
+
+TEST_F(Tray, AHistoryKeyTakenByAnotherProgramLeavesItRunning) {
+  ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'V'));
+  StartQuietWithHotKey(nullptr);
+  PressHistoryKey();
+  EXPECT_EQ(OpenMenu(*app, 500ms), nullptr);
+  PutText(L"still watching");
+  EXPECT_EQ(WaitForLines(1), 1u);
+  UnregisterHotKey(nullptr, 1);
 }
 
 // Every way out takes the icon along, leaves the viewer chain whole for the

@@ -26,6 +26,7 @@ bool Form1::Form_Load() {
   SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SettingPath = SettingsPath(ProgramDirectory());
   LoadSettingsOrFirstRun();
+  RegisterHistoryHotKey();
   JoinViewerChain();
   // Both timers stay stopped until a text copy starts them.
   StopTimer();
@@ -40,6 +41,7 @@ bool Form1::Form_Load() {
 void Form1::Form_Unload() {
   // The settings are not saved here: unsaved edits in the panel are dropped.
   LeaveViewerChain();
+  historyHotKey_.reset();
   RemoveTrayIcon();
 }
 

@@ -100,6 +100,14 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
       OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case WM_MEASUREITEM:
+      if (MeasureRecentCopy(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
+      break;
+    case WM_MENUCHAR:
+      return OnMenuChar(static_cast<wchar_t>(LOWORD(wParam)), reinterpret_cast<HMENU>(lParam));
+    case WM_HOTKEY:
+      OnHotKey(static_cast<int>(wParam));
+      return 0;
     case WM_SYSCOLORCHANGE:
       OnSysColorChange();
       return 0;
@@ -180,7 +188,9 @@ LRESULT Form1::OnControlColour(HDC dc, HWND control, UINT message, WPARAM wParam
 }
 
 void Form1::OnDrawItem(const DRAWITEMSTRUCT& item) {
-  if (item.CtlID == static_cast<UINT>(ControlId::List1))
+  if (item.CtlType == ODT_MENU)
+    DrawRecentCopy(item);
+  else if (item.CtlID == static_cast<UINT>(ControlId::List1))
     DrawHistoryLine(item);
   else
     DrawLabelButton(item);

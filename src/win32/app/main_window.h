@@ -13,11 +13,13 @@
 
 #include "about/version_window.h"
 #include "clipboard_watch.h"
+#include "clipwatch/hot_key_registration.h"
 #include "clipwatch/popup_window.h"
 #include "clipwatch/system_clipboard.h"
 #include "clipwatch/system_services.h"
 #include "desktop.h"
 #include "handle.h"
+#include "history_marks.h"
 #include "main_window_layout.h"
 #include "settings/profile_settings_file.h"
 #include "single_instance.h"
@@ -75,12 +77,23 @@ class Form1 : public Window, public WatchWindow {
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
   std::optional<std::wstring> SelectedHistoryLine() override;
-  void DrawHistoryLine(const DRAWITEMSTRUCT& item);
   void JoinViewerChain();
   void LeaveViewerChain();
   void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
   void OnChangeClipboardChain(HWND leaving, HWND next);
   void OnTimer(UINT_PTR id);  // the clipboard watch's timers
+
+  // clipwatch/recent_copies.cpp
+  void RegisterHistoryHotKey();
+  void OnHotKey(int id);
+  void OpenRecentCopiesMenu();
+  const ShownRuns* RecentCopyLabel(UINT commandId) const;
+  bool MeasureRecentCopy(MEASUREITEMSTRUCT& item);
+  bool DrawRecentCopy(const DRAWITEMSTRUCT& item);
+  LRESULT OnMenuChar(wchar_t typed, HMENU menu) const;
+  void DrawHistoryLine(const DRAWITEMSTRUCT& item);
+  bool OnHistoryListKey(WPARAM key);
+  void DeleteSelectedHistoryLine();
 
   // tray/tray_window.cpp
   void HideToTray();
@@ -128,6 +141,10 @@ class Form1 : public Window, public WatchWindow {
   // The history, whole; List1 holds only the beginning of each line, which
   // is all it can show, and draws it from here.
   std::vector<std::wstring> history_;
+  std::optional<HotKeyRegistration> historyHotKey_;  // the key that opens the menu of recent copies
+  HMENU recentCopiesMenu_ = nullptr;                 // while that menu is open
+  std::vector<ShownRuns> recentCopyLabels_;          // its items, newest first
+  UniqueFont menuFont_;
   bool ending_ = false;
   HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
   UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar

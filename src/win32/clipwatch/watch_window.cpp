@@ -2,6 +2,7 @@
 // chain, the history list, the current-content box, the two timers and the
 // duration boxes they read.
 #include "app/main_window.h"
+#include "history_marks.h"
 #include "text.h"
 #include "text_excerpt.h"
 #include "viewer_hook.h"
@@ -14,9 +15,6 @@ constexpr UINT_PTR kTimerIds[] = {kTimer1, kTimer2, kClipboardRetryTimer};
 constexpr UINT kTimerIntervals[] = {100, 1000, 25};  // milliseconds
 
 std::size_t TimerIndex(WatchTimer timer) { return static_cast<std::size_t>(timer); }
-
-// More than the history list's width holds at any font size.
-constexpr std::size_t kHistoryLineDrawnChars = 1024;
 
 void RunChangeHandler(HWND window) {
   if (auto* form = dynamic_cast<Form1*>(Window::FromHandle(window))) form->ChangeClipBoard();
@@ -89,22 +87,6 @@ std::optional<std::wstring> Form1::SelectedHistoryLine() {
   const LRESULT selected = SendMessageW(Control(ControlId::List1), LB_GETCURSEL, 0, 0);
   if (selected < 0 || static_cast<std::size_t>(selected) >= history_.size()) return std::nullopt;
   return history_[static_cast<std::size_t>(selected)];
-}
-
-void Form1::DrawHistoryLine(const DRAWITEMSTRUCT& item) {
-  // As the list box draws its own lines, but only as much of a line as its
-  // width can show, read where it is kept: a copy of megabytes drawn or
-  // copied whole on every paint takes seconds.
-  const bool selected = (item.itemState & ODS_SELECTED) != 0;
-  RECT area = item.rcItem;
-  FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-  if (item.itemID < history_.size()) {
-    const std::wstring_view shown = Beginning(history_[item.itemID], kHistoryLineDrawnChars);
-    SetBkMode(item.hDC, TRANSPARENT);
-    SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    TabbedTextOutW(item.hDC, area.left + 1, area.top, shown.data(), static_cast<int>(shown.size()), 0, nullptr, 0);
-  }
-  if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &area);
 }
 
 }  // namespace rtrillex

@@ -4,7 +4,6 @@
 
 #include <vector>
 
-
 namespace rtrillex {
 
 std::wstring ProgramDirectory() {
@@ -32,10 +31,22 @@ bool SettingsFileIsPresent(const std::wstring& path) {
 // characters the folder's name holds; the file itself they keep in the
 // ANSI code page, byte for byte as the ANSI forms would.
 std::wstring ProfileSettingsFile::Read(std::wstring_view section, std::wstring_view key) {
+  return ReadOr(section, key, L"");
+}
+
+std::optional<std::wstring> ProfileSettingsFile::ReadIfPresent(std::wstring_view section, std::wstring_view key) {
+  // A control character no one types into the file stands for a missing key.
+  constexpr wchar_t kAbsent[] = L"\x01";
+  std::wstring value = ReadOr(section, key, kAbsent);
+  if (value == kAbsent) return std::nullopt;
+  return value;
+}
+
+std::wstring ProfileSettingsFile::ReadOr(std::wstring_view section, std::wstring_view key, const wchar_t* fallback) {
   constexpr DWORD kBufferChars = 1024;
   std::vector<wchar_t> buffer(kBufferChars, L'\0');
   const std::wstring path = SettingsPath(ProgramDirectory());
-  GetPrivateProfileStringW(std::wstring(section).c_str(), std::wstring(key).c_str(), L"", buffer.data(),
+  GetPrivateProfileStringW(std::wstring(section).c_str(), std::wstring(key).c_str(), fallback, buffer.data(),
                            kBufferChars, path.c_str());
   // The value ends at the first NUL, which the call always writes inside the buffer.
   return buffer.data();

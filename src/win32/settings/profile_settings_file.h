@@ -3,6 +3,7 @@
 // earlier versions and by hand keep working.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "settings.h"
@@ -21,6 +22,11 @@ class ProfileSettingsFile : public SettingsFile {
   // Every call builds the path afresh from the exe's directory.
   std::wstring Read(std::wstring_view section, std::wstring_view key) override;
   void Write(std::wstring_view section, std::wstring_view key, std::wstring_view value) override;
+  // nullopt when the key is not in the file, unlike an empty value.
+  std::optional<std::wstring> ReadIfPresent(std::wstring_view section, std::wstring_view key);
+
+ private:
+  std::wstring ReadOr(std::wstring_view section, std::wstring_view key, const wchar_t* fallback);
 };
 
 }  // namespace rtrillex

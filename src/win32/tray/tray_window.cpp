@@ -166,6 +166,10 @@ void Form1::cmdToTask_Click() {
 void Form1::lblGoToTask_Click() { cmdToTask_Click(); }
 
 bool Form1::TranslateDialogMessage(MSG& message) {
+  // Enter and Delete belong to the history list before the dialog keys take them.
+  if (message.message == WM_KEYDOWN && exists() && message.hwnd == Control(ControlId::List1) &&
+      OnHistoryListKey(message.wParam))
+    return true;
   if (form3_.exists() && (message.hwnd == form3_.hwnd() || IsChild(form3_.hwnd(), message.hwnd)))
     return IsDialogMessageW(form3_.hwnd(), &message) != FALSE;
   return exists() && IsDialogMessageW(hwnd(), &message) != FALSE;
