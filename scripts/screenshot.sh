@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's pictures from the real program, running under Wine on a
 # virtual display of its own: the main window, the popup beside the pointer,
-# the version window and the icon's menu.
+# the version window, the icon's menu and the menu of recent copies.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -34,7 +34,7 @@ wait_for() {
 
 # Around the pointer, in the middle of the screen: the popup opens above it, the menu below.
 snap_above_pointer() { import -window root -crop 360x160+392+284 "$1"; }
-snap_below_pointer() { import -window root -crop 200x80+502+374 "$1"; }
+snap_below_pointer() { import -window root -crop "${2:-200x80}+502+374" "$1"; }
 
 sleep 1
 drive show
@@ -57,4 +57,13 @@ xdotool windowunmap "$main" 2>/dev/null || true
 drive menu
 sleep 0.8
 snap_below_pointer docs/tray-menu.png
-echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png"
+xdotool key Escape
+
+drive copy "https://example.org/manual/clipboard.html"
+drive copy $'住所：東京都千代田区\n電話：03-1234-5678'
+drive copy $'名前\t数量\nりんご\t3'
+sleep 1.5  # the popups' second runs out
+drive recent
+sleep 0.8
+snap_below_pointer docs/recent-copies.png 330x92
+echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png docs/recent-copies.png"

@@ -10,7 +10,8 @@
 
 namespace rtrillex {
 
-inline constexpr wchar_t kLineBreakMark = L'\u21B5';  // ↵
+// In code page 932, so that every font the program uses has it.
+inline constexpr wchar_t kLineBreakMark = L'\u2193';  // ↓
 inline constexpr wchar_t kTabMark = L'\u2192';        // →
 inline constexpr wchar_t kCutMark = L'\u2026';        // …
 

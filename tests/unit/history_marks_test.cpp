@@ -16,11 +16,11 @@ ShownRun Mark(std::wstring text) { return {std::move(text), true}; }
 
 TEST(HistoryLineRuns, MarksEachBreakAndTabOfTheEntryButNotTheStampsTab) {
   EXPECT_EQ(HistoryLineRuns(kStamp + L"one\r\ntwo\rthree\nfour\tfive"),
-            (ShownRuns{Text(kStamp + L"one"), Mark(L"↵"), Text(L"two"), Mark(L"↵"), Text(L"three"), Mark(L"↵"),
+            (ShownRuns{Text(kStamp + L"one"), Mark(L"↓"), Text(L"two"), Mark(L"↓"), Text(L"three"), Mark(L"↓"),
                        Text(L"four"), Mark(L"→"), Text(L"five")}));
   // Breaks in a row are one run; LF CR and CR CR LF are two breaks each.
-  EXPECT_EQ(HistoryLineRuns(kStamp + L"\r\n\r\n\t"), (ShownRuns{Text(kStamp), Mark(L"↵↵→")}));
-  EXPECT_EQ(JoinedText(HistoryLineRuns(kStamp + L"a\n\rb\r\r\nc")), kStamp + L"a↵↵b↵↵c");
+  EXPECT_EQ(HistoryLineRuns(kStamp + L"\r\n\r\n\t"), (ShownRuns{Text(kStamp), Mark(L"↓↓→")}));
+  EXPECT_EQ(JoinedText(HistoryLineRuns(kStamp + L"a\n\rb\r\r\nc")), kStamp + L"a↓↓b↓↓c");
 }
 
 TEST(HistoryLineRuns, LeavesTextWithoutBreaksAsStored) {
@@ -62,7 +62,7 @@ TEST(MenuLabel, NumbersTheFirstTenOneToNineThenZero) {
 
 TEST(MenuLabel, MarksBreaksAndDoublesAmpersands) {
   EXPECT_EQ(MenuLabelRuns(0, L"Tom & Jerry\r\n\tsaid &"),
-            (ShownRuns{Text(L"&1 Tom && Jerry"), Mark(L"↵→"), Text(L"said &&")}));
+            (ShownRuns{Text(L"&1 Tom && Jerry"), Mark(L"↓→"), Text(L"said &&")}));
   for (std::wstring_view tag : {kImageTag, kTextAndImageTag, kRichTextTag})
     EXPECT_EQ(MenuLabel(2, tag), L"&3 " + std::wstring(tag));
 }
@@ -73,7 +73,7 @@ TEST(MenuLabel, CutsAtFiftyShownCharactersWithAnEllipsis) {
   EXPECT_EQ(MenuLabelRuns(10, fifty + L"y"), (ShownRuns{Text(fifty), Mark(L"…")}));
   // What is counted is what shows: one '&', one mark for CR LF.
   EXPECT_EQ(MenuLabel(10, std::wstring(kMenuLabelChars, L'&')), std::wstring(2 * kMenuLabelChars, L'&'));
-  EXPECT_EQ(MenuLabel(10, fifty.substr(1) + L"\r\n"), fifty.substr(1) + L"↵");
+  EXPECT_EQ(MenuLabel(10, fifty.substr(1) + L"\r\n"), fifty.substr(1) + L"↓");
   // A surrogate pair that does not fit is left out whole.
   EXPECT_EQ(MenuLabel(10, fifty.substr(2) + kEmoji), fifty.substr(2) + kEmoji);
   EXPECT_EQ(MenuLabel(10, fifty.substr(1) + kEmoji), fifty.substr(1) + L"…");

@@ -1,5 +1,5 @@
 // Drives a running rTrillex from outside for the README's pictures:
-//   demo_driver show | menu | version | copy TEXT
+//   demo_driver show | menu | version | recent | copy TEXT
 #include <windows.h>
 
 #include <cstring>
@@ -25,6 +25,23 @@ void PutText(const std::wstring& text) {
   CloseClipboard();
 }
 
+void Key(WORD key, DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = flags;
+  SendInput(1, &input, sizeof input);
+}
+
+// Ctrl+Alt+V as typed: the modifiers a moment before the key.
+void PressHistoryKey() {
+  Key(VK_CONTROL, 0);
+  Key(VK_MENU, 0);
+  Sleep(100);
+  Key('V', 0);
+  for (WORD key : {WORD{'V'}, WORD{VK_MENU}, WORD{VK_CONTROL}}) Key(key, KEYEVENTF_KEYUP);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -35,6 +52,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"show") PostMessageW(main, WM_MOUSEMOVE, 1, WM_LBUTTONDBLCLK);
   else if (command == L"menu") PostMessageW(main, WM_MOUSEMOVE, 1, WM_RBUTTONDOWN);
   else if (command == L"version") PostMessageW(main, WM_COMMAND, kVersionCommand, 0);
+  else if (command == L"recent") PressHistoryKey();
   else if (command == L"copy" && argc > 2) PutText(argv[2]);
   else return 2;
   return 0;
