@@ -103,8 +103,10 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MEASUREITEM:
       if (MeasureRecentCopy(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
       break;
-    case WM_MENUCHAR:
-      return OnMenuChar(static_cast<wchar_t>(LOWORD(wParam)), reinterpret_cast<HMENU>(lParam));
+    case WM_MENUCHAR:  // other menus keep the default handling
+      if (recentCopiesMenu_ && reinterpret_cast<HMENU>(lParam) == recentCopiesMenu_)
+        return OnMenuChar(static_cast<wchar_t>(LOWORD(wParam)));
+      break;
     case WM_HOTKEY:
       OnHotKey(static_cast<int>(wParam));
       return 0;

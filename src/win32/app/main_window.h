@@ -90,7 +90,7 @@ class Form1 : public Window, public WatchWindow {
   const ShownRuns* RecentCopyLabel(UINT commandId) const;
   bool MeasureRecentCopy(MEASUREITEMSTRUCT& item);
   bool DrawRecentCopy(const DRAWITEMSTRUCT& item);
-  LRESULT OnMenuChar(wchar_t typed, HMENU menu) const;
+  LRESULT OnMenuChar(wchar_t typed) const;
   void DrawHistoryLine(const DRAWITEMSTRUCT& item);
   bool OnHistoryListKey(WPARAM key);
   void DeleteSelectedHistoryLine();

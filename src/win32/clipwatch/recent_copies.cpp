@@ -64,10 +64,12 @@ void Form1::OpenRecentCopiesMenu() {
                                        pointer.x, pointer.y, 0, hwnd(), nullptr));
   menuOpen_ = false;
   recentCopiesMenu_ = nullptr;
+  recentCopyLabels_.clear();
   if (ending_ || !exists()) return;  // ended while the menu was open
   PostMessageW(hwnd(), WM_NULL, 0, 0);  // the menu's foreground rule: let the switch finish
   if (command < kFirstRecentCopy || command - kFirstRecentCopy >= lines.size()) return;
-  watch_.PutBack(history_[lines[command - kFirstRecentCopy]]);
+  const std::size_t line = lines[command - kFirstRecentCopy];
+  if (line < history_.size()) watch_.PutBack(history_[line]);
 }
 
 const ShownRuns* Form1::RecentCopyLabel(UINT commandId) const {
@@ -102,10 +104,10 @@ bool Form1::DrawRecentCopy(const DRAWITEMSTRUCT& item) {
   return true;
 }
 
-LRESULT Form1::OnMenuChar(wchar_t typed, HMENU menu) const {
+LRESULT Form1::OnMenuChar(wchar_t typed) const {
   // Owner-drawn items have no mnemonic of their own: a digit picks the item
   // its number names, 1 to 9 and then 0 for the tenth.
-  if (menu != recentCopiesMenu_ || typed < L'0' || typed > L'9') return MAKELRESULT(0, MNC_IGNORE);
+  if (typed < L'0' || typed > L'9') return MAKELRESULT(0, MNC_IGNORE);
   const std::size_t position = typed == L'0' ? 9 : static_cast<std::size_t>(typed - L'1');
   if (position >= recentCopyLabels_.size()) return MAKELRESULT(0, MNC_IGNORE);
   return MAKELRESULT(position, MNC_EXECUTE);
