@@ -25,8 +25,11 @@ inline constexpr int kClientHeightTwips = 4020;
 // the release archive's name also read.
 inline constexpr std::wstring_view kVersionLine = L"rTrillex Ver" RTRILLEX_VERSION_TEXT;
 inline constexpr std::wstring_view kRightsNotice = L"本ソフトウェアの著作権は rTrillex project に帰属し、自由に使用・再配布できます。";
-inline constexpr std::wstring_view kProjectAddress = L"https://rtrillex.example.org/";
-inline constexpr std::wstring_view kReportAddress = L"bugs@rtrillex.example.org";
+// The project has no web site or mail address of its own: the archives are
+// published beside the sources, and reports go where the user got the
+// program or to the sources' issue tracker. No address is made up.
+inline constexpr std::wstring_view kNewestVersionPlace = L"ソースの公開場所（rTrillex project）";
+inline constexpr std::wstring_view kReportPlace = L"入手元、またはソースの issue tracker";
 
 inline constexpr TwipRect kFrame = {360, 240, 6255, 3135};
 
@@ -37,9 +40,9 @@ inline constexpr std::array<AboutControl, 9> kControls = {{
     {AboutControlId::Label1, ControlKind::WrappingLabel, kVersionLine, {2040, 600, 2295, 375}, true},
     {AboutControlId::Label2, ControlKind::WrappingLabel, kRightsNotice, {2040, 960, 4095, 495}, true},
     {AboutControlId::Label3, ControlKind::WrappingLabel, L"▼最新版はこちらから", {600, 1800, 3375, 375}, true},
-    {AboutControlId::Label4, ControlKind::WrappingLabel, kProjectAddress, {600, 2040, 3855, 255}, true},
+    {AboutControlId::Label4, ControlKind::WrappingLabel, kNewestVersionPlace, {600, 2040, 3855, 255}, true},
     {AboutControlId::Label5, ControlKind::WrappingLabel, L"▼バグ報告・ご要望などはこちらまで", {600, 2400, 3255, 255}, true},
-    {AboutControlId::Label6, ControlKind::WrappingLabel, kReportAddress, {600, 2640, 3375, 375}, true},
+    {AboutControlId::Label6, ControlKind::WrappingLabel, kReportPlace, {600, 2640, 3375, 375}, true},
     {AboutControlId::Image1, ControlKind::Picture, L"", {360, 360, 1290, 1215}, true},
 }};
 
