@@ -37,6 +37,11 @@ snap_above_pointer() { import -window root -crop 360x160+392+284 "$1"; }
 snap_below_pointer() { import -window root -crop "${2:-200x80}+502+374" "$1"; }
 
 sleep 1
+# A short history first, with line breaks and tabs among its copies.
+drive copy "https://example.org/manual/clipboard.html"
+drive copy $'住所：東京都千代田区\n電話：03-1234-5678'
+drive copy $'名前\t数量\nりんご\t3'
+sleep 1.5  # the popups' second runs out
 drive show
 main=$(wait_for '^Trillex$')
 drive copy "クリップボードに コピーしました"
@@ -59,10 +64,6 @@ sleep 0.8
 snap_below_pointer docs/tray-menu.png
 xdotool key Escape
 
-drive copy "https://example.org/manual/clipboard.html"
-drive copy $'住所：東京都千代田区\n電話：03-1234-5678'
-drive copy $'名前\t数量\nりんご\t3'
-sleep 1.5  # the popups' second runs out
 drive recent
 sleep 0.8
 snap_below_pointer docs/recent-copies.png 330x92
