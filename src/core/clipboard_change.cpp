@@ -37,7 +37,6 @@ std::wstring HistoryLine(TimeOfDay time, std::wstring_view entry) {
   return line;
 }
 
-std::wstring EntryOf(std::wstring_view historyLine) { return std::wstring(EntryIn(historyLine)); }
 
 std::wstring_view EntryIn(std::wstring_view historyLine) {
   return historyLine.substr(std::min(historyLine.size(), kHistoryPrefixLength));

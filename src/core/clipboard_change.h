@@ -49,7 +49,6 @@ std::wstring HistoryLine(TimeOfDay time, std::wstring_view entry);
 inline constexpr std::size_t kHistoryPrefixLength = 9;
 
 // The entry of a history line: everything after the time stamp and the TAB.
-std::wstring EntryOf(std::wstring_view historyLine);
 // The same in place, for readers of a beginning that must not copy megabytes.
 std::wstring_view EntryIn(std::wstring_view historyLine);
 

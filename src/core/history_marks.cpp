@@ -97,8 +97,4 @@ ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry) {
   return runs;
 }
 
-std::wstring MenuLabel(std::size_t position, std::wstring_view entry) {
-  return JoinedText(MenuLabelRuns(position, entry));
-}
-
 }  // namespace rtrillex

@@ -53,6 +53,5 @@ std::vector<std::size_t> MenuLineIndices(std::size_t lineCount);
 // when cut. Each '&' of the entry is doubled so that only the digit is an
 // accelerator. `entry` is read in place, as far as the label goes.
 ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry);
-std::wstring MenuLabel(std::size_t position, std::wstring_view entry);
 
 }  // namespace rtrillex

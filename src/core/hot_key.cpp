@@ -110,7 +110,7 @@ std::optional<HotKey> ParseHotKey(std::wstring_view typed) {
   return hotKey;
 }
 
-std::optional<HotKey> HistoryHotKeyFromSetting(std::optional<std::wstring_view> stored) {
+std::optional<HotKey> HistoryHotKeyFromSetting(const std::optional<std::wstring>& stored) {
   if (!stored) return kDefaultHistoryHotKey;
   return ParseHotKey(*stored);
 }

@@ -57,7 +57,7 @@ std::optional<HotKey> ParseHotKey(std::wstring_view text);
 
 // The History key's combination from its stored value: an absent key means
 // the default, anything else is read by ParseHotKey.
-std::optional<HotKey> HistoryHotKeyFromSetting(std::optional<std::wstring_view> stored);
+std::optional<HotKey> HistoryHotKeyFromSetting(const std::optional<std::wstring>& stored);
 
 // A combination ParseHotKey gives, as it reads it back: modifiers in the
 // order Ctrl, Alt, Shift, Win, then the key ("Ctrl+Alt+V", "Shift+F12").

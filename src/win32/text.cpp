@@ -28,8 +28,10 @@ std::wstring GetWindowTextOf(HWND window) {
   return text;
 }
 
-void DrawShownRuns(HDC dc, const RECT& area, const ShownRuns& runs, COLORREF textColour, COLORREF markColour,
-                   RunText kind) {
+void DrawShownRuns(HDC dc, const RECT& area, const ShownRuns& runs, bool selected, RunText kind) {
+  const int normalText = kind == RunText::ListLine ? COLOR_WINDOWTEXT : COLOR_MENUTEXT;
+  const COLORREF textColour = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : normalText);
+  const COLORREF markColour = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_GRAYTEXT);
   SetBkMode(dc, TRANSPARENT);
   int x = area.left;
   for (const ShownRun& run : runs) {

@@ -20,8 +20,8 @@ std::wstring GetWindowTextOf(HWND window);
 enum class RunText { ListLine, MenuItem };
 
 // Draws `runs` from the left edge of `area` (a list line from its top, a
-// menu item centred in its height), the marks in `markColour`.
-void DrawShownRuns(HDC dc, const RECT& area, const ShownRuns& runs, COLORREF textColour, COLORREF markColour,
-                   RunText kind);
+// menu item centred in its height) in the system's colours for a list or a
+// menu, the marks in grey; on a selected line all in the highlight's text colour.
+void DrawShownRuns(HDC dc, const RECT& area, const ShownRuns& runs, bool selected, RunText kind);
 
 }  // namespace rtrillex

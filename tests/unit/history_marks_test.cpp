@@ -13,6 +13,9 @@ const std::wstring kEmoji = {wchar_t(0xD83D), wchar_t(0xDE00)};
 
 ShownRun Text(std::wstring text) { return {std::move(text), false}; }
 ShownRun Mark(std::wstring text) { return {std::move(text), true}; }
+std::wstring MenuLabel(std::size_t position, std::wstring_view entry) {
+  return JoinedText(MenuLabelRuns(position, entry));
+}
 
 TEST(HistoryLineRuns, MarksEachBreakAndTabOfTheEntryButNotTheStampsTab) {
   EXPECT_EQ(HistoryLineRuns(kStamp + L"one\r\ntwo\rthree\nfour\tfive"),

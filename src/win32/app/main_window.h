@@ -77,6 +77,8 @@ class Form1 : public Window, public WatchWindow {
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
   std::optional<std::wstring> SelectedHistoryLine() override;
+  std::optional<std::size_t> SelectedHistoryIndex();
+  void DrawHistoryLine(const DRAWITEMSTRUCT& item);
   void JoinViewerChain();
   void LeaveViewerChain();
   void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
@@ -91,7 +93,6 @@ class Form1 : public Window, public WatchWindow {
   bool MeasureRecentCopy(MEASUREITEMSTRUCT& item);
   bool DrawRecentCopy(const DRAWITEMSTRUCT& item);
   LRESULT OnMenuChar(wchar_t typed) const;
-  void DrawHistoryLine(const DRAWITEMSTRUCT& item);
   bool OnHistoryListKey(WPARAM key);
   void DeleteSelectedHistoryLine();
 

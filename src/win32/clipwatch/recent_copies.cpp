@@ -14,9 +14,6 @@ constexpr int kHistoryHotKeyId = 1;
 constexpr UINT kFirstRecentCopy = 0x7000;
 constexpr int kMenuTextMargin = 6;  // pixels left and right of an item's text
 
-COLORREF MarkColour(bool selected) { return GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_GRAYTEXT); }
-COLORREF TextColour(bool selected, int normal) { return GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : normal); }
-
 UniqueFont CreateMenuFont() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -28,9 +25,8 @@ UniqueFont CreateMenuFont() {
 
 void Form1::RegisterHistoryHotKey() {
   // Read here only, never written: the first-run file stays as it always was.
-  const std::optional<std::wstring> stored = settingsFile_.ReadIfPresent(setting::kHotKeySection, setting::kHistoryHotKey);
   const std::optional<HotKey> combination =
-      HistoryHotKeyFromSetting(stored ? std::optional<std::wstring_view>(*stored) : std::nullopt);
+      HistoryHotKeyFromSetting(settingsFile_.ReadIfPresent(setting::kHotKeySection, setting::kHistoryHotKey));
   if (combination) historyHotKey_.emplace(hwnd(), kHistoryHotKeyId, *combination);
 }
 
@@ -99,8 +95,7 @@ bool Form1::DrawRecentCopy(const DRAWITEMSTRUCT& item) {
   FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
   SelectedObject font(item.hDC, menuFont_.get());
   area.left += kMenuTextMargin;
-  DrawShownRuns(item.hDC, area, *label, TextColour(selected, COLOR_MENUTEXT), MarkColour(selected),
-                RunText::MenuItem);
+  DrawShownRuns(item.hDC, area, *label, selected, RunText::MenuItem);
   return true;
 }
 
@@ -111,23 +106,6 @@ LRESULT Form1::OnMenuChar(wchar_t typed) const {
   const std::size_t position = typed == L'0' ? 9 : static_cast<std::size_t>(typed - L'1');
   if (position >= recentCopyLabels_.size()) return MAKELRESULT(0, MNC_IGNORE);
   return MAKELRESULT(position, MNC_EXECUTE);
-}
-
-void Form1::DrawHistoryLine(const DRAWITEMSTRUCT& item) {
-  // As the list box draws its own lines, but only as much of a line as its
-  // width can show, read where it is kept, and with its breaks and tabs
-  // marked: a copy of megabytes drawn or copied whole on every paint takes
-  // seconds.
-  const bool selected = (item.itemState & ODS_SELECTED) != 0;
-  RECT area = item.rcItem;
-  FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-  if (item.itemID < history_.size()) {
-    RECT text = area;
-    text.left += 1;
-    DrawShownRuns(item.hDC, text, HistoryLineRuns(history_[item.itemID]), TextColour(selected, COLOR_WINDOWTEXT),
-                  MarkColour(selected), RunText::ListLine);
-  }
-  if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &area);
 }
 
 bool Form1::OnHistoryListKey(WPARAM key) {
@@ -144,11 +122,12 @@ bool Form1::OnHistoryListKey(WPARAM key) {
 
 void Form1::DeleteSelectedHistoryLine() {
   // Only from the history: the clipboard keeps what it holds.
+  const std::optional<std::size_t> selected = SelectedHistoryIndex();
+  if (!selected) return;
+  const std::size_t index = *selected;
+  // From the history first, so that a line drawn meanwhile is read in step.
+  history_.erase(history_.begin() + static_cast<std::ptrdiff_t>(index));
   const HWND list = Control(ControlId::List1);
-  const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
-  if (selected < 0 || static_cast<std::size_t>(selected) >= history_.size()) return;
-  const auto index = static_cast<std::size_t>(selected);
-  history_.erase(history_.begin() + selected);  // first, so that a line drawn meanwhile is read in step
   SendMessageW(list, LB_DELETESTRING, index, 0);
   // The next line takes the removed one's place; after the last, the one before it.
   if (!history_.empty()) SendMessageW(list, LB_SETCURSEL, std::min(index, history_.size() - 1), 0);

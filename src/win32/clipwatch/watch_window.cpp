@@ -61,7 +61,8 @@ void Form1::AppendHistoryLine(std::wstring line) {
   // A copy too large to keep throws before anything is stored.
   const std::wstring shown(Beginning(line, kHistoryLineDrawnChars));
   history_.push_back(std::move(line));
-  const LRESULT added = SendMessageW(Control(ControlId::List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str()));
+  const LRESULT added =
+      SendMessageW(Control(ControlId::List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str()));
   if (added == LB_ERR || added == LB_ERRSPACE) history_.pop_back();  // the list and the history stay in step
 }
 
@@ -84,9 +85,31 @@ std::wstring Form1::DurationText(WatchTimer timer) {
 }
 
 std::optional<std::wstring> Form1::SelectedHistoryLine() {
+  const std::optional<std::size_t> selected = SelectedHistoryIndex();
+  if (!selected) return std::nullopt;
+  return history_[*selected];
+}
+
+std::optional<std::size_t> Form1::SelectedHistoryIndex() {
   const LRESULT selected = SendMessageW(Control(ControlId::List1), LB_GETCURSEL, 0, 0);
   if (selected < 0 || static_cast<std::size_t>(selected) >= history_.size()) return std::nullopt;
-  return history_[static_cast<std::size_t>(selected)];
+  return static_cast<std::size_t>(selected);
+}
+
+void Form1::DrawHistoryLine(const DRAWITEMSTRUCT& item) {
+  // As the list box draws its own lines, but only as much of a line as its
+  // width can show, read where it is kept, and with its breaks and tabs
+  // marked: a copy of megabytes drawn or copied whole on every paint takes
+  // seconds.
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  RECT area = item.rcItem;
+  FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (item.itemID < history_.size()) {
+    RECT text = area;
+    text.left += 1;
+    DrawShownRuns(item.hDC, text, HistoryLineRuns(history_[item.itemID]), selected, RunText::ListLine);
+  }
+  if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &area);
 }
 
 }  // namespace rtrillex
