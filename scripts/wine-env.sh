@@ -9,7 +9,10 @@
 # An emulator registered for 32-bit programs (qemu-user through binfmt_misc)
 # makes the 32-bit loader start, but Wine under it takes minutes per
 # program and its prefix boot fails: only a kernel that runs them itself counts.
+# RTRILLEX_64BIT_ONLY=1 takes this machine for one that cannot, to try that
+# path anywhere.
 rtrillex_runs_32bit_natively() {
+  [ "${RTRILLEX_64BIT_ONLY:-0}" = 1 ] && return 1
   local handler
   for handler in /proc/sys/fs/binfmt_misc/*; do
     [ -f "$handler" ] || continue
@@ -18,13 +21,19 @@ rtrillex_runs_32bit_natively() {
   [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
-rtrillex_pick_wine() {
-  if rtrillex_runs_32bit_natively; then
-    export RTRILLEX_WINE=/usr/lib/wine/wine RTRILLEX_PRESET=windows RTRILLEX_ARCHIVE=win32 WINEARCH=win32
-  else
-    export RTRILLEX_WINE=/usr/lib/wine/wine64 RTRILLEX_PRESET=windows-x64 RTRILLEX_ARCHIVE=win64 WINEARCH=win64
-  fi
+# rtrillex_use_exe win32|win64: Wine, build preset and prefix kind for the
+# exe of that archive.
+rtrillex_use_exe() {
+  case $1 in
+    win32) export RTRILLEX_WINE=/usr/lib/wine/wine RTRILLEX_PRESET=windows RTRILLEX_ARCHIVE=win32 WINEARCH=win32 ;;
+    win64) export RTRILLEX_WINE=/usr/lib/wine/wine64 RTRILLEX_PRESET=windows-x64 RTRILLEX_ARCHIVE=win64 WINEARCH=win64 ;;
+  esac
   export WINEDEBUG=-all
+}
+
+# rtrillex_pick_wine: the 32-bit exe where this machine runs it, else the 64-bit one.
+rtrillex_pick_wine() {
+  if rtrillex_runs_32bit_natively; then rtrillex_use_exe win32; else rtrillex_use_exe win64; fi
 }
 
 # rtrillex_build PRESET [TARGET...]: configures quietly, then builds.
@@ -111,12 +120,16 @@ rtrillex_start_sound() {
 
 rtrillex_stop_all() {
   # Only what this run started: our prefix's Wine programs, our Xvfb and our sound server.
-  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
+  rtrillex_stop_wine
   local pid
   for pid in ${RTRILLEX_PAREC_PID:-} ${RTRILLEX_SILENCE_PID:-} ${RTRILLEX_PULSE_PID:-} ${RTRILLEX_XVFB_PID:-}; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
+}
+
+rtrillex_stop_wine() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
 }
 
 # rtrillex_start_wine PREFIX: the prefix ready, one Wine server for the whole

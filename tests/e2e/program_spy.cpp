@@ -6,14 +6,25 @@ namespace e2e {
 
 ProgramSpy::ProgramSpy(DWORD threadId) {
   mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof *record_, kProgramSpyMapping);
-  if (!mapping_) return;
-  record_ = static_cast<ProgramSpyRecord*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof *record_));
-  if (!record_) return;
+  if (mapping_) record_ = static_cast<ProgramSpyRecord*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof *record_));
+  if (!record_) {
+    problem_ = "the spy's shared memory could not be made";
+    return;
+  }
   *record_ = {};
   module_ = LoadLibraryW((ThisProgramsDirectory() + L"\\program_spy_hook.dll").c_str());
-  if (!module_) return;
+  if (!module_) {
+    problem_ = "program_spy_hook.dll did not load";
+    return;
+  }
+  // Looked up by its plain name, as in either build of the DLL.
   const auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module_, "SpyOnMessages")));
-  if (hook) hook_ = SetWindowsHookExW(WH_GETMESSAGE, hook, module_, threadId);
+  if (!hook) {
+    problem_ = "program_spy_hook.dll exports no SpyOnMessages";
+    return;
+  }
+  hook_ = SetWindowsHookExW(WH_GETMESSAGE, hook, module_, threadId);
+  if (!hook_) problem_ = "the hook could not be set on the program's thread";
 }
 
 ProgramSpy::~ProgramSpy() {
@@ -26,7 +37,9 @@ ProgramSpy::~ProgramSpy() {
 bool ProgramSpy::WaitUntilWatching(HWND programWindow) {
   if (!hook_) return false;
   PostMessageW(programWindow, WM_NULL, 0, 0);  // the thread's next message brings the hook in
-  return WaitUntil([&] { return Read(&ProgramSpyRecord::watching) != 0; });
+  if (WaitUntil([&] { return Read(&ProgramSpyRecord::watching) != 0; })) return true;
+  problem_ = "the hook never ran inside the program";
+  return false;
 }
 
 LONG ProgramSpy::Read(LONG ProgramSpyRecord::*field) const {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,8 @@ class ProgramSpy {
   // True once the hook is inside the program's thread (which it enters at
   // the thread's next message).
   bool WaitUntilWatching(HWND programWindow);
+  // Why the spy is not watching, for a failed test's message.
+  const std::string& Problem() const { return problem_; }
   LONG Ticks() const { return Read(&ProgramSpyRecord::ticks); }
   LONG LastTimerId() const { return Read(&ProgramSpyRecord::lastTimerId); }
   // Each Beep call as (frequency, milliseconds).
@@ -46,6 +49,7 @@ class ProgramSpy {
   ProgramSpyRecord* record_ = nullptr;
   HMODULE module_ = nullptr;
   HHOOK hook_ = nullptr;
+  std::string problem_;
 };
 
 }  // namespace e2e

@@ -58,7 +58,8 @@ void RerouteBeep() {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK SpyOnMessages(int code, WPARAM wParam, LPARAM lParam) {
+// Exported by its plain name through program_spy_hook.def.
+extern "C" LRESULT CALLBACK SpyOnMessages(int code, WPARAM wParam, LPARAM lParam) {
   e2e::ProgramSpyRecord* record = Record();
   if (record && !record->watching) {
     RerouteBeep();

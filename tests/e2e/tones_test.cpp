@@ -88,7 +88,7 @@ TEST_F(Tones, WithoutASoundServerTheyAreTheSystemsBeeps) {
   const NoSoundOutput none;  // read when the first tone opens the sound output
   Start("1");
   ProgramSpy spy(app->ThreadId());
-  ASSERT_TRUE(spy.WaitUntilWatching(app->MainWindow()));
+  ASSERT_TRUE(spy.WaitUntilWatching(app->MainWindow())) << spy.Problem();
   PutText(L"beeped");
   WaitForLines(1);
   ClipboardWriter().Text(L"caption").Image();

@@ -166,7 +166,7 @@ TEST_F(Tray, GoingToTheTrayAgainLeavesNoTimerRunning) {
   WriteSettings(folder, "0", "1", "0", "1", "60");  // the popup's timer only
   Start();
   ProgramSpy spy(app->ThreadId());
-  ASSERT_TRUE(spy.WaitUntilWatching(app->MainWindow()));
+  ASSERT_TRUE(spy.WaitUntilWatching(app->MainWindow())) << spy.Problem();
   // The spy sees the popup's timer tick...
   PutText(L"tick");
   ASSERT_TRUE(WaitUntil([&] { return spy.Ticks() > 0; }));
