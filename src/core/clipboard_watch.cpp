@@ -17,8 +17,16 @@ constexpr std::int16_t kTickLimit = std::numeric_limits<std::int16_t>::max();
 // moment; a change is read at once and then tried again for about a second
 // (40 ticks of 25 ms) before its text counts as unreadable.
 constexpr int kSnapshotAttempts = 41;
+// A re-copy is the user's own command: tried as long as a read is.
+constexpr int kPutAttempts = 41;
+// A clipboard still held after a second of fast retries (a program that
+// hangs with it open) is tried about once a second from then on.
+constexpr int kFastClearAttempts = 40;
 
 }  // namespace
+
+ClipboardWatch::ClipboardWatch(const WatchServices& services)
+    : seen_(services.clipboard.SequenceNumber()), s_(services) {}
 
 bool ClipboardWatch::SwitchIsOn(std::wstring_view key) {
   // A switch is on only when it reads as the integer 1; text that is no
@@ -28,38 +36,29 @@ bool ClipboardWatch::SwitchIsOn(std::wstring_view key) {
 }
 
 void ClipboardWatch::ChangeClipBoard() {
-  // A notification that comes while a reaction reads the clipboard (a read
-  // of a text rendered on request lets messages in) is taken up after it.
-  if (reacting_) {
-    changeHeard_ = true;
-    return;
-  }
-  HearChange();  // a newer change wins over one still waiting for the clipboard
-  ReactToPendingChange();
-  ClearIfDue();
+  // The notice may come inside a reaction (a text rendered on request lets
+  // messages in) or inside the program's own re-copy or clear: looked into
+  // from the message loop, never nested in them.
+  s_.window.QueueLook();
 }
 
-void ClipboardWatch::HearChange() {
-  pending_ = PendingChange{s_.clipboard.SequenceNumber(), kSnapshotAttempts};
-}
-
-void ClipboardWatch::ReactToPendingChange() {
+void ClipboardWatch::LookAtClipboard() {
   RunUnlessBusy(reacting_, [this] {
-    while (pending_) {
-      const PendingChange change = *pending_;
-      pending_.reset();
-      // Copied over since: the newer copy has a reaction of its own.
-      if (s_.clipboard.SequenceNumber() != change.sequence) break;
-      const std::optional<ClipboardSnapshot> snapshot = TakeSnapshot(change.attemptsLeft <= 1);
-      if (!snapshot) {
-        pending_ = PendingChange{change.sequence, change.attemptsLeft - 1};
-        break;
-      }
-      changeHeard_ = false;
-      React(*snapshot);
-      // A change heard meanwhile that the snapshot has not already seen.
-      if (changeHeard_ && s_.clipboard.SequenceNumber() != snapshot->sequence) HearChange();
+    const std::uint32_t current = s_.clipboard.SequenceNumber();
+    if (current == seen_) {
+      waiting_.reset();  // a late notice of a copy already reacted to
+      return;
     }
+    // A newer copy wins over one still waiting for the clipboard.
+    if (!waiting_ || waiting_->sequence != current) waiting_ = WaitingCopy{current, kSnapshotAttempts};
+    const std::optional<ClipboardSnapshot> snapshot = TakeSnapshot(waiting_->attemptsLeft <= 1);
+    if (!snapshot) {
+      --waiting_->attemptsLeft;
+      return;
+    }
+    waiting_.reset();
+    seen_ = snapshot->sequence;
+    React(*snapshot);
   });
   UpdateRetryTimer();
 }
@@ -79,20 +78,22 @@ std::optional<ClipboardSnapshot> ClipboardWatch::TakeSnapshot(bool lastAttempt) 
 
 // True when everything the reaction needs was read.
 bool ClipboardWatch::ReadSnapshot(ClipboardSnapshot& snapshot) {
-  snapshot.sequence = s_.clipboard.SequenceNumber();
   snapshot.formatMask = 0;
   for (const auto& [format, weight] : kFormatWeights)
     if (s_.clipboard.HasFormat(format)) snapshot.formatMask += weight;
   // A copy marked as not to be monitored is treated as if nothing known were on the clipboard.
   if (s_.clipboard.AsksNotToBeMonitored()) snapshot.formatMask = 0;
-  if (ReactionTo(snapshot.formatMask).kind != ChangeKind::Text) return true;
-  try {
-    std::optional<std::wstring> text = s_.clipboard.ReadText();
-    if (!text) return false;
-    snapshot.text = std::move(*text);
-  } catch (const std::bad_alloc&) {
-    snapshot.text.clear();  // too large to hold: recorded as a text that could not be read
+  if (ReactionTo(snapshot.formatMask).kind == ChangeKind::Text) {
+    try {
+      std::optional<std::wstring> text = s_.clipboard.ReadText();
+      if (!text) return false;
+      snapshot.text = std::move(*text);
+    } catch (const std::bad_alloc&) {
+      snapshot.text.clear();  // too large to hold: recorded as a text that could not be read
+    }
   }
+  // Taken last: a text rendered on request for this read is the same copy.
+  snapshot.sequence = s_.clipboard.SequenceNumber();
   return true;
 }
 
@@ -136,7 +137,7 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, const std::wstr
   if (clear) {
     ClearTicks = 0;
     s_.window.SetTimerEnabled(WatchTimer::Clear, true);
-    clearDue_ = false;  // this copy's own countdown replaces one still waiting
+    clearAttempts_.reset();  // this copy's own countdown replaces one still waiting
   }
   s_.window.SetCurrentContent(text);
 }
@@ -151,26 +152,42 @@ void ClipboardWatch::AppendHistoryLine(std::wstring_view entry) {
 }
 
 void ClipboardWatch::Retry_Timer() {
-  if (reacting_) return;  // a tick let in during a reaction: the next one comes soon
-  ReactToPendingChange();
+  LookAtClipboard();
+  TryPutBack();
   ClearIfDue();
 }
 
 void ClipboardWatch::ClearIfDue() {
-  // Waits for a change still being read: emptying now would take that copy
-  // from the clipboard before it is recorded.
-  if (clearDue_ && !pending_ && !reacting_) {
-    clearDue_ = false;  // emptying comes back at once as a change of its own
-    if (!s_.clipboard.Empty()) clearDue_ = true;
+  if (clearAttempts_ && !reacting_) {
+    // Only a copy already reacted to is emptied: a newer one, still to be
+    // read, gets its reaction first (and a text its own countdown).
+    switch (s_.clipboard.EmptyIfStill(seen_)) {
+      case Clipboard::EmptyResult::Emptied:
+        clearAttempts_.reset();  // the emptying comes back as a change of its own
+        break;
+      case Clipboard::EmptyResult::Held:
+        ++*clearAttempts_;
+        break;
+      case Clipboard::EmptyResult::Changed:
+        s_.window.QueueLook();
+        break;
+    }
   }
   UpdateRetryTimer();
 }
 
 void ClipboardWatch::UpdateRetryTimer() {
-  const bool needed = pending_.has_value() || clearDue_;
-  if (needed == retryTimerOn_) return;
-  retryTimerOn_ = needed;
-  s_.window.SetTimerEnabled(WatchTimer::Retry, needed);
+  RetryPace pace = RetryPace::Off;
+  if (waiting_ || pendingPut_ || (clearAttempts_ && *clearAttempts_ < kFastClearAttempts))
+    pace = RetryPace::Fast;
+  else if (clearAttempts_)
+    pace = RetryPace::Slow;
+  if (pace == retryPace_) return;
+  if (retryPace_ != RetryPace::Off)
+    s_.window.SetTimerEnabled(retryPace_ == RetryPace::Fast ? WatchTimer::Retry : WatchTimer::SlowRetry, false);
+  retryPace_ = pace;
+  if (pace != RetryPace::Off)
+    s_.window.SetTimerEnabled(pace == RetryPace::Fast ? WatchTimer::Retry : WatchTimer::SlowRetry, true);
 }
 
 void ClipboardWatch::Timer1_Timer() {
@@ -204,7 +221,7 @@ void ClipboardWatch::Timer2_Timer() {
   ++ClearTicks;
   if (ClearTicks == *limit) {
     // A clipboard held by another program is emptied as soon as it is free.
-    clearDue_ = true;
+    clearAttempts_ = 0;
     ClearIfDue();
     StopTimer2();
     ClearTicks = 0;
@@ -218,8 +235,22 @@ void ClipboardWatch::List1_DblClick() {
 }
 
 void ClipboardWatch::PutBack(std::wstring_view historyLine) {
-  // Emptied and filled in one go: viewers never see an empty clipboard between.
-  s_.clipboard.PutText(EntryIn(historyLine));
+  // The newest request wins over one still waiting for the clipboard.
+  pendingPut_ = PendingPut{std::wstring(EntryIn(historyLine)), s_.clipboard.SequenceNumber(), kPutAttempts};
+  TryPutBack();
+  UpdateRetryTimer();
+}
+
+void ClipboardWatch::TryPutBack() {
+  if (!pendingPut_) return;
+  // A copy made meanwhile is what the user wants now: it stays.
+  if (s_.clipboard.SequenceNumber() != pendingPut_->sequence) {
+    pendingPut_.reset();
+    return;
+  }
+  // Emptied and filled in one go: viewers never see an empty clipboard
+  // between. Held for too long: everything stays as it was.
+  if (s_.clipboard.PutText(pendingPut_->text) || --pendingPut_->attemptsLeft == 0) pendingPut_.reset();
 }
 
 void ClipboardWatch::StopTimer() { s_.window.SetTimerEnabled(WatchTimer::View, false); }

@@ -33,10 +33,14 @@ class Clipboard {
   // The plain text; nullopt outside a session, or when the text is listed
   // but not delivered (yet).
   virtual std::optional<std::wstring> ReadText() = 0;
-  // False when another program holds the clipboard open: nothing changed.
-  virtual bool Empty() = 0;
-  // Empties the clipboard and puts `text` on it, as one change.
-  virtual void PutText(std::wstring_view text) = 0;
+  enum class EmptyResult { Emptied, Held, Changed };
+  // Empties the clipboard if its sequence number is still `seen`. Held:
+  // another program holds it open; Changed: it holds a newer copy. Either
+  // way nothing changed.
+  virtual EmptyResult EmptyIfStill(std::uint32_t seen) = 0;
+  // Empties the clipboard and puts `text` on it, as one change; false when
+  // another program holds it open: nothing changed.
+  virtual bool PutText(std::wstring_view text) = 0;
 };
 
 class Tones {
@@ -73,13 +77,17 @@ class TextPopup {
 };
 
 // The popup's lifetime (100 ms), the auto-clear delay (1000 ms), and the
-// retry of what a busy clipboard would not allow at once (every 25 ms).
-enum class WatchTimer { View, Clear, Retry };
+// retry of what a busy clipboard would not allow at once: every 25 ms, or
+// every second for a clear that waits for a clipboard held for long.
+enum class WatchTimer { View, Clear, Retry, SlowRetry };
 
 // The parts of the main window the watch reads and writes.
 class WatchWindow {
  public:
   virtual ~WatchWindow() = default;
+  // Calls the watch's LookAtClipboard from the message loop, after the
+  // handler under way has returned.
+  virtual void QueueLook() = 0;
   virtual void AppendHistoryLine(std::wstring line) = 0;
   virtual void SetCurrentContent(std::wstring_view text) = 0;
   virtual void SetTimerEnabled(WatchTimer timer, bool enabled) = 0;
@@ -107,20 +115,29 @@ struct ClipboardSnapshot {
   std::wstring text;            // read only for a copy of plain text alone
 };
 
-// Each clipboard change gets one reaction, made from one snapshot: the
-// tones, the history line, the current-content box and the popup all show
-// the same copy. A clipboard held by another program is tried again, the
-// whole snapshot each time, without holding the program up.
+// Each copy gets one reaction, made from one snapshot: the tones, the
+// history line, the current-content box and the popup all show the same
+// copy. A copy is known by the clipboard's sequence number: a notice is only
+// a hint to look, and a copy already reacted to is not reacted to again.
+// A clipboard held by another program is tried again, the whole snapshot
+// each time, without holding the program up.
+//
+// Reactions run only from LookAtClipboard and Retry_Timer, which the message
+// loop calls; every other call returns without a reaction, and a change the
+// program makes itself (a re-copy, a clear) is reacted to from the loop later.
 class ClipboardWatch {
  public:
-  explicit ClipboardWatch(const WatchServices& services) : s_(services) {}
+  explicit ClipboardWatch(const WatchServices& services);
 
+  // A notice of a change: queues a look.
   void ChangeClipBoard();
+  void LookAtClipboard();
   void Timer1_Timer();
   void Timer2_Timer();
   void Retry_Timer();
   void List1_DblClick();
-  // Puts a history line's entry back on the clipboard, where it comes back as a fresh copy.
+  // Puts a history line's entry back on the clipboard, where it comes back
+  // as a fresh copy; tried again for a while if the clipboard is held.
   void PutBack(std::wstring_view historyLine);
   void StopTimer();
   void StopTimer2();
@@ -129,29 +146,37 @@ class ClipboardWatch {
   std::int16_t ClearTicks = 0;  // Timer2 ticks since the last text copy with auto-clear on
 
  private:
-  // A change not yet reacted to, because the clipboard was held.
-  struct PendingChange {
-    std::uint32_t sequence;  // the clipboard's when the change was heard
+  // A copy not yet reacted to, because the clipboard was held.
+  struct WaitingCopy {
+    std::uint32_t sequence;
     int attemptsLeft;
   };
+  // A re-copy not yet made, because the clipboard was held.
+  struct PendingPut {
+    std::wstring text;
+    std::uint32_t sequence;  // the clipboard's when it was asked for: a newer copy cancels it
+    int attemptsLeft;
+  };
+  enum class RetryPace { Off, Fast, Slow };
 
-  void HearChange();
-  void ReactToPendingChange();
   std::optional<ClipboardSnapshot> TakeSnapshot(bool lastAttempt);
   bool ReadSnapshot(ClipboardSnapshot& snapshot);
   void React(const ClipboardSnapshot& snapshot);
   void ReactToText(const ChangeReaction& reaction, const std::wstring& text, int toneLength, bool comment,
                    bool clear);
   void AppendHistoryLine(std::wstring_view entry);
+  void TryPutBack();
   void ClearIfDue();
   void UpdateRetryTimer();
   bool SwitchIsOn(std::wstring_view key);
 
-  std::optional<PendingChange> pending_;
-  bool reacting_ = false;     // a reaction is under way: every read of the clipboard waits for its end
-  bool changeHeard_ = false;  // a change was heard while reacting
-  bool clearDue_ = false;     // the auto-clear fell due but could not empty the clipboard yet
-  bool retryTimerOn_ = false;
+  std::uint32_t seen_;  // the copy last reacted to; at start, what the clipboard held
+  std::optional<WaitingCopy> waiting_;
+  std::optional<PendingPut> pendingPut_;
+  // Failed attempts of an auto-clear that fell due; nullopt when none is due.
+  std::optional<int> clearAttempts_;
+  bool reacting_ = false;
+  RetryPace retryPace_ = RetryPace::Off;
 
   WatchServices s_;
 };

@@ -1,6 +1,7 @@
 // rTrillex reacting to clipboard changes made by other programs (this test).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -419,16 +420,22 @@ TEST_F(ClipWatch, AViewerAfterItHearsOfAChangeBeforeItsHandlerEnds) {
 TEST_F(ClipWatch, CopiesMarkedAsNotToBeMonitoredLeaveNoTrace) {
   Start();
   const DWORD no = 0, yes = 1;
-  const std::pair<const wchar_t*, DWORD> markers[] = {{L"ExcludeClipboardContentFromMonitorProcessing", no},
-                                                      {L"Clipboard Viewer Ignore", no},
-                                                      {L"CanIncludeInClipboardHistory", no}};
+  struct Marker {
+    const wchar_t* name;
+    std::size_t size;  // of `no`'s bytes, or of `yes`'s where the value is cut short
+  };
+  // A value too short to read counts as a secret's: better an entry missing than a password shown.
+  const Marker markers[] = {{L"ExcludeClipboardContentFromMonitorProcessing", sizeof no},
+                            {L"Clipboard Viewer Ignore", sizeof no},
+                            {L"CanIncludeInClipboardHistory", sizeof no},
+                            {L"CanIncludeInClipboardHistory", 2}};
   std::size_t lines = 0;
-  for (const auto& [marker, value] : markers) {
-    SCOPED_TRACE(testing::PrintToString(std::wstring(marker)));
+  for (const auto& [marker, size] : markers) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(marker)) + " of " + std::to_string(size) + " bytes");
     // Something visible first, so that the secret's own change can be seen to empty the box.
     PutText(L"visible");
     WaitForLines(++lines);
-    ClipboardWriter().Text(L"secret").Registered(marker, &value, sizeof value);
+    ClipboardWriter().Text(L"secret").Registered(marker, size == sizeof no ? &no : &yes, size);
     EXPECT_TRUE(WaitUntil([&] { return Current().empty(); }));
   }
   ExpectNoLineFor(lines);
@@ -460,6 +467,27 @@ TEST_F(ClipWatch, ASecretCopiedWhileTheTonesPlayIsNeverShown) {
   const std::vector<std::wstring> lines = HistoryLines(*app);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(EntryOfLine(lines[0]), L"visible");
+}
+
+TEST_F(ClipWatch, CopiesMadeDuringTheTonesAreEachRecordedAtMostOnce) {
+  Start("1", "0", "1", "60", "1");  // the tones take their real time
+  PutText(L"first");
+  WaitUntil([] { return false; }, 60ms);
+  PutText(L"second");
+  WaitUntil([] { return false; }, 40ms);
+  PutText(L"third");
+  EXPECT_TRUE(WaitUntil([&] { return Current() == L"third"; }));
+  WaitUntil([] { return false; }, 800ms);  // a second reaction to the same copy would have come by now
+  const std::vector<std::wstring> lines = HistoryLines(*app);
+  for (const wchar_t* entry : {L"first", L"second", L"third"}) {
+    const auto count = std::count_if(lines.begin(), lines.end(), [&](const std::wstring& line) {
+      return EntryOfLine(line) == entry;
+    });
+    EXPECT_LE(count, 1) << testing::PrintToString(lines);
+    if (std::wstring(entry) != L"second") {  // the second may be overtaken before it is read
+      EXPECT_EQ(count, 1) << testing::PrintToString(lines);
+    }
+  }
 }
 
 TEST_F(ClipWatch, AViewerAheadOfItIsNotHeldUpByItsTones) {

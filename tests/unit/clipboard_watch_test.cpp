@@ -26,6 +26,7 @@ struct FakeClipboard : Clipboard {
   int busySessions = 0;  // sessions refused first, as while another program holds the clipboard
   int busyEmpties = 0;
   std::function<void()> whileReadingText;  // messages let in by a text rendered on request
+  std::function<void()> noticeOfOwnChange;  // sent to the program inside its own put or empty
   bool inSession = false;
   explicit FakeClipboard(Log& l) : log(l) {}
 
@@ -56,16 +57,29 @@ struct FakeClipboard : Clipboard {
     if (whileReadingText) whileReadingText();
     return inSession ? text : std::nullopt;
   }
-  bool Empty() override {
+  EmptyResult EmptyIfStill(std::uint32_t seen) override {
     if (busyEmpties > 0) {
       --busyEmpties;
       log.push_back(L"empty refused");
+      return EmptyResult::Held;
+    }
+    if (sequence != seen) return EmptyResult::Changed;
+    log.push_back(L"empty");
+    Hold({}, std::nullopt);
+    if (noticeOfOwnChange) noticeOfOwnChange();
+    return EmptyResult::Emptied;
+  }
+  bool PutText(std::wstring_view t) override {
+    if (busySessions > 0) {
+      --busySessions;
+      log.push_back(L"busy");
       return false;
     }
-    log.push_back(L"empty");
+    log.push_back(L"put " + std::wstring(t));
+    Hold({ClipboardFormat::Text}, std::wstring(t));
+    if (noticeOfOwnChange) noticeOfOwnChange();
     return true;
   }
-  void PutText(std::wstring_view t) override { log.push_back(L"put " + std::wstring(t)); }
 };
 
 struct FakeSettings : SettingsFile {
@@ -113,9 +127,11 @@ struct FakeWindow : WatchWindow {
   std::optional<std::wstring> selected;
   std::vector<std::wstring> history;
   std::wstring current = L"(untouched)";
-  bool viewTimer = false, clearTimer = false, retryTimer = false;
+  bool viewTimer = false, clearTimer = false, retryTimer = false, slowRetryTimer = false;
   bool outOfMemory = false;  // a line too large to keep
+  int queuedLooks = 0;
   explicit FakeWindow(Log& l) : log(l) {}
+  void QueueLook() override { ++queuedLooks; }
   void AppendHistoryLine(std::wstring line) override {
     if (outOfMemory) throw std::bad_alloc();
     history.push_back(line);
@@ -129,7 +145,8 @@ struct FakeWindow : WatchWindow {
     const std::map<WatchTimer, std::pair<bool*, const wchar_t*>> timers = {
         {WatchTimer::View, {&viewTimer, L"timer1 "}},
         {WatchTimer::Clear, {&clearTimer, L"timer2 "}},
-        {WatchTimer::Retry, {&retryTimer, L"retry "}}};
+        {WatchTimer::Retry, {&retryTimer, L"retry "}},
+        {WatchTimer::SlowRetry, {&slowRetryTimer, L"slow retry "}}};
     *timers.at(timer).first = on;
     log.push_back(timers.at(timer).second + std::wstring(on ? L"on" : L"off"));
   }
@@ -149,10 +166,23 @@ class WatchTest : public testing::Test {
   FakeWindow window{log};
   ClipboardWatch watch{{clipboard, settings, tones, pointer, clock, popup, window, {15.0f, 15.0f}}};
 
+  WatchTest() {
+    clipboard.noticeOfOwnChange = [this] { watch.ChangeClipBoard(); };
+  }
+
+  // Another program copies, and its notice comes.
   void Copy(std::set<ClipboardFormat> formats, std::optional<std::wstring> text = std::nullopt) {
     log.clear();
     clipboard.Hold(std::move(formats), std::move(text));
+    Notice();
+  }
+  void Notice() {
     watch.ChangeClipBoard();
+    RunQueuedLooks();
+  }
+  // What the message loop does after a handler: the looks it queued.
+  void RunQueuedLooks() {
+    for (; window.queuedLooks > 0; --window.queuedLooks) watch.LookAtClipboard();
   }
 };
 
@@ -170,7 +200,7 @@ TEST_F(WatchTest, PopupPlacementUsesTheScreensTwipsPerPixel) {
   ClipboardWatch at120{{clipboard, settings, tones, pointer, clock, popup, window, {12.0f, 12.0f}}};
   pointer.at = {5, 10};  // near the top-left corner: the popup goes above the screen, unadjusted
   clipboard.Hold({F::Text}, L"x");
-  at120.ChangeClipBoard();
+  at120.LookAtClipboard();
   EXPECT_NE(std::find(log.begin(), log.end(), L"top -180.000000"), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), L"left 180.000000"), log.end());
 }
@@ -300,7 +330,7 @@ TEST_F(WatchTest, ANewerCopyWinsOverOneStillWaitingForTheClipboard) {
   clipboard.Hold({F::Text}, L"secret", true);
   watch.Retry_Timer();
   EXPECT_TRUE(window.history.empty());
-  watch.ChangeClipBoard();  // the secret's own notice
+  Notice();  // the secret's own notice
   EXPECT_TRUE(window.history.empty());
   EXPECT_EQ(window.current, L"");
   EXPECT_FALSE(window.retryTimer);
@@ -319,7 +349,7 @@ TEST_F(WatchTest, ASecretCopiedDuringTheTonesIsNeverShown) {
   EXPECT_EQ(std::count(log.begin(), log.end(), L"current visible"), 1);
 }
 
-TEST_F(WatchTest, ANoticeDuringARenderedReadStartsNoReactionInsideTheFirst) {
+TEST_F(WatchTest, ANoticeOfACopyAlreadyReactedToDoesNothing) {
   // A text rendered on request lets messages in while it is read; the same
   // change's notice coming in then is one change, reacted to once.
   clipboard.whileReadingText = [&] {
@@ -329,9 +359,23 @@ TEST_F(WatchTest, ANoticeDuringARenderedReadStartsNoReactionInsideTheFirst) {
   clipboard.busySessions = 1;
   Copy({F::Text}, L"rendered");
   watch.Retry_Timer();
+  RunQueuedLooks();
   EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\trendered"}));
   EXPECT_EQ(std::count(log.begin(), log.end(), L"read"), 1);
   EXPECT_FALSE(window.retryTimer);
+
+  // Two copies made during the tones, their notices queued behind the
+  // reaction: the first notice finds the second copy, the second nothing new.
+  window.history.clear();
+  tones.whilePlaying = [&] {
+    clipboard.Hold({F::Text}, L"overtaken");
+    clipboard.Hold({F::Text}, L"newest");
+  };
+  Copy({F::Text}, L"first");
+  Notice();
+  Notice();
+  EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\tfirst", L"09:05:07\tnewest"}));
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"show"), 2);
 }
 
 TEST_F(WatchTest, TextUnreadableForASecondLeavesAnEmptyEntry) {
@@ -366,7 +410,7 @@ TEST_F(WatchTest, TextWithLineBreaksIsOneEntry) {
 TEST_F(WatchTest, OptedOutCopiesAreTreatedAsAnEmptyClipboard) {
   watch.ViewTicks = 4;
   clipboard.Hold({F::Text}, L"secret", true);
-  watch.ChangeClipBoard();
+  Notice();
   EXPECT_EQ(log, (Log{L"current "}));  // no tone, no read, no line, no popup, no timer
   EXPECT_TRUE(window.history.empty());
   EXPECT_EQ(watch.ViewTicks, 4);
@@ -444,7 +488,7 @@ TEST_F(WatchTest, AutoClearEmptiesTheClipboardAtClrTimeRoundedHalvesToEven) {
   }
 }
 
-TEST_F(WatchTest, AnAutoClearWaitsForACopyStillBeingReadAndForABusyClipboard) {
+TEST_F(WatchTest, AnAutoClearEmptiesOnlyACopyAlreadyReactedTo) {
   window.clrTime = L"1";
   Copy({F::Text}, L"password");
   // A newer copy waits for the clipboard when the countdown falls due: it
@@ -455,6 +499,7 @@ TEST_F(WatchTest, AnAutoClearWaitsForACopyStillBeingReadAndForABusyClipboard) {
   EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 0);
   watch.Retry_Timer();
   watch.Retry_Timer();
+  RunQueuedLooks();
   EXPECT_EQ(window.history.back(), L"09:05:07\tnewer");
   EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 0);
   EXPECT_TRUE(window.clearTimer);
@@ -465,11 +510,48 @@ TEST_F(WatchTest, AnAutoClearWaitsForACopyStillBeingReadAndForABusyClipboard) {
   Copy({F::Bitmap});
   watch.Timer2_Timer();
   watch.Retry_Timer();
-  EXPECT_EQ(window.history.back(), L"09:05:07\t[画像COPY]");
-  EXPECT_EQ(log.back(), L"retry off");
+  RunQueuedLooks();
+  const auto recorded = std::find(log.begin(), log.end(), L"history 09:05:07\t[画像COPY]");
+  EXPECT_NE(std::find(recorded, log.end(), L"empty"), log.end());
   EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 1);
+  EXPECT_FALSE(window.retryTimer);
 
-  // Held by another program when due: tried again until it is emptied.
+  // Held by another program when due, which then copies anew and closes:
+  // the new copy, not yet heard of, is reacted to instead of emptied.
+  Copy({F::Text}, L"password");
+  clipboard.busyEmpties = 1;
+  watch.Timer2_Timer();
+  clipboard.Hold({F::Text}, L"fresh");
+  watch.Retry_Timer();
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 0);
+  EXPECT_EQ(window.history.back(), L"09:05:07\tfresh");
+  EXPECT_TRUE(window.clearTimer);
+  EXPECT_FALSE(window.retryTimer);
+
+  // Due while a copy waits for a held clipboard, which a newer copy then
+  // replaces: the newer one is read and counts down, never emptied unseen.
+  Copy({F::Text}, L"password");
+  clipboard.busySessions = 1;
+  Copy({F::Text}, L"waiting");
+  watch.Timer2_Timer();
+  clipboard.Hold({F::Text}, L"newest");
+  watch.Retry_Timer();
+  RunQueuedLooks();
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 0);
+  EXPECT_EQ(window.history.back(), L"09:05:07\tnewest");
+  EXPECT_TRUE(window.clearTimer);
+
+  // A newer text copy while it is tried starts a countdown of its own instead.
+  Copy({F::Text}, L"password");
+  clipboard.busyEmpties = 1000;
+  watch.Timer2_Timer();
+  Copy({F::Text}, L"later");
+  EXPECT_FALSE(window.retryTimer);
+  EXPECT_TRUE(window.clearTimer);
+}
+
+TEST_F(WatchTest, AnAutoClearHeldOffIsTriedUntilTheClipboardIsFreeAndLessOftenAfterASecond) {
+  window.clrTime = L"1";
   Copy({F::Text}, L"password");
   clipboard.busyEmpties = 3;
   log.clear();
@@ -480,13 +562,20 @@ TEST_F(WatchTest, AnAutoClearWaitsForACopyStillBeingReadAndForABusyClipboard) {
   EXPECT_EQ(log, (Log{L"empty refused", L"retry on", L"timer2 off", L"empty refused", L"empty refused", L"empty",
                       L"retry off"}));
 
-  // A newer text copy while it is tried starts a countdown of its own instead.
+  // A program that hangs with the clipboard open: 40 tries 25 ms apart,
+  // then one a second, and emptied at the first try after it lets go.
   Copy({F::Text}, L"password");
-  clipboard.busyEmpties = 1000;
+  clipboard.busyEmpties = 100;
   watch.Timer2_Timer();
-  Copy({F::Text}, L"later");
-  EXPECT_FALSE(window.retryTimer);
-  EXPECT_TRUE(window.clearTimer);
+  int fastTicks = 0;
+  for (; window.retryTimer && fastTicks < 100; ++fastTicks) watch.Retry_Timer();
+  EXPECT_EQ(fastTicks, 39);
+  EXPECT_TRUE(window.slowRetryTimer);
+  int slowTicks = 0;
+  for (; window.slowRetryTimer && slowTicks < 100; ++slowTicks) watch.Retry_Timer();
+  EXPECT_EQ(slowTicks, 61);  // 100 refusals in all
+  EXPECT_EQ(log.back(), L"slow retry off");
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 1);
 }
 
 TEST_F(WatchTest, DurationsAreReadAtEveryTick) {
@@ -572,6 +661,38 @@ TEST_F(WatchTest, DoubleClickWithNoLineSelectedLeavesTheClipboardAlone) {
   log.clear();
   watch.List1_DblClick();
   EXPECT_TRUE(log.empty());
+}
+
+TEST_F(WatchTest, AReCopyWaitsForAHeldClipboardAndIsReactedToFromTheLoop) {
+  window.selected = L"09:05:07\tagain";
+  clipboard.busySessions = 3;  // another viewer still reads the last change
+  log.clear();
+  watch.List1_DblClick();
+  EXPECT_TRUE(window.retryTimer);
+  for (int tick = 0; tick < 10 && window.retryTimer; ++tick) watch.Retry_Timer();
+  EXPECT_EQ(log, (Log{L"busy", L"retry on", L"busy", L"busy", L"put again", L"retry off"}));
+  // Its notice comes inside the put; the reaction only from the loop.
+  EXPECT_TRUE(window.history.empty());
+  RunQueuedLooks();
+  EXPECT_EQ(window.history.back(), L"09:05:07\tagain");
+
+  // Held for good: after about a second everything stays as it was.
+  clipboard.busySessions = 1000;
+  const std::uint32_t before = clipboard.sequence;
+  watch.List1_DblClick();
+  int ticks = 0;
+  for (; window.retryTimer && ticks < 1000; ++ticks) watch.Retry_Timer();
+  EXPECT_EQ(ticks, 40);
+  EXPECT_EQ(clipboard.sequence, before);
+
+  // A copy made while it waits is what the user wants now: it stays.
+  clipboard.busySessions = 2;
+  watch.List1_DblClick();
+  clipboard.busySessions = 0;
+  clipboard.Hold({F::Text}, L"copied meanwhile");
+  watch.Retry_Timer();
+  EXPECT_EQ(clipboard.text, L"copied meanwhile");
+  EXPECT_FALSE(window.retryTimer);
 }
 
 TEST(HistoryLine, IsTheTimeStampATabAndTheEntry) {

@@ -127,6 +127,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWCLIPBOARD:
       OnDrawClipboard(wParam, lParam);
       return 0;
+    case kLookAtClipboardMessage:
+      watch_.LookAtClipboard();
+      return 0;
     case WM_CHANGECBCHAIN:
       OnChangeClipboardChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
       return 0;

@@ -33,7 +33,11 @@ enum TimerId : UINT_PTR {
   kTimer2 = 2,          // the auto-clear delay
   kTrayRetryTimer = 3,  // a refused add of the tray icon, tried again
   kClipboardRetryTimer = 4,  // a clipboard another program held, tried again
+  kClipboardSlowRetryTimer = 5,  // the same, once it has been held for long
 };
+
+// Posted to the main window: look at the clipboard from the message loop.
+constexpr UINT kLookAtClipboardMessage = WM_APP + 1;
 
 class Form1 : public Window, public WatchWindow {
  public:
@@ -72,6 +76,7 @@ class Form1 : public Window, public WatchWindow {
   void cmdSet_Click();
 
   // clipwatch/watch_window.cpp: the watch's view of this window
+  void QueueLook() override;
   void AppendHistoryLine(std::wstring line) override;
   void SetCurrentContent(std::wstring_view text) override;
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
@@ -138,7 +143,7 @@ class Form1 : public Window, public WatchWindow {
   ProgramIcons icons_;
   HWND focus_ = nullptr;              // restored when the window is activated again
   std::optional<SingleInstance> instance_;
-  bool timerEnabled_[3] = {false, false, false};  // by WatchTimer
+  bool timerEnabled_[4] = {false, false, false, false};  // by WatchTimer
   // The history, whole; List1 holds only the beginning of each line, which
   // is all it can show, and draws it from here.
   std::vector<std::wstring> history_;

@@ -5,22 +5,12 @@
 namespace rtrillex {
 namespace {
 
-// How often a session tries to open the clipboard, 5 ms apart. Reading and
-// emptying try once: the clipboard watch tries again later without
-// blocking. Filling it is the user's own command and waits a little.
-enum class Attempts : int { Once = 1, Briefly = 8 };
-
-// Opens the clipboard for as long as it lives. Another program may hold it
-// open for a moment (often another viewer reading the same change).
+// Opens the clipboard for as long as it lives, trying once: another program
+// may hold it open for a moment (often another viewer reading the same
+// change), and the clipboard watch tries again later without blocking.
 class ClipboardSession {
  public:
-  ClipboardSession(HWND owner, Attempts attempts) {
-    constexpr DWORD kPauseMilliseconds = 5;
-    for (int attempt = 0; attempt < static_cast<int>(attempts) && !open_; ++attempt) {
-      if (attempt > 0) Sleep(kPauseMilliseconds);
-      open_ = OpenClipboard(owner) != FALSE;
-    }
-  }
+  explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
   ~ClipboardSession() {
     if (open_) CloseClipboard();  // a change made in the session is announced here
   }
@@ -72,7 +62,7 @@ bool SystemClipboard::HasFormat(ClipboardFormat format) {
 }
 
 bool SystemClipboard::ReadInSession(const std::function<void()>& read) {
-  ClipboardSession session(owner_.hwnd(), Attempts::Once);
+  ClipboardSession session(owner_.hwnd());
   if (!session.open()) return false;
   struct Open {
     bool& flag;
@@ -97,8 +87,9 @@ bool SystemClipboard::AsksNotToBeMonitored() {
   HANDLE data = GetClipboardData(historyFormat);
   if (!data) return true;
   GlobalLockView<BYTE> value(data);
-  DWORD allowed = 1;
-  if (value.count() >= sizeof allowed) std::memcpy(&allowed, value.data(), sizeof allowed);
+  DWORD allowed = 0;
+  if (!value.data() || value.count() < sizeof allowed) return true;
+  std::memcpy(&allowed, value.data(), sizeof allowed);
   return allowed == 0;
 }
 
@@ -115,27 +106,39 @@ std::optional<std::wstring> SystemClipboard::ReadText() {
   return std::wstring(begin, length);
 }
 
-bool SystemClipboard::Empty() {
-  ClipboardSession session(owner_.hwnd(), Attempts::Once);
-  return session.open() && EmptyClipboard();
+Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
+  ClipboardSession session(owner_.hwnd());
+  if (!session.open()) return EmptyResult::Held;
+  // Compared while it is open, so that no copy can come in between.
+  if (GetClipboardSequenceNumber() != seen) return EmptyResult::Changed;
+  return EmptyClipboard() ? EmptyResult::Emptied : EmptyResult::Held;
 }
 
-void SystemClipboard::PutText(std::wstring_view text) {
+bool SystemClipboard::PutText(std::wstring_view text) {
   const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (!memory) return;
+  if (!memory) return false;
   {
     GlobalLockView<wchar_t> copy(memory);
     if (!copy.data()) {
       GlobalFree(memory);
-      return;
+      return false;
     }
     std::memcpy(copy.data(), text.data(), text.size() * sizeof(wchar_t));
     copy.data()[text.size()] = L'\0';
   }
-  ClipboardSession session(owner_.hwnd(), Attempts::Briefly);
+  ClipboardSession session(owner_.hwnd());
+  if (!session.open()) {
+    GlobalFree(memory);
+    return false;
+  }
+  if (!EmptyClipboard()) {
+    GlobalFree(memory);
+    return false;
+  }
   // Once the clipboard takes the block it owns it; otherwise it is still ours.
-  if (!session.open() || !EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+  if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+  return true;
 }
 
 }  // namespace rtrillex

@@ -18,8 +18,8 @@ class SystemClipboard : public Clipboard {
   bool HasFormat(ClipboardFormat format) override;
   bool AsksNotToBeMonitored() override;
   std::optional<std::wstring> ReadText() override;
-  bool Empty() override;
-  void PutText(std::wstring_view text) override;
+  EmptyResult EmptyIfStill(std::uint32_t seen) override;
+  bool PutText(std::wstring_view text) override;
 
  private:
   const Window& owner_;

@@ -10,9 +10,9 @@
 namespace rtrillex {
 namespace {
 
-// By WatchTimer: Timer1, Timer2 and the retry of a busy clipboard.
-constexpr UINT_PTR kTimerIds[] = {kTimer1, kTimer2, kClipboardRetryTimer};
-constexpr UINT kTimerIntervals[] = {100, 1000, 25};  // milliseconds
+// By WatchTimer: Timer1, Timer2 and the retries of a busy clipboard.
+constexpr UINT_PTR kTimerIds[] = {kTimer1, kTimer2, kClipboardRetryTimer, kClipboardSlowRetryTimer};
+constexpr UINT kTimerIntervals[] = {100, 1000, 25, 1000};  // milliseconds
 
 std::size_t TimerIndex(WatchTimer timer) { return static_cast<std::size_t>(timer); }
 
@@ -54,8 +54,10 @@ void Form1::OnChangeClipboardChain(HWND leaving, HWND next) {
 void Form1::OnTimer(UINT_PTR id) {
   if (id == kTimerIds[0] && timerEnabled_[0]) watch_.Timer1_Timer();
   if (id == kTimerIds[1] && timerEnabled_[1]) watch_.Timer2_Timer();
-  if (id == kTimerIds[2] && timerEnabled_[2]) watch_.Retry_Timer();
+  if ((id == kTimerIds[2] && timerEnabled_[2]) || (id == kTimerIds[3] && timerEnabled_[3])) watch_.Retry_Timer();
 }
+
+void Form1::QueueLook() { PostMessageW(hwnd(), kLookAtClipboardMessage, 0, 0); }
 
 void Form1::AppendHistoryLine(std::wstring line) {
   // A copy too large to keep throws before anything is stored.
