@@ -76,13 +76,6 @@ ShownRuns HistoryLineRuns(std::wstring_view historyLine) {
   return runs;
 }
 
-std::vector<std::size_t> MenuLineIndices(std::size_t lineCount) {
-  std::vector<std::size_t> indices;
-  for (std::size_t line = lineCount; line > 0 && indices.size() < kMenuMostEntries; --line)
-    indices.push_back(line - 1);
-  return indices;
-}
-
 ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry) {
   ShownRuns runs;
   if (position < kNumberedEntries) Append(runs, AcceleratorPrefix(position), false);

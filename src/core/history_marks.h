@@ -42,10 +42,6 @@ inline constexpr std::size_t kMenuLabelChars = 50;
 inline constexpr std::wstring_view kNoHistoryItem = L"（履歴はありません）";
 inline constexpr std::wstring_view kEmptyEntryNote = L"（空のテキスト）";
 
-// The positions of the lines the menu lists, newest first, in a history of
-// `lineCount` lines held oldest first: at most kMenuMostEntries of them.
-std::vector<std::size_t> MenuLineIndices(std::size_t lineCount);
-
 // The menu item for an entry at `position` in the menu (0 for the newest):
 // "&1 " to "&9 " and "&0 " before the first ten so that a digit picks one,
 // nothing before the others; then the entry's beginning of at most

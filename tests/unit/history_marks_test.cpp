@@ -87,14 +87,5 @@ TEST(MenuLabel, ShowsAnEmptyEntryAsANote) {
   EXPECT_EQ(MenuLabelRuns(0, L""), (ShownRuns{Text(L"&1 "), Mark(std::wstring(kEmptyEntryNote))}));
 }
 
-TEST(MenuLineIndices, ListsTheNewestTwentyNewestFirst) {
-  EXPECT_EQ(MenuLineIndices(0), std::vector<std::size_t>{});
-  EXPECT_EQ(MenuLineIndices(3), (std::vector<std::size_t>{2, 1, 0}));
-  const std::vector<std::size_t> indices = MenuLineIndices(10'000);
-  ASSERT_EQ(indices.size(), kMenuMostEntries);
-  EXPECT_EQ(indices.front(), 9'999u);
-  EXPECT_EQ(indices.back(), 9'980u);
-}
-
 }  // namespace
 }  // namespace rtrillex

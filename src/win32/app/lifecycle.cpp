@@ -5,6 +5,13 @@
 #include "settings/profile_settings_file.h"
 
 namespace rtrillex {
+namespace {
+
+void RunChangeHandler(HWND window) {
+  if (auto* form = dynamic_cast<Form1*>(Window::FromHandle(window))) form->ChangeClipBoard();
+}
+
+}  // namespace
 
 bool Form1::Start() {
   CreateMainWindow();
@@ -26,8 +33,8 @@ bool Form1::Form_Load() {
   SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SettingPath = SettingsPath(ProgramDirectory());
   LoadSettingsOrFirstRun();
-  RegisterHistoryHotKey();
-  JoinViewerChain();
+  recentCopies_.RegisterHotKey(hwnd(), settingsFile_);
+  viewerChain_.Join(hwnd(), RunChangeHandler);
   // Both timers stay stopped until a text copy starts them.
   StopTimer();
   StopTimer2();
@@ -40,9 +47,9 @@ bool Form1::Form_Load() {
 
 void Form1::Form_Unload() {
   // The settings are not saved here: unsaved edits in the panel are dropped.
-  LeaveViewerChain();
-  historyHotKey_.reset();
-  RemoveTrayIcon();
+  viewerChain_.Leave();
+  recentCopies_.UnregisterHotKey();
+  trayIcon_->Remove();
 }
 
 void Form1::EndProgram() {

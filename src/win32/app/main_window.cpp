@@ -41,7 +41,7 @@ void Form1::CreateMainWindow() {
 
   icons_.AttachTo(hwnd());
   CreateControls();
-  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  trayIcon_.emplace(hwnd(), kTrayRetryTimer);
 }
 
 HMENU Form1::CreateMenuBar() {
@@ -71,6 +71,7 @@ void Form1::CreateControls() {
   PutFrameBelowItsControls(Control(ControlId::Frame1));
   // The current-content box must take a whole copied text, not 32K of it.
   SendMessageW(Control(ControlId::txtCurCB), EM_SETLIMITTEXT, 0, 0);
+  historyList_.Attach(Control(ControlId::List1));
   focus_ = Control(ControlId::List1);
 }
 
@@ -101,11 +102,12 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_MEASUREITEM:
-      if (MeasureRecentCopy(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
+      if (recentCopies_.Measure(hwnd(), *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
       break;
     case WM_MENUCHAR:  // other menus keep the default handling
-      if (recentCopiesMenu_ && reinterpret_cast<HMENU>(lParam) == recentCopiesMenu_)
-        return OnMenuChar(static_cast<wchar_t>(LOWORD(wParam)));
+      if (const std::optional<LRESULT> answer =
+              recentCopies_.OnMenuChar(reinterpret_cast<HMENU>(lParam), static_cast<wchar_t>(LOWORD(wParam))))
+        return *answer;
       break;
     case WM_HOTKEY:
       OnHotKey(static_cast<int>(wParam));
@@ -125,17 +127,17 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam) EndProgram();
       return 0;
     case WM_DRAWCLIPBOARD:
-      OnDrawClipboard(wParam, lParam);
+      viewerChain_.OnDrawClipboard(wParam, lParam);
       return 0;
     case kLookAtClipboardMessage:
       watch_.LookAtClipboard();
       return 0;
     case WM_CHANGECBCHAIN:
-      OnChangeClipboardChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
+      viewerChain_.OnChangeClipboardChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_TIMER:
       if (wParam == kTrayRetryTimer)
-        TryToAddTrayIcon();
+        trayIcon_->OnRetryTimer();
       else
         OnTimer(wParam);
       return 0;
@@ -147,7 +149,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       PostQuitMessage(0);
       return 0;
   }
-  if (message == taskbarCreated_ && taskbarCreated_) OnTaskbarCreated();
+  if (trayIcon_) trayIcon_->OnShellMessage(message);
   return Window::HandleMessage(message, wParam, lParam);
 }
 
@@ -194,9 +196,9 @@ LRESULT Form1::OnControlColour(HDC dc, HWND control, UINT message, WPARAM wParam
 
 void Form1::OnDrawItem(const DRAWITEMSTRUCT& item) {
   if (item.CtlType == ODT_MENU)
-    DrawRecentCopy(item);
+    recentCopies_.Draw(item);
   else if (item.CtlID == static_cast<UINT>(ControlId::List1))
-    DrawHistoryLine(item);
+    historyList_.Draw(item);
   else
     DrawLabelButton(item);
 }

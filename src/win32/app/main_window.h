@@ -1,8 +1,13 @@
 // Form1, the main window "Trillex": the settings panel, the current clipboard
-// content, the history list and the menus. It lives from start to exit.
-// Its look is in main_window.cpp, start-up and clean-up in lifecycle.cpp,
-// the panel in settings/settings_panel.cpp, and what it shows of the
-// clipboard watch in clipwatch/watch_window.cpp.
+// content, the history list and the menus. It lives from start to exit and
+// wires the program's parts together; each part keeps its own state:
+//   how it looks: main_window.cpp; start-up and every exit: lifecycle.cpp;
+//   the settings panel: settings/settings_panel.cpp;
+//   the clipboard watch's view of it: clipwatch/watch_window.cpp, with the
+//     viewer chain (ViewerChain), the history and List1 (HistoryList) and the
+//     menu of recent copies (RecentCopiesMenu);
+//   the notification area and the menu commands: tray/tray_window.cpp, with
+//     the icon itself (TrayIcon).
 #pragma once
 
 #include <windows.h>
@@ -13,16 +18,18 @@
 
 #include "about/version_window.h"
 #include "clipboard_watch.h"
-#include "clipwatch/hot_key_registration.h"
+#include "clipwatch/history_list.h"
 #include "clipwatch/popup_window.h"
+#include "clipwatch/recent_copies.h"
 #include "clipwatch/system_clipboard.h"
 #include "clipwatch/system_services.h"
+#include "clipwatch/viewer_chain.h"
 #include "desktop.h"
 #include "handle.h"
-#include "history_marks.h"
 #include "main_window_layout.h"
 #include "settings/profile_settings_file.h"
 #include "single_instance.h"
+#include "tray/tray_icon.h"
 #include "window.h"
 
 namespace rtrillex {
@@ -82,31 +89,12 @@ class Form1 : public Window, public WatchWindow {
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
   std::optional<std::wstring> SelectedHistoryLine() override;
-  std::optional<std::size_t> SelectedHistoryIndex();
-  void DrawHistoryLine(const DRAWITEMSTRUCT& item);
-  void JoinViewerChain();
-  void LeaveViewerChain();
-  void OnDrawClipboard(WPARAM wParam, LPARAM lParam);
-  void OnChangeClipboardChain(HWND leaving, HWND next);
   void OnTimer(UINT_PTR id);  // the clipboard watch's timers
-
-  // clipwatch/recent_copies.cpp
-  void RegisterHistoryHotKey();
   void OnHotKey(int id);
-  void OpenRecentCopiesMenu();
-  const ShownRuns* RecentCopyLabel(UINT commandId) const;
-  bool MeasureRecentCopy(MEASUREITEMSTRUCT& item);
-  bool DrawRecentCopy(const DRAWITEMSTRUCT& item);
-  LRESULT OnMenuChar(wchar_t typed) const;
   bool OnHistoryListKey(WPARAM key);
-  void DeleteSelectedHistoryLine();
 
   // tray/tray_window.cpp
   void HideToTray();
-  void StartAddingTrayIcon();
-  void TryToAddTrayIcon();
-  void RemoveTrayIcon();
-  void OnTaskbarCreated();
   void SetFileMenuVisible(bool visible);
   bool IsGenuineMouseMove(LPARAM lParam) const;
   void Form_MouseMove(std::int32_t trayMessage);
@@ -130,35 +118,27 @@ class Form1 : public Window, public WatchWindow {
   void OnActivate(WPARAM wParam);
   static std::size_t IndexOf(int controlId);  // in the layout table
 
-  // The window that followed this one in the clipboard viewer chain when it
-  // joined, kept current as viewers leave.
-  HWND NextViewer = nullptr;
-  bool inViewerChain_ = false;
   std::wstring SettingPath;
+  bool ending_ = false;
 
+  // How it looks.
   TwipsPerPixel scale_;
   UniqueFont defaultFont_;
   UniqueFont labelButtonFont_;
   std::vector<UniqueBrush> brushes_;  // parallel to the layout table; empty for default colours
   ProgramIcons icons_;
-  HWND focus_ = nullptr;              // restored when the window is activated again
-  std::optional<SingleInstance> instance_;
-  bool timerEnabled_[4] = {false, false, false, false};  // by WatchTimer
-  // The history, whole; List1 holds only the beginning of each line, which
-  // is all it can show, and draws it from here.
-  std::vector<std::wstring> history_;
-  std::optional<HotKeyRegistration> historyHotKey_;  // the key that opens the menu of recent copies
-  HMENU recentCopiesMenu_ = nullptr;                 // while that menu is open
-  std::vector<ShownRuns> recentCopyLabels_;          // its items, newest first
-  UniqueFont menuFont_;
-  bool ending_ = false;
+  HWND focus_ = nullptr;           // restored when the window is activated again
   HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
   UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar
-  UINT taskbarCreated_ = 0;        // the message the shell broadcasts when it restarts
-  int trayAddAttemptsLeft_ = 0;
-  bool menuOpen_ = false;
   bool modal_ = false;             // shown modally by "詳細設定(&M)"
 
+  // The parts it wires together.
+  std::optional<SingleInstance> instance_;
+  std::optional<TrayIcon> trayIcon_;  // once the window exists
+  ViewerChain viewerChain_;
+  HistoryList historyList_;
+  RecentCopiesMenu recentCopies_{historyList_.history()};
+  bool timerEnabled_[4] = {false, false, false, false};  // by WatchTimer
   Form2 form2_;
   Form3 form3_;
   SystemClipboard clipboard_{*this};

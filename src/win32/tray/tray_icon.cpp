@@ -32,3 +32,54 @@ bool ShellNotifyIcon(DWORD message, const NotifyIconData& data) {
 }
 
 }  // namespace rtrillex::Module1
+
+namespace rtrillex {
+namespace {
+
+constexpr UINT kRetryMilliseconds = 2000;
+constexpr int kAddAttempts = 5;
+
+std::int32_t HandleBits(const void* handle) {
+  // Window and icon handles carry 32 significant bits, also on 64-bit Windows.
+  return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(handle));
+}
+
+}  // namespace
+
+TrayIcon::TrayIcon(HWND window, UINT_PTR retryTimerId)
+    : window_(window), retryTimerId_(retryTimerId), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+
+void TrayIcon::Show(HICON icon) {
+  Module1::TrayData = FillTrayData(HandleBits(window_), HandleBits(icon));
+  // An icon that is already there needs no add (the shell would refuse it);
+  // one that has gone, or was never added, is added again.
+  if (!Module1::ShellNotifyIcon(NIM_MODIFY, Module1::TrayData)) StartAdding();
+}
+
+void TrayIcon::StartAdding() {
+  // The shell may not be up yet at logon: a refused add is tried again a
+  // few times, then the timer stops.
+  addAttemptsLeft_ = kAddAttempts;
+  SetTimer(window_, retryTimerId_, kRetryMilliseconds, nullptr);
+  OnRetryTimer();
+}
+
+void TrayIcon::OnRetryTimer() {
+  const bool added = Module1::ShellNotifyIcon(NIM_ADD, Module1::TrayData);
+  if (added || --addAttemptsLeft_ <= 0) KillTimer(window_, retryTimerId_);
+}
+
+void TrayIcon::Remove() {
+  KillTimer(window_, retryTimerId_);
+  // A record never filled (a copy that quit at start-up) names no icon.
+  if (Module1::TrayData.cbSize) Module1::ShellNotifyIcon(NIM_DELETE, Module1::TrayData);
+}
+
+bool TrayIcon::OnShellMessage(UINT message) {
+  if (!taskbarCreated_ || message != taskbarCreated_) return false;
+  // The shell restarted and forgot every icon.
+  if (Module1::TrayData.cbSize) StartAdding();
+  return true;
+}
+
+}  // namespace rtrillex

@@ -1,5 +1,6 @@
-// The notification-area icon's record and the shell calls that add and
-// delete the icon.
+// The notification-area icon: its record, the shell calls that add and
+// delete it, and the window's icon kept there while the program runs: a
+// refused add tried again, and the icon added anew when the shell restarts.
 #pragma once
 
 #include <windows.h>
@@ -16,3 +17,31 @@ extern NotifyIconData TrayData;
 bool ShellNotifyIcon(DWORD message, const NotifyIconData& data);
 
 }  // namespace rtrillex::Module1
+
+namespace rtrillex {
+
+class TrayIcon {
+ public:
+  // `window` receives the icon's reports and the retry timer `retryTimerId`.
+  TrayIcon(HWND window, UINT_PTR retryTimerId);
+  TrayIcon(const TrayIcon&) = delete;
+  TrayIcon& operator=(const TrayIcon&) = delete;
+
+  // Puts `icon` in the notification area, unless it is there already.
+  void Show(HICON icon);
+  void Remove();
+  void OnRetryTimer();
+  // True for the message the shell broadcasts when it restarts; the icon
+  // then comes back.
+  bool OnShellMessage(UINT message);
+
+ private:
+  void StartAdding();
+
+  HWND window_;
+  UINT_PTR retryTimerId_;
+  UINT taskbarCreated_;
+  int addAttemptsLeft_ = 0;
+};
+
+}  // namespace rtrillex

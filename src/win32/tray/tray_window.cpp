@@ -4,53 +4,15 @@
 #include <windowsx.h>
 
 #include "app/main_window.h"
-#include "tray_icon.h"
+#include "menu_at_pointer.h"
 
 namespace rtrillex {
-namespace {
-
-constexpr UINT kTrayRetryMilliseconds = 2000;
-constexpr int kTrayAddAttempts = 5;
-
-std::int32_t HandleBits(const void* handle) {
-  // Window and icon handles carry 32 significant bits, also on 64-bit Windows.
-  return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(handle));
-}
-
-}  // namespace
 
 void Form1::HideToTray() {
   ShowWindow(hwnd(), SW_HIDE);
   SetFileMenuVisible(false);
-  Module1::TrayData = FillTrayData(HandleBits(hwnd()), HandleBits(icons_.small()));
-  // An icon that is already there needs no add (the shell would refuse it);
-  // one that has gone, or was never added, is added again.
-  if (!Module1::ShellNotifyIcon(NIM_MODIFY, Module1::TrayData)) StartAddingTrayIcon();
+  trayIcon_->Show(icons_.small());
   modal_ = false;  // a modal showing ends when the window goes back to the tray
-}
-
-void Form1::StartAddingTrayIcon() {
-  // The shell may not be up yet at logon: a refused add is tried again a
-  // few times, then the timer stops.
-  trayAddAttemptsLeft_ = kTrayAddAttempts;
-  SetTimer(hwnd(), kTrayRetryTimer, kTrayRetryMilliseconds, nullptr);
-  TryToAddTrayIcon();
-}
-
-void Form1::TryToAddTrayIcon() {
-  const bool added = Module1::ShellNotifyIcon(NIM_ADD, Module1::TrayData);
-  if (added || --trayAddAttemptsLeft_ <= 0) KillTimer(hwnd(), kTrayRetryTimer);
-}
-
-void Form1::RemoveTrayIcon() {
-  KillTimer(hwnd(), kTrayRetryTimer);
-  // A record never filled (a copy that quit at start-up) names no icon.
-  if (Module1::TrayData.cbSize) Module1::ShellNotifyIcon(NIM_DELETE, Module1::TrayData);
-}
-
-void Form1::OnTaskbarCreated() {
-  // The shell restarted and forgot every icon.
-  if (Module1::TrayData.cbSize) StartAddingTrayIcon();
 }
 
 void Form1::SetFileMenuVisible(bool visible) {
@@ -94,24 +56,15 @@ void Form1::Form_MouseMove(std::int32_t trayMessage) {
 }
 
 void Form1::OpenFileMenuAtPointer() {
-  if (menuOpen_) return;  // a second report while the menu is open opens no second menu
-  menuOpen_ = true;
-  // Without the foreground the menu would not close on a click elsewhere.
-  SetForegroundWindow(hwnd());
-  ProcessPendingMessages();
-  // A message handled just now may have ended the program.
-  if (ending_ || !exists()) {
-    menuOpen_ = false;
-    return;
-  }
-  SetFileMenuVisible(true);
-  POINT pointer;
-  GetCursorPos(&pointer);
-  const UINT command = static_cast<UINT>(TrackPopupMenu(fileMenu_, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD,
-                                                        pointer.x, pointer.y, 0, hwnd(), nullptr));
-  menuOpen_ = false;
+  // A second report while the menu is open opens no second menu.
+  const UINT command = OpenMenuAtPointer(hwnd(), fileMenu_, [this] {
+    ProcessPendingMessages();
+    // A message handled just now may have ended the program.
+    if (ending_ || !exists()) return false;
+    SetFileMenuVisible(true);
+    return true;
+  });
   if (ending_ || !exists()) return;  // ended while the menu was open
-  PostMessageW(hwnd(), WM_NULL, 0, 0);  // the menu's foreground rule: let the switch finish
   // The chosen command has run when the menu call returns.
   if (command) OnCommand(static_cast<int>(command), 0);
 }

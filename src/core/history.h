@@ -1,0 +1,42 @@
+// The session's history: every line the clipboard watch records ("hh:nn:ss",
+// a TAB, the whole entry), oldest first. Each line has an id that stays its
+// own while it lives, so that the list, the menu of recent copies and any
+// other view refer to a line by id; a removed line's id is found no more.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rtrillex {
+
+using HistoryId = std::uint64_t;
+
+class History {
+ public:
+  // The new line's id, greater than every id given before.
+  HistoryId Add(std::wstring line);
+  // False when no line has that id (any more).
+  bool Remove(HistoryId id);
+  // The line, or nullptr when it is gone. Valid until the history changes.
+  const std::wstring* Find(HistoryId id) const;
+  // Where the line stands, oldest first; size() when it is gone.
+  std::size_t PositionOf(HistoryId id) const;
+  HistoryId IdAt(std::size_t position) const { return lines_[position].id; }
+  const std::wstring& LineAt(std::size_t position) const { return lines_[position].text; }
+  std::size_t size() const { return lines_.size(); }
+  bool empty() const { return lines_.empty(); }
+  // The ids of the newest `count` lines at most, newest first.
+  std::vector<HistoryId> Newest(std::size_t count) const;
+
+ private:
+  struct Line {
+    HistoryId id;
+    std::wstring text;
+  };
+  std::vector<Line> lines_;  // in the order of their ids
+  HistoryId nextId_ = 1;
+};
+
+}  // namespace rtrillex

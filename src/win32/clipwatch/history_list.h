@@ -1,0 +1,40 @@
+// The history and the list box that shows it (List1): the only way lines
+// are added, removed or read. The list holds each line's beginning, which
+// is all it can show, with the line's id as its item data; it draws each
+// line from the history.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "history.h"
+
+namespace rtrillex {
+
+class HistoryList {
+ public:
+  void Attach(HWND list) { list_ = list; }
+  const History& history() const { return history_; }
+
+  // A line too large to keep throws before anything is stored.
+  void Append(std::wstring line);
+  // The selected line, whole; nullopt when none is selected.
+  std::optional<std::wstring> SelectedLine() const;
+  // Only from the history: the clipboard keeps what it holds.
+  void RemoveSelected();
+  void Draw(const DRAWITEMSTRUCT& item) const;
+
+ private:
+  struct Selection {
+    std::size_t index;  // in the list
+    HistoryId id;
+  };
+  std::optional<Selection> Selected() const;
+
+  HWND list_ = nullptr;
+  History history_;
+};
+
+}  // namespace rtrillex

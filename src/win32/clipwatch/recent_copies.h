@@ -1,0 +1,51 @@
+// The menu of recent copies: a system-wide key combination opens, at the
+// pointer, the newest entries of the history, numbered so that a digit
+// picks one. This owns the key's registration and, while the menu is open,
+// its items.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+#include "clipwatch/hot_key_registration.h"
+#include "handle.h"
+#include "history.h"
+#include "history_marks.h"
+#include "settings/profile_settings_file.h"
+
+namespace rtrillex {
+
+class RecentCopiesMenu {
+ public:
+  explicit RecentCopiesMenu(const History& history) : history_(history) {}
+
+  // The combination Setting.ini names ([HotKey] History), or the usual one;
+  // none when the value is empty. Read here only, never written.
+  void RegisterHotKey(HWND window, ProfileSettingsFile& settings);
+  void UnregisterHotKey() { hotKey_.reset(); }
+  bool IsItsHotKey(int id) const;
+
+  // Opens the menu at the pointer; the chosen line's id, if one was chosen.
+  std::optional<HistoryId> Open(HWND owner);
+
+  // Its owner-drawn items; false for an item of another menu.
+  bool Measure(HWND owner, MEASUREITEMSTRUCT& item) const;
+  bool Draw(const DRAWITEMSTRUCT& item) const;
+  // The answer to WM_MENUCHAR; nullopt for another menu, which keeps the default.
+  std::optional<LRESULT> OnMenuChar(HMENU menu, wchar_t typed) const;
+
+ private:
+  const ShownRuns* Label(UINT commandId) const;
+
+  const History& history_;
+  std::optional<HotKeyRegistration> hotKey_;
+  // While the menu is open:
+  HMENU menu_ = nullptr;
+  std::vector<HistoryId> shown_;  // newest first
+  std::vector<ShownRuns> labels_;
+  UniqueFont font_;
+};
+
+}  // namespace rtrillex

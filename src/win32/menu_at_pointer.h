@@ -1,0 +1,20 @@
+// Opening a popup menu at the mouse pointer, as a window in the notification
+// area or behind a system-wide key does: one menu at a time, this program's
+// window in front while it is open, as the system's menus require.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace rtrillex {
+
+// True while a menu opened here is open.
+bool MenuAtPointerIsOpen();
+
+// Opens `menu` at the pointer for `owner` and returns the chosen command, 0
+// for none. `ready`, if given, runs once `owner` is in front and may cancel
+// by returning false. Nothing opens while another such menu is open.
+UINT OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready = nullptr);
+
+}  // namespace rtrillex

@@ -1,0 +1,44 @@
+#include "history.h"
+
+#include <gtest/gtest.h>
+
+namespace rtrillex {
+namespace {
+
+TEST(History, LinesKeepTheirIdsWhileOthersGoAndAGoneIdIsFoundNoMore) {
+  History history;
+  const HistoryId first = history.Add(L"09:00:00\tfirst");
+  const HistoryId second = history.Add(L"09:00:01\tsecond");
+  const HistoryId third = history.Add(L"09:00:02\tthird");
+  const std::vector<HistoryId> shown = history.Newest(20);  // as a menu holds them while open
+
+  EXPECT_TRUE(history.Remove(second));
+  EXPECT_FALSE(history.Remove(second));
+  EXPECT_EQ(history.Find(second), nullptr);
+  EXPECT_EQ(history.PositionOf(second), history.size());
+  ASSERT_NE(history.Find(third), nullptr);
+  EXPECT_EQ(*history.Find(third), L"09:00:02\tthird");
+  EXPECT_EQ(history.PositionOf(third), 1u);
+  EXPECT_EQ(shown, (std::vector<HistoryId>{third, second, first}));
+
+  // An id is never given again, not even after the newest line has gone.
+  EXPECT_TRUE(history.Remove(third));
+  const HistoryId fourth = history.Add(L"09:00:03\tfourth");
+  EXPECT_NE(fourth, third);
+  EXPECT_EQ(history.Find(third), nullptr);
+  EXPECT_EQ(history.Newest(5), (std::vector<HistoryId>{fourth, first}));
+}
+
+TEST(History, NewestListsAtMostTheCountAskedForNewestFirst) {
+  History history;
+  EXPECT_TRUE(history.Newest(20).empty());
+  std::vector<HistoryId> ids;
+  for (int i = 0; i < 10'000; ++i) ids.push_back(history.Add(L"line"));
+  const std::vector<HistoryId> newest = history.Newest(20);
+  ASSERT_EQ(newest.size(), 20u);
+  EXPECT_EQ(newest.front(), ids[9'999]);
+  EXPECT_EQ(newest.back(), ids[9'980]);
+}
+
+}  // namespace
+}  // namespace rtrillex
