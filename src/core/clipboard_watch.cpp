@@ -4,14 +4,13 @@
 #include <new>
 
 #include "number_text.h"
+#include "popup_window_layout.h"
 #include "run_guard.h"
 
 namespace rtrillex {
 namespace {
 
 constexpr int kToneMilliseconds = 150;
-constexpr int kPointerOffsetX = 10;
-constexpr int kPointerOffsetY = -25;
 constexpr std::int16_t kTickLimit = std::numeric_limits<std::int16_t>::max();
 // Another viewer reading the same change holds the clipboard open for a
 // moment; a change is read at once and then tried again for about a second
@@ -119,13 +118,14 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, const std::wstr
                                  bool comment, bool clear) {
   for (int tone : reaction.tones) s_.tones.Beep(tone, toneLength);
 
-  // The popup's corner goes 10 pixels right of and 25 above the pointer,
+  // The popup goes beside the pointer, whole on the pointer's monitor,
   // whether or not it will be shown; placing it creates it if need be.
   const ScreenPoint pointer = s_.pointer.Position();
-  const int y = pointer.y + kPointerOffsetY;
-  const int x = pointer.x + kPointerOffsetX;
-  s_.popup.SetTop(static_cast<float>(y) * s_.scale.y);
-  s_.popup.SetLeft(static_cast<float>(x) * s_.scale.x);
+  const PixelSize size{TwipsToPixels(popup_window::kWidthTwips, s_.scale.x),
+                       TwipsToPixels(popup_window::kHeightTwips, s_.scale.y)};
+  const PixelRect place = PlaceBesidePointer(pointer, size, s_.pointer.WorkAreaAt(pointer));
+  s_.popup.SetTop(static_cast<float>(place.top) * s_.scale.y);
+  s_.popup.SetLeft(static_cast<float>(place.left) * s_.scale.x);
   ViewTicks = 0;
   s_.window.SetTimerEnabled(WatchTimer::View, true);
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "clipboard_change.h"
+#include "pointer_placement.h"
 #include "settings.h"
 #include "units.h"
 
@@ -49,14 +50,13 @@ class Tones {
   virtual void Beep(int frequency, int milliseconds) = 0;  // returns when the tone has ended
 };
 
-struct ScreenPoint {
-  int x, y;
-};
-
 class Pointer {
  public:
   virtual ~Pointer() = default;
   virtual ScreenPoint Position() = 0;  // in screen pixels
+  // The work area (the screen less its taskbars) of the monitor that holds
+  // `point`, or of the nearest one, in screen pixels.
+  virtual PixelRect WorkAreaAt(ScreenPoint point) = 0;
 };
 
 class Clock {

@@ -81,6 +81,28 @@ TEST_F(ClipWatch, PlainTextGoesToHistoryCurrentBoxAndPopupBesideThePointer) {
   EXPECT_TRUE(GetWindowLongW(PopupLabel(), GWL_STYLE) & SS_NOPREFIX);  // '&' shows as itself
   EXPECT_TRUE(GetWindowLongW(app->PopupWindow(), GWL_EXSTYLE) & WS_EX_TOPMOST);
 
+  // In two corners and at the top edge, where the place beside the pointer
+  // would cross the screen's edge, the popup stays whole on the screen, near
+  // the pointer but never under it.
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  for (const POINT at : {POINT{screen.right - 5, 3}, POINT{screen.right / 2, 2}, POINT{3, screen.bottom - 4}}) {
+    SetCursorPos(at.x, at.y);
+    GetCursorPos(&pointer);
+    const std::wstring text = L"at " + std::to_wstring(pointer.x) + L"," + std::to_wstring(pointer.y);
+    PutText(text);
+    const bool placed =
+        WaitUntil([&] { return WindowText(PopupLabel()) == text && GetWindowRect(app->PopupWindow(), &place); });
+    ASSERT_TRUE(placed) << testing::PrintToString(text);
+    SCOPED_TRACE(testing::PrintToString(text) + " placed at " + std::to_string(place.left) + "," +
+                 std::to_string(place.top) + " to " + std::to_string(place.right) + "," + std::to_string(place.bottom));
+    RECT onScreen;
+    EXPECT_TRUE(IntersectRect(&onScreen, &place, &screen) && EqualRect(&onScreen, &place));
+    EXPECT_FALSE(PtInRect(&place, pointer));
+    RECT nearby = place;
+    InflateRect(&nearby, 30, 30);
+    EXPECT_TRUE(PtInRect(&nearby, pointer));
+  }
+
   // ViewTime 1: ten ticks of 100 ms later the popup is gone.
   EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 3s));
 }

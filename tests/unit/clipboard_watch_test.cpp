@@ -104,7 +104,13 @@ struct FakeTones : Tones {
 
 struct FakePointer : Pointer {
   ScreenPoint at{300, 200};
+  PixelRect workArea{0, 0, 1280, 1024};
+  std::optional<ScreenPoint> workAreaAskedAt;
   ScreenPoint Position() override { return at; }
+  PixelRect WorkAreaAt(ScreenPoint point) override {
+    workAreaAskedAt = point;
+    return workArea;
+  }
 };
 
 struct FakeClock : Clock {
@@ -197,12 +203,19 @@ TEST_F(WatchTest, PlainTextRunsItsStepsInOrder) {
 }
 
 TEST_F(WatchTest, PopupPlacementUsesTheScreensTwipsPerPixel) {
+  // At 120 dpi the popup is 154 x 50 pixels: at the bottom right of a
+  // monitor left of the main one it would cross the right and bottom edges
+  // there (at 96 dpi, 123 x 40, it would fit).
   ClipboardWatch at120{{clipboard, settings, tones, pointer, clock, popup, window, {12.0f, 12.0f}}};
-  pointer.at = {5, 10};  // near the top-left corner: the popup goes above the screen, unadjusted
+  pointer.at = {-160, 1005};
+  pointer.workArea = {-1280, 0, 1280, 1024};
   clipboard.Hold({F::Text}, L"x");
   at120.LookAtClipboard();
-  EXPECT_NE(std::find(log.begin(), log.end(), L"top -180.000000"), log.end());
-  EXPECT_NE(std::find(log.begin(), log.end(), L"left 180.000000"), log.end());
+  ASSERT_TRUE(pointer.workAreaAskedAt.has_value());
+  EXPECT_EQ(pointer.workAreaAskedAt->x, -160);
+  EXPECT_EQ(pointer.workAreaAskedAt->y, 1005);
+  EXPECT_NE(std::find(log.begin(), log.end(), L"top 11688.000000"), log.end());    // 974 pixels
+  EXPECT_NE(std::find(log.begin(), log.end(), L"left -3888.000000"), log.end());  // -324 pixels
 }
 
 struct MaskCase {

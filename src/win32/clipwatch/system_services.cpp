@@ -94,6 +94,17 @@ ScreenPoint SystemPointer::Position() {
   return {at.x, at.y};
 }
 
+PixelRect SystemPointer::WorkAreaAt(ScreenPoint point) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  RECT area{};
+  if (GetMonitorInfoW(MonitorFromPoint({point.x, point.y}, MONITOR_DEFAULTTONEAREST), &monitor))
+    area = monitor.rcWork;
+  else
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);  // the main monitor's
+  return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+}
+
 TimeOfDay SystemClock::Now() {
   SYSTEMTIME now;
   GetLocalTime(&now);

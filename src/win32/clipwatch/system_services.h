@@ -13,6 +13,7 @@ class SystemTones : public Tones {
 class SystemPointer : public Pointer {
  public:
   ScreenPoint Position() override;
+  PixelRect WorkAreaAt(ScreenPoint point) override;
 };
 
 class SystemClock : public Clock {
