@@ -237,6 +237,7 @@ void ClipboardWatch::List1_DblClick() {
 void ClipboardWatch::PutBack(std::wstring_view historyLine) {
   // The newest request wins over one still waiting for the clipboard.
   pendingPut_ = PendingPut{std::wstring(EntryIn(historyLine)), s_.clipboard.SequenceNumber(), kPutAttempts};
+  anyPutBack_ = true;
   TryPutBack();
   UpdateRetryTimer();
 }
@@ -245,12 +246,20 @@ void ClipboardWatch::TryPutBack() {
   if (!pendingPut_) return;
   // A copy made meanwhile is what the user wants now: it stays.
   if (s_.clipboard.SequenceNumber() != pendingPut_->sequence) {
+    lastPutMade_ = false;
     pendingPut_.reset();
     return;
   }
   // Emptied and filled in one go: viewers never see an empty clipboard
   // between. Held for too long: everything stays as it was.
-  if (s_.clipboard.PutText(pendingPut_->text) || --pendingPut_->attemptsLeft == 0) pendingPut_.reset();
+  lastPutMade_ = s_.clipboard.PutText(pendingPut_->text);
+  if (lastPutMade_ || --pendingPut_->attemptsLeft == 0) pendingPut_.reset();
+}
+
+ClipboardWatch::PutBackState ClipboardWatch::LastPutBack() const {
+  if (!anyPutBack_) return PutBackState::None;
+  if (pendingPut_) return PutBackState::Waiting;
+  return lastPutMade_ ? PutBackState::Made : PutBackState::GivenUp;
 }
 
 void ClipboardWatch::StopTimer() { s_.window.SetTimerEnabled(WatchTimer::View, false); }

@@ -139,6 +139,8 @@ class ClipboardWatch {
   // Puts a history line's entry back on the clipboard, where it comes back
   // as a fresh copy; tried again for a while if the clipboard is held.
   void PutBack(std::wstring_view historyLine);
+  enum class PutBackState { None, Waiting, Made, GivenUp };
+  PutBackState LastPutBack() const;
   void StopTimer();
   void StopTimer2();
 
@@ -173,6 +175,8 @@ class ClipboardWatch {
   std::uint32_t seen_;  // the copy last reacted to; at start, what the clipboard held
   std::optional<WaitingCopy> waiting_;
   std::optional<PendingPut> pendingPut_;
+  bool lastPutMade_ = false;  // once pendingPut_ is over
+  bool anyPutBack_ = false;
   // Failed attempts of an auto-clear that fell due; nullopt when none is due.
   std::optional<int> clearAttempts_;
   bool reacting_ = false;

@@ -1,5 +1,6 @@
 #include "hot_key.h"
 
+#include "number_text.h"
 #include "typed_text.h"
 
 #include <vector>
@@ -113,6 +114,12 @@ std::optional<HotKey> ParseHotKey(std::wstring_view typed) {
 std::optional<HotKey> HistoryHotKeyFromSetting(const std::optional<std::wstring>& stored) {
   if (!stored) return kDefaultHistoryHotKey;
   return ParseHotKey(*stored);
+}
+
+bool PasteChoiceFromSetting(const std::optional<std::wstring>& stored) {
+  if (!stored) return true;
+  const std::optional<std::int16_t> value = TextToInt16(*stored);
+  return !value || *value != 0;
 }
 
 std::wstring HotKeyText(HotKey hotKey) {

@@ -59,6 +59,10 @@ std::optional<HotKey> ParseHotKey(std::wstring_view text);
 // the default, anything else is read by ParseHotKey.
 std::optional<HotKey> HistoryHotKeyFromSetting(const std::optional<std::wstring>& stored);
 
+// Whether an entry chosen from the menu of recent copies is also pasted
+// where the person was typing: yes unless the stored value is the number 0.
+bool PasteChoiceFromSetting(const std::optional<std::wstring>& stored);
+
 // A combination ParseHotKey gives, as it reads it back: modifiers in the
 // order Ctrl, Alt, Shift, Win, then the key ("Ctrl+Alt+V", "Shift+F12").
 std::wstring HotKeyText(HotKey hotKey);

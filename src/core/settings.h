@@ -27,6 +27,7 @@ inline constexpr std::wstring_view kClrTime = L"ClrTime";
 // Read only, never written: the first-run file stays as it is.
 inline constexpr std::wstring_view kHotKeySection = L"HotKey";
 inline constexpr std::wstring_view kHistoryHotKey = L"History";
+inline constexpr std::wstring_view kPasteChoice = L"Paste";
 }  // namespace setting
 
 // What the settings panel holds: three check boxes and two free-text durations.

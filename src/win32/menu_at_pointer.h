@@ -1,6 +1,7 @@
 // Opening a popup menu at the mouse pointer, as a window in the notification
 // area or behind a system-wide key does: one menu at a time, this program's
-// window in front while it is open, as the system's menus require.
+// window in front while it is open, as the system's menus require, and the
+// keyboard given back to the window that had it once the menu closes.
 #pragma once
 
 #include <windows.h>
@@ -12,9 +13,14 @@ namespace rtrillex {
 // True while a menu opened here is open.
 bool MenuAtPointerIsOpen();
 
-// Opens `menu` at the pointer for `owner` and returns the chosen command, 0
-// for none. `ready`, if given, runs once `owner` is in front and may cancel
-// by returning false. Nothing opens while another such menu is open.
-UINT OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready = nullptr);
+struct MenuChoice {
+  UINT command = 0;        // 0 for none
+  HWND previous = nullptr;  // the window in front before, now in front again; null if there was none
+};
+
+// Opens `menu` at the pointer for `owner`. `ready`, if given, runs once
+// `owner` is in front and may cancel by returning false. Nothing opens while
+// another such menu is open.
+MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready = nullptr);
 
 }  // namespace rtrillex

@@ -261,14 +261,18 @@ int TrayIconCount() {
 }
 
 HWND OpenMenu(const RunningApp& app, std::chrono::milliseconds timeout) {
+  // Other programs (the test's own windows among them) may keep menu
+  // windows of their own, hidden or not: only the program's visible one counts.
   HWND menu = nullptr;
   WaitUntil(
       [&] {
-        menu = FindWindowW(L"#32768", nullptr);
-        return menu && IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == app.ThreadId();
+        for (menu = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); menu;
+             menu = FindWindowExW(nullptr, menu, L"#32768", nullptr))
+          if (IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == app.ThreadId()) return true;
+        return false;
       },
       timeout);
-  return menu && IsWindowVisible(menu) ? menu : nullptr;
+  return menu;
 }
 
 }  // namespace e2e

@@ -11,6 +11,7 @@
 
 #include "clipboard.h"
 #include "harness.h"
+#include "test_editor.h"
 #include "test_viewer.h"
 #include "program_spy.h"
 #include "version.h"
@@ -46,6 +47,31 @@ void PressKeys(std::initializer_list<WORD> keys) {
 }
 
 void PressHistoryKey() { PressKeys({VK_CONTROL, VK_MENU, 'V'}); }
+
+// Keys pressed or released on the display's own keyboard, as a person's are.
+// Wine does not signal the end of a Linux program it started: wait for the
+// keys' effect.
+void DisplayKeys(const std::wstring& xdotoolArguments) {
+  std::wstring command = L"Z:\\usr\\bin\\xdotool " + xdotoolArguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+bool IsDown(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
+
+// The history key pressed and released in one go while a window of the
+// test's own is in front: Wine may take the display's modifiers (none down)
+// as that window takes the front, which would undo modifiers sent before.
+HWND OpenRecentCopiesAtOnce(const RunningApp& app) {
+  INPUT keys[] = {KeyInput(VK_CONTROL, 0),       KeyInput(VK_MENU, 0),           KeyInput('V', 0),
+                  KeyInput('V', KEYEVENTF_KEYUP), KeyInput(VK_MENU, KEYEVENTF_KEYUP), KeyInput(VK_CONTROL, KEYEVENTF_KEYUP)};
+  SendInput(static_cast<UINT>(std::size(keys)), keys, sizeof(INPUT));
+  return OpenMenu(app);
+}
 
 // A left click with the mouse at the middle of item `position` of an open
 // menu of `count` items of one height.
@@ -332,6 +358,70 @@ TEST_F(Tray, TheHistoryKeyOpensRecentCopiesAtThePointerNewestFirst) {
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
   EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 5; }, 500ms));
   EXPECT_EQ(ClipboardText(), L"oldest");
+}
+
+TEST_F(Tray, AChoiceIsPastedWhereThePersonWasTypingAndTheKeysComeBack) {
+  StartQuietWithHotKey(nullptr);
+  const std::wstring lines = L"一行目\r\n\t二行目";
+  PutText(L"older");
+  ASSERT_EQ(WaitForLines(1), 1u);
+  PutText(lines);
+  ASSERT_EQ(WaitForLines(2), 2u);
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+
+  // Escape: the keys go back to the editor, and nothing else happens.
+  HWND menu = OpenRecentCopiesAtOnce(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeys({VK_ESCAPE});
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+  EXPECT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
+  PressKeys({'A', VK_RETURN});  // Enter would copy a history line again were the keys still rTrillex's
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"a\r\n"; })) << testing::PrintToString(editor.Text());
+  EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 2; }, 300ms));
+
+  // A digit: the entry pasted once, whole, and typing goes on after it.
+  menu = OpenRecentCopiesAtOnce(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeys({'1'});
+  const std::wstring pasted = L"a\r\n" + lines;
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == pasted; })) << testing::PrintToString(editor.Text());
+  PressKeys({'B'});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == pasted + L"b"; })) << testing::PrintToString(editor.Text());
+  EXPECT_EQ(ClipboardText(), lines);
+
+  // The combination's keys still down when the choice is made: no second
+  // menu; the paste waits until they are up. Held on the display's keyboard,
+  // which Wine reads again as the front window changes.
+  DisplayKeys(L"keydown ctrl alt");
+  ASSERT_TRUE(WaitUntil([&] { return IsDown(VK_CONTROL) && IsDown(VK_MENU); }));
+  DisplayKeys(L"key v");
+  menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  // A digit with Ctrl and Alt down types no character: the mouse chooses.
+  ClickMenuItem(menu, 1, 2);  // the second newest: "older"
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+  EXPECT_EQ(OpenMenu(*app, 400ms), nullptr) << "a second menu opened";
+  EXPECT_EQ(editor.Text(), pasted + L"b");
+  DisplayKeys(L"keyup alt ctrl");
+  EXPECT_TRUE(WaitUntil([&] { return !IsDown(VK_CONTROL) && !IsDown(VK_MENU); }));
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == pasted + L"bolder"; })) << testing::PrintToString(editor.Text());
+  EXPECT_FALSE(WaitUntil([&] { return editor.Text() != pasted + L"bolder"; }, 300ms));  // once
+}
+
+TEST_F(Tray, WithPasteOffAChoiceIsOnlyPutOnTheClipboard) {
+  StartQuietWithHotKey("[HotKey]\r\nPaste=0\r\n");
+  PutText(L"entry");
+  ASSERT_EQ(WaitForLines(1), 1u);
+  EmptyClipboardNow();
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+  const HWND menu = OpenRecentCopiesAtOnce(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeys({'1'});
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == std::optional<std::wstring>(L"entry"); }));
+  EXPECT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
+  EXPECT_FALSE(WaitUntil([&] { return !editor.Text().empty(); }, 500ms)) << testing::PrintToString(editor.Text());
 }
 
 TEST_F(Tray, TheHistoryKeyComesFromTheSettingsFileAndAnEmptyOneIsOff) {

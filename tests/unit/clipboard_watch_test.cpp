@@ -682,8 +682,10 @@ TEST_F(WatchTest, AReCopyWaitsForAHeldClipboardAndIsReactedToFromTheLoop) {
   log.clear();
   watch.List1_DblClick();
   EXPECT_TRUE(window.retryTimer);
+  EXPECT_EQ(watch.LastPutBack(), ClipboardWatch::PutBackState::Waiting);
   for (int tick = 0; tick < 10 && window.retryTimer; ++tick) watch.Retry_Timer();
   EXPECT_EQ(log, (Log{L"busy", L"retry on", L"busy", L"busy", L"put again", L"retry off"}));
+  EXPECT_EQ(watch.LastPutBack(), ClipboardWatch::PutBackState::Made);
   // Its notice comes inside the put; the reaction only from the loop.
   EXPECT_TRUE(window.history.empty());
   RunQueuedLooks();
@@ -697,6 +699,7 @@ TEST_F(WatchTest, AReCopyWaitsForAHeldClipboardAndIsReactedToFromTheLoop) {
   for (; window.retryTimer && ticks < 1000; ++ticks) watch.Retry_Timer();
   EXPECT_EQ(ticks, 40);
   EXPECT_EQ(clipboard.sequence, before);
+  EXPECT_EQ(watch.LastPutBack(), ClipboardWatch::PutBackState::GivenUp);  // nothing to paste
 
   // A copy made while it waits is what the user wants now: it stays.
   clipboard.busySessions = 2;

@@ -63,6 +63,14 @@ TEST(HistoryHotKeyFromSetting, AbsentMeansCtrlAltVAndEmptyMeansOff) {
   EXPECT_EQ(HistoryHotKeyFromSetting(L"Alt+Shift+H"), (HotKey{0x1 | 0x4, 0x48}));
 }
 
+TEST(PasteChoiceFromSetting, OnlyTheNumberZeroTurnsThePasteOff) {
+  EXPECT_TRUE(PasteChoiceFromSetting(std::nullopt));
+  for (const wchar_t* on : {L"1", L"", L"yes", L"2"})
+    EXPECT_TRUE(PasteChoiceFromSetting(on)) << testing::PrintToString(std::wstring(on));
+  for (const wchar_t* off : {L"0", L" 0 ", L"０"})
+    EXPECT_FALSE(PasteChoiceFromSetting(off)) << testing::PrintToString(std::wstring(off));
+}
+
 TEST(HotKeyText, WritesModifiersInOneOrderAndTheKeysName) {
   EXPECT_EQ(HotKeyText(kDefaultHistoryHotKey), L"Ctrl+Alt+V");
   EXPECT_EQ(HotKeyText(*ParseHotKey(L"shift+alt+h")), L"Alt+Shift+H");

@@ -49,6 +49,7 @@ void Form1::Form_Unload() {
   // The settings are not saved here: unsaved edits in the panel are dropped.
   viewerChain_.Leave();
   recentCopies_.UnregisterHotKey();
+  pasteBack_->Stop();
   trayIcon_->Remove();
 }
 

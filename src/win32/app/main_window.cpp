@@ -42,6 +42,7 @@ void Form1::CreateMainWindow() {
   icons_.AttachTo(hwnd());
   CreateControls();
   trayIcon_.emplace(hwnd(), kTrayRetryTimer);
+  pasteBack_.emplace(hwnd(), kPasteTimer);
 }
 
 HMENU Form1::CreateMenuBar() {
@@ -138,6 +139,8 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == kTrayRetryTimer)
         trayIcon_->OnRetryTimer();
+      else if (wParam == kPasteTimer)
+        pasteBack_->OnTimer(watch_.LastPutBack());
       else
         OnTimer(wParam);
       return 0;

@@ -4,8 +4,9 @@
 //   how it looks: main_window.cpp; start-up and every exit: lifecycle.cpp;
 //   the settings panel: settings/settings_panel.cpp;
 //   the clipboard watch's view of it: clipwatch/watch_window.cpp, with the
-//     viewer chain (ViewerChain), the history and List1 (HistoryList) and the
-//     menu of recent copies (RecentCopiesMenu);
+//     viewer chain (ViewerChain), the history and List1 (HistoryList), the
+//     menu of recent copies (RecentCopiesMenu) and the paste of its choice
+//     (PasteBack);
 //   the notification area and the menu commands: tray/tray_window.cpp, with
 //     the icon itself (TrayIcon).
 #pragma once
@@ -19,6 +20,7 @@
 #include "about/version_window.h"
 #include "clipboard_watch.h"
 #include "clipwatch/history_list.h"
+#include "clipwatch/paste_back.h"
 #include "clipwatch/popup_window.h"
 #include "clipwatch/recent_copies.h"
 #include "clipwatch/system_clipboard.h"
@@ -41,6 +43,7 @@ enum TimerId : UINT_PTR {
   kTrayRetryTimer = 3,  // a refused add of the tray icon, tried again
   kClipboardRetryTimer = 4,  // a clipboard another program held, tried again
   kClipboardSlowRetryTimer = 5,  // the same, once it has been held for long
+  kPasteTimer = 6,               // a chosen entry waits to be pasted
 };
 
 // Posted to the main window: look at the clipboard from the message loop.
@@ -138,6 +141,7 @@ class Form1 : public Window, public WatchWindow {
   ViewerChain viewerChain_;
   HistoryList historyList_;
   RecentCopiesMenu recentCopies_{historyList_.history()};
+  std::optional<PasteBack> pasteBack_;  // once the window exists
   bool timerEnabled_[4] = {false, false, false, false};  // by WatchTimer
   Form2 form2_;
   Form3 form3_;

@@ -27,14 +27,15 @@ void RecentCopiesMenu::RegisterHotKey(HWND window, ProfileSettingsFile& settings
   const std::optional<HotKey> combination =
       HistoryHotKeyFromSetting(settings.ReadIfPresent(setting::kHotKeySection, setting::kHistoryHotKey));
   if (combination) hotKey_.emplace(window, kHotKeyId, *combination);
+  pastesChoice_ = PasteChoiceFromSetting(settings.ReadIfPresent(setting::kHotKeySection, setting::kPasteChoice));
 }
 
 bool RecentCopiesMenu::IsItsHotKey(int id) const { return hotKey_ && id == kHotKeyId; }
 
-std::optional<HistoryId> RecentCopiesMenu::Open(HWND owner) {
-  if (MenuAtPointerIsOpen()) return std::nullopt;  // one menu at a time
+RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
+  if (MenuAtPointerIsOpen()) return {};  // one menu at a time
   UniqueMenu menu(CreatePopupMenu());
-  if (!menu) return std::nullopt;
+  if (!menu) return {};
   // Newest first, each item known by its line's id: a line removed while
   // the menu is open is simply gone when it is chosen.
   shown_ = history_.Newest(kMenuMostEntries);
@@ -47,14 +48,16 @@ std::optional<HistoryId> RecentCopiesMenu::Open(HWND owner) {
 
   menu_ = menu.get();
   font_ = CreateMenuFont();
-  const UINT command = OpenMenuAtPointer(owner, menu.get());
+  const MenuChoice menuChoice = OpenMenuAtPointer(owner, menu.get());
   menu_ = nullptr;
   labels_.clear();
-  std::optional<HistoryId> chosen;
+  Choice choice;
+  choice.previous = menuChoice.previous;
+  const UINT command = menuChoice.command;
   if (command >= kFirstRecentCopy && command - kFirstRecentCopy < shown_.size())
-    chosen = shown_[command - kFirstRecentCopy];
+    choice.line = shown_[command - kFirstRecentCopy];
   shown_.clear();
-  return chosen;
+  return choice;
 }
 
 const ShownRuns* RecentCopiesMenu::Label(UINT commandId) const {

@@ -21,14 +21,21 @@ class RecentCopiesMenu {
  public:
   explicit RecentCopiesMenu(const History& history) : history_(history) {}
 
-  // The combination Setting.ini names ([HotKey] History), or the usual one;
-  // none when the value is empty. Read here only, never written.
+  // Reads Setting.ini's [HotKey] (read here only, never written) and
+  // registers the combination History names, or the usual one; none when the
+  // value is empty.
   void RegisterHotKey(HWND window, ProfileSettingsFile& settings);
   void UnregisterHotKey() { hotKey_.reset(); }
   bool IsItsHotKey(int id) const;
+  // Whether a chosen entry is also pasted where the person was typing ([HotKey] Paste).
+  bool PastesChoice() const { return pastesChoice_; }
 
-  // Opens the menu at the pointer; the chosen line's id, if one was chosen.
-  std::optional<HistoryId> Open(HWND owner);
+  struct Choice {
+    std::optional<HistoryId> line;  // none when nothing was chosen
+    HWND previous = nullptr;         // the window given the keyboard back, if any
+  };
+  // Opens the menu at the pointer.
+  Choice Open(HWND owner);
 
   // Its owner-drawn items; false for an item of another menu.
   bool Measure(HWND owner, MEASUREITEMSTRUCT& item) const;
@@ -41,6 +48,7 @@ class RecentCopiesMenu {
 
   const History& history_;
   std::optional<HotKeyRegistration> hotKey_;
+  bool pastesChoice_ = true;
   // While the menu is open:
   HMENU menu_ = nullptr;
   std::vector<HistoryId> shown_;  // newest first

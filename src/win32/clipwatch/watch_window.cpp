@@ -47,9 +47,12 @@ std::optional<std::wstring> Form1::SelectedHistoryLine() { return historyList_.S
 
 void Form1::OnHotKey(int id) {
   if (ending_ || !recentCopies_.IsItsHotKey(id)) return;
-  const std::optional<HistoryId> chosen = recentCopies_.Open(hwnd());
-  if (ending_ || !exists() || !chosen) return;  // ended while the menu was open, or nothing chosen
-  if (const std::wstring* line = historyList_.history().Find(*chosen)) watch_.PutBack(*line);
+  const RecentCopiesMenu::Choice chosen = recentCopies_.Open(hwnd());
+  if (ending_ || !exists() || !chosen.line) return;  // ended while the menu was open, or nothing chosen
+  const std::wstring* line = historyList_.history().Find(*chosen.line);
+  if (!line) return;  // removed while the menu was open
+  watch_.PutBack(*line);
+  if (recentCopies_.PastesChoice()) pasteBack_->Start(chosen.previous);
 }
 
 bool Form1::OnHistoryListKey(WPARAM key) {

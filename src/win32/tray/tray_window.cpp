@@ -63,7 +63,7 @@ void Form1::OpenFileMenuAtPointer() {
     if (ending_ || !exists()) return false;
     SetFileMenuVisible(true);
     return true;
-  });
+  }).command;
   if (ending_ || !exists()) return;  // ended while the menu was open
   // The chosen command has run when the menu call returns.
   if (command) OnCommand(static_cast<int>(command), 0);

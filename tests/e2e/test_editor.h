@@ -1,0 +1,26 @@
+// A window of the test's own where a person types: a frame with a multi-line
+// edit box, in front, the box holding the keyboard.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace e2e {
+
+class TestEditor {
+ public:
+  TestEditor();
+  ~TestEditor();
+  TestEditor(const TestEditor&) = delete;
+  TestEditor& operator=(const TestEditor&) = delete;
+
+  bool HasKeyboard() const { return GetForegroundWindow() == frame_ && GetFocus() == box_; }
+  std::wstring Text() const;
+
+ private:
+  HWND frame_ = nullptr;
+  HWND box_ = nullptr;
+};
+
+}  // namespace e2e
