@@ -3,8 +3,8 @@
 // typed letter by letter, once through every line and once among the lines
 // the previous key left (as the search window does), next to the target of
 // 50 ms per key. Also a word that no entry holds, which reads every entry
-// whole. A native program, built with the core: the figures depend on the
-// build type.
+// whole. Built with the core alone, natively and for Windows: the figures
+// depend on the build type and the compiler.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
