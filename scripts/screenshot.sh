@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's pictures from the real program, running under Wine on a
 # virtual display of its own: the main window, the popup beside the pointer,
-# the version window, the icon's menu and the menu of recent copies.
+# the version window, the icon's menu, the menu of recent copies and the
+# search window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -66,5 +67,12 @@ xdotool key Escape
 
 drive recent
 sleep 0.8
-snap_below_pointer docs/recent-copies.png 330x92
-echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png docs/recent-copies.png"
+snap_below_pointer docs/recent-copies.png 330x130
+xdotool key Escape
+sleep 0.5
+
+drive search "電話"
+search=$(wait_for '履歴を検索')
+sleep 0.5
+import -window "$search" docs/search-window.png
+echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png docs/recent-copies.png docs/search-window.png"

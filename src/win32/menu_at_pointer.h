@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "keyboard_owner.h"
+
 namespace rtrillex {
 
 // True while a menu opened here is open.
@@ -15,7 +17,7 @@ bool MenuAtPointerIsOpen();
 
 struct MenuChoice {
   UINT command = 0;        // 0 for none
-  HWND previous = nullptr;  // the window in front before, now in front again; null if there was none
+  KeyboardOwner previous;  // in front before, and again now; no window if there was none
 };
 
 // Opens `menu` at the pointer for `owner`. `ready`, if given, runs once

@@ -46,7 +46,8 @@ class ClipWatch : public testing::Test {
 
   // Another program opens the clipboard and keeps it open for `hold`.
   static void HoldClipboard(std::chrono::milliseconds hold) {
-    ASSERT_TRUE(OpenClipboard(nullptr));
+    // rTrillex may be reading the copy just then: the other program waits its turn.
+    ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 1000ms));
     WaitUntil([] { return false; }, hold);
     CloseClipboard();
   }

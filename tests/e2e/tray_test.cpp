@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <iterator>
 #include <vector>
@@ -73,12 +74,12 @@ HWND OpenRecentCopiesAtOnce(const RunningApp& app) {
   return OpenMenu(app);
 }
 
-// A left click with the mouse at the middle of item `position` of an open
-// menu of `count` items of one height.
-void ClickMenuItem(HWND menu, int position, int count) {
+// A left click with the mouse on the newest entry of the open menu of
+// recent copies, the first of its items.
+void ClickNewestCopy(HWND menu) {
   RECT client;
   GetClientRect(menu, &client);
-  POINT at{client.right / 2, client.bottom * (2 * position + 1) / (2 * count)};
+  POINT at{client.right / 2, GetSystemMetrics(SM_CYMENU) / 2};
   ClientToScreen(menu, &at);
   SetCursorPos(at.x, at.y);
   INPUT click[2] = {};
@@ -346,8 +347,15 @@ TEST_F(Tray, TheHistoryKeyOpensRecentCopiesAtThePointerNewestFirst) {
   PressHistoryKey();
   menu = OpenMenu(*app);
   ASSERT_NE(menu, nullptr);
-  ClickMenuItem(menu, 3, 4);
+  PressKeys({'4'});
   ASSERT_EQ(WaitForLines(5), 5u);
+  EXPECT_EQ(ClipboardText(), L"oldest");
+  // A click chooses too.
+  PressHistoryKey();
+  menu = OpenMenu(*app);
+  ASSERT_NE(menu, nullptr);
+  ClickNewestCopy(menu);
+  ASSERT_EQ(WaitForLines(6), 6u);
   EXPECT_EQ(ClipboardText(), L"oldest");
 
   // Escape closes it and changes nothing.
@@ -356,7 +364,7 @@ TEST_F(Tray, TheHistoryKeyOpensRecentCopiesAtThePointerNewestFirst) {
   ASSERT_NE(menu, nullptr);
   PressKeys({VK_ESCAPE});
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
-  EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 5; }, 500ms));
+  EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 6; }, 500ms));
   EXPECT_EQ(ClipboardText(), L"oldest");
 }
 
@@ -399,14 +407,14 @@ TEST_F(Tray, AChoiceIsPastedWhereThePersonWasTypingAndTheKeysComeBack) {
   menu = OpenMenu(*app);
   ASSERT_NE(menu, nullptr);
   // A digit with Ctrl and Alt down types no character: the mouse chooses.
-  ClickMenuItem(menu, 1, 2);  // the second newest: "older"
+  ClickNewestCopy(menu);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
   EXPECT_EQ(OpenMenu(*app, 400ms), nullptr) << "a second menu opened";
   EXPECT_EQ(editor.Text(), pasted + L"b");
   DisplayKeys(L"keyup alt ctrl");
   EXPECT_TRUE(WaitUntil([&] { return !IsDown(VK_CONTROL) && !IsDown(VK_MENU); }));
-  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == pasted + L"bolder"; })) << testing::PrintToString(editor.Text());
-  EXPECT_FALSE(WaitUntil([&] { return editor.Text() != pasted + L"bolder"; }, 300ms));  // once
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == pasted + L"b" + lines; })) << testing::PrintToString(editor.Text());
+  EXPECT_FALSE(WaitUntil([&] { return editor.Text() != pasted + L"b" + lines; }, 300ms));  // once
 }
 
 TEST_F(Tray, WithPasteOffAChoiceIsOnlyPutOnTheClipboard) {
@@ -422,6 +430,69 @@ TEST_F(Tray, WithPasteOffAChoiceIsOnlyPutOnTheClipboard) {
   EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == std::optional<std::wstring>(L"entry"); }));
   EXPECT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
   EXPECT_FALSE(WaitUntil([&] { return !editor.Text().empty(); }, 500ms)) << testing::PrintToString(editor.Text());
+}
+
+// The search window while it shows, its box and its list.
+struct SearchWindow {
+  HWND window = nullptr, box = nullptr, list = nullptr;
+  std::wstring Typed() const { return WindowText(box); }
+  LRESULT Lines() const { return SendMessageW(list, LB_GETCOUNT, 0, 0); }
+};
+
+SearchWindow OpenSearchWindow(const RunningApp& app) {
+  SearchWindow search;
+  WaitUntil([&] {
+    for (HWND window : app.TopLevelWindows(L"rTrillexSearch"))
+      if (IsWindowVisible(window)) search.window = window;
+    return search.window != nullptr;
+  });
+  search.box = FindWindowExW(search.window, nullptr, L"Edit", nullptr);
+  search.list = FindWindowExW(search.window, nullptr, L"ListBox", nullptr);
+  return search;
+}
+
+TEST_F(Tray, TypingInTheMenuSearchesTheWholeHistoryAndPastesTheChoice) {
+  StartQuietWithHotKey(nullptr);
+  std::size_t lines = 0;
+  for (const wchar_t* text : {L"apple pie", L"banana split", L"cherry tart"}) {
+    PutText(text);
+    ASSERT_EQ(WaitForLines(++lines), lines);
+  }
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+
+  // A letter typed in the menu opens the search with it; more letters narrow it.
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'B'});
+  SearchWindow search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr) << "no search window";
+  EXPECT_EQ(search.Typed(), L"b");
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 1; })) << search.Lines();
+  PressKeys({VK_BACK, 'A'});
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 3; })) << search.Lines();  // every entry holds an "a"
+  PressKeys({VK_SPACE, 'P'});
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 2; })) << search.Lines();  // and a "p": apple, banana split
+
+  // Down, Enter: the older of the two pasted where the person was typing.
+  PressKeys({VK_DOWN});
+  PressKeys({VK_RETURN});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"apple pie"; })) << testing::PrintToString(editor.Text());
+  EXPECT_FALSE(IsWindowVisible(search.window));
+  ASSERT_EQ(WaitForLines(4), 4u);
+
+  // From the menu's last item, empty; Escape closes it and changes nothing.
+  HWND menu = OpenRecentCopiesAtOnce(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeys({VK_END, VK_RETURN});
+  search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr);
+  EXPECT_EQ(search.Typed(), L"");
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 4; })) << search.Lines();
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(search.window); }));
+  EXPECT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
+  EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 4; }, 300ms));
+  EXPECT_EQ(editor.Text(), L"apple pie");
 }
 
 TEST_F(Tray, TheHistoryKeyComesFromTheSettingsFileAndAnEmptyOneIsOff) {

@@ -1,5 +1,5 @@
 // Drives a running rTrillex from outside for the README's pictures:
-//   demo_driver show | menu | version | recent | copy TEXT
+//   demo_driver show | menu | version | recent | search TEXT | copy TEXT
 #include <windows.h>
 
 #include <cstring>
@@ -42,6 +42,28 @@ void PressHistoryKey() {
   for (WORD key : {WORD{'V'}, WORD{VK_MENU}, WORD{VK_CONTROL}}) Key(key, KEYEVENTF_KEYUP);
 }
 
+// Opens the search from the menu's last item and types `text` into it, as
+// an input method would hand it over.
+void Search(const std::wstring& text) {
+  PressHistoryKey();
+  Sleep(500);
+  for (WORD key : {WORD{VK_END}, WORD{VK_RETURN}}) {
+    Key(key, 0);
+    Key(key, KEYEVENTF_KEYUP);
+  }
+  Sleep(500);
+  for (wchar_t c : text) {
+    INPUT input[2] = {};
+    for (INPUT& stroke : input) {
+      stroke.type = INPUT_KEYBOARD;
+      stroke.ki.wScan = c;
+      stroke.ki.dwFlags = KEYEVENTF_UNICODE;
+    }
+    input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -53,6 +75,7 @@ int wmain(int argc, wchar_t** argv) {
   else if (command == L"menu") PostMessageW(main, WM_MOUSEMOVE, 1, WM_RBUTTONDOWN);
   else if (command == L"version") PostMessageW(main, WM_COMMAND, kVersionCommand, 0);
   else if (command == L"recent") PressHistoryKey();
+  else if (command == L"search" && argc > 2) Search(argv[2]);
   else if (command == L"copy" && argc > 2) PutText(argv[2]);
   else return 2;
   return 0;

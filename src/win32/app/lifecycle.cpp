@@ -59,6 +59,7 @@ void Form1::EndProgram() {
   Form_Unload();
   form2_.Unload();
   form3_.Unload();
+  searchWindow_.Close();
   modal_ = false;
   DestroyOwnedWindow();  // WM_DESTROY ends the message loop
   PostQuitMessage(0);

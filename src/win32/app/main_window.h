@@ -5,8 +5,8 @@
 //   the settings panel: settings/settings_panel.cpp;
 //   the clipboard watch's view of it: clipwatch/watch_window.cpp, with the
 //     viewer chain (ViewerChain), the history and List1 (HistoryList), the
-//     menu of recent copies (RecentCopiesMenu) and the paste of its choice
-//     (PasteBack);
+//     menu of recent copies (RecentCopiesMenu), the search window
+//     (SearchWindow) and the paste of their choice (PasteBack);
 //   the notification area and the menu commands: tray/tray_window.cpp, with
 //     the icon itself (TrayIcon).
 #pragma once
@@ -23,6 +23,7 @@
 #include "clipwatch/paste_back.h"
 #include "clipwatch/popup_window.h"
 #include "clipwatch/recent_copies.h"
+#include "clipwatch/search_window.h"
 #include "clipwatch/system_clipboard.h"
 #include "clipwatch/system_services.h"
 #include "clipwatch/viewer_chain.h"
@@ -94,6 +95,7 @@ class Form1 : public Window, public WatchWindow {
   std::optional<std::wstring> SelectedHistoryLine() override;
   void OnTimer(UINT_PTR id);  // the clipboard watch's timers
   void OnHotKey(int id);
+  void PutBackAndPaste(HistoryId line, const KeyboardOwner& previous);
   bool OnHistoryListKey(WPARAM key);
 
   // tray/tray_window.cpp
@@ -141,6 +143,8 @@ class Form1 : public Window, public WatchWindow {
   ViewerChain viewerChain_;
   HistoryList historyList_;
   RecentCopiesMenu recentCopies_{historyList_.history()};
+  SearchWindow searchWindow_{historyList_.history(),
+                             [this](HistoryId line, const KeyboardOwner& previous) { PutBackAndPaste(line, previous); }};
   std::optional<PasteBack> pasteBack_;  // once the window exists
   bool timerEnabled_[4] = {false, false, false, false};  // by WatchTimer
   Form2 form2_;

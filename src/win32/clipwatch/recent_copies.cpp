@@ -12,7 +12,11 @@ namespace {
 constexpr int kHotKeyId = 1;
 // Command ids of the menu's items, apart from the menu bar's.
 constexpr UINT kFirstRecentCopy = 0x7000;
+constexpr UINT kSearchCommand = 0x7100;
+// No mnemonic: every letter typed in the menu starts a search already.
+constexpr wchar_t kSearchItem[] = L"履歴を検索...";
 constexpr int kMenuTextMargin = 6;  // pixels left and right of an item's text
+constexpr wchar_t kHeightSample[] = L"Ｍあg";  // as tall as a line of any entry
 
 UniqueFont CreateMenuFont() {
   NONCLIENTMETRICSW metrics{};
@@ -45,9 +49,12 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
     AppendMenuW(menu.get(), MF_OWNERDRAW, kFirstRecentCopy + position, nullptr);
   }
   if (shown_.empty()) AppendMenuW(menu.get(), MF_STRING | MF_GRAYED, 0, std::wstring(kNoHistoryItem).c_str());
+  AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu.get(), MF_STRING, kSearchCommand, kSearchItem);
 
   menu_ = menu.get();
   font_ = CreateMenuFont();
+  typedSearch_.reset();
   const MenuChoice menuChoice = OpenMenuAtPointer(owner, menu.get());
   menu_ = nullptr;
   labels_.clear();
@@ -56,6 +63,11 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   const UINT command = menuChoice.command;
   if (command >= kFirstRecentCopy && command - kFirstRecentCopy < shown_.size())
     choice.line = shown_[command - kFirstRecentCopy];
+  else if (command == kSearchCommand)
+    choice.search = L"";
+  else if (typedSearch_)
+    choice.search = std::move(typedSearch_);
+  typedSearch_.reset();
   shown_.clear();
   return choice;
 }
@@ -75,7 +87,10 @@ bool RecentCopiesMenu::Measure(HWND owner, MEASUREITEMSTRUCT& item) const {
   RECT extent{};
   DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent, DT_SINGLELINE | DT_CALCRECT);
   item.itemWidth = static_cast<UINT>(extent.right + 2 * kMenuTextMargin);
-  item.itemHeight = static_cast<UINT>(std::max<LONG>(extent.bottom + 4, GetSystemMetrics(SM_CYMENU)));
+  // One height for every entry, Japanese or not, so that the rows line up.
+  RECT line{};
+  DrawTextW(dc.get(), kHeightSample, -1, &line, DT_SINGLELINE | DT_CALCRECT);
+  item.itemHeight = static_cast<UINT>(std::max<LONG>(line.bottom + 4, GetSystemMetrics(SM_CYMENU)));
   return true;
 }
 
@@ -91,11 +106,16 @@ bool RecentCopiesMenu::Draw(const DRAWITEMSTRUCT& item) const {
   return true;
 }
 
-std::optional<LRESULT> RecentCopiesMenu::OnMenuChar(HMENU menu, wchar_t typed) const {
+std::optional<LRESULT> RecentCopiesMenu::OnMenuChar(HMENU menu, wchar_t typed) {
   if (!menu_ || menu != menu_) return std::nullopt;
+  // Any other character typed starts a search for it, in place of the menu.
+  if (typed < L'0' || typed > L'9') {
+    if (typed < L' ') return MAKELRESULT(0, MNC_IGNORE);
+    typedSearch_ = std::wstring(1, typed);
+    return MAKELRESULT(0, MNC_CLOSE);
+  }
   // Owner-drawn items have no mnemonic of their own: a digit picks the item
   // its number names, 1 to 9 and then 0 for the tenth.
-  if (typed < L'0' || typed > L'9') return MAKELRESULT(0, MNC_IGNORE);
   const std::size_t position = typed == L'0' ? 9 : static_cast<std::size_t>(typed - L'1');
   if (position >= labels_.size()) return MAKELRESULT(0, MNC_IGNORE);
   return MAKELRESULT(position, MNC_EXECUTE);

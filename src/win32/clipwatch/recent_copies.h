@@ -7,10 +7,12 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "clipwatch/hot_key_registration.h"
 #include "handle.h"
+#include "keyboard_owner.h"
 #include "history.h"
 #include "history_marks.h"
 #include "settings/profile_settings_file.h"
@@ -31,8 +33,9 @@ class RecentCopiesMenu {
   bool PastesChoice() const { return pastesChoice_; }
 
   struct Choice {
-    std::optional<HistoryId> line;  // none when nothing was chosen
-    HWND previous = nullptr;         // the window given the keyboard back, if any
+    std::optional<HistoryId> line;       // none when nothing was chosen
+    std::optional<std::wstring> search;  // the search asked for instead, with what was typed to start it
+    KeyboardOwner previous;              // given the keyboard back; no window if there was none
   };
   // Opens the menu at the pointer.
   Choice Open(HWND owner);
@@ -41,7 +44,7 @@ class RecentCopiesMenu {
   bool Measure(HWND owner, MEASUREITEMSTRUCT& item) const;
   bool Draw(const DRAWITEMSTRUCT& item) const;
   // The answer to WM_MENUCHAR; nullopt for another menu, which keeps the default.
-  std::optional<LRESULT> OnMenuChar(HMENU menu, wchar_t typed) const;
+  std::optional<LRESULT> OnMenuChar(HMENU menu, wchar_t typed);
 
  private:
   const ShownRuns* Label(UINT commandId) const;
@@ -54,6 +57,7 @@ class RecentCopiesMenu {
   std::vector<HistoryId> shown_;  // newest first
   std::vector<ShownRuns> labels_;
   UniqueFont font_;
+  std::optional<std::wstring> typedSearch_;  // a character typed that starts a search
 };
 
 }  // namespace rtrillex

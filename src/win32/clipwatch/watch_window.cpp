@@ -23,7 +23,10 @@ void Form1::OnTimer(UINT_PTR id) {
 
 void Form1::QueueLook() { PostMessageW(hwnd(), kLookAtClipboardMessage, 0, 0); }
 
-void Form1::AppendHistoryLine(std::wstring line) { historyList_.Append(std::move(line)); }
+void Form1::AppendHistoryLine(std::wstring line) {
+  historyList_.Append(std::move(line));
+  searchWindow_.OnHistoryChanged();
+}
 
 void Form1::SetCurrentContent(std::wstring_view text) {
   SetWindowTextW(Control(ControlId::txtCurCB), main_window::CurrentContentShown(text).c_str());
@@ -48,11 +51,16 @@ std::optional<std::wstring> Form1::SelectedHistoryLine() { return historyList_.S
 void Form1::OnHotKey(int id) {
   if (ending_ || !recentCopies_.IsItsHotKey(id)) return;
   const RecentCopiesMenu::Choice chosen = recentCopies_.Open(hwnd());
-  if (ending_ || !exists() || !chosen.line) return;  // ended while the menu was open, or nothing chosen
-  const std::wstring* line = historyList_.history().Find(*chosen.line);
-  if (!line) return;  // removed while the menu was open
-  watch_.PutBack(*line);
-  if (recentCopies_.PastesChoice()) pasteBack_->Start(chosen.previous);
+  if (ending_ || !exists()) return;  // ended while the menu was open
+  if (chosen.line) PutBackAndPaste(*chosen.line, chosen.previous);
+  if (chosen.search) searchWindow_.Open(*chosen.search, chosen.previous);
+}
+
+void Form1::PutBackAndPaste(HistoryId line, const KeyboardOwner& previous) {
+  const std::wstring* text = historyList_.history().Find(line);
+  if (!text) return;  // removed while it was on show
+  watch_.PutBack(*text);
+  if (recentCopies_.PastesChoice()) pasteBack_->Start(previous.window);
 }
 
 bool Form1::OnHistoryListKey(WPARAM key) {
@@ -62,6 +70,7 @@ bool Form1::OnHistoryListKey(WPARAM key) {
       return true;
     case VK_DELETE:
       historyList_.RemoveSelected();
+      searchWindow_.OnHistoryChanged();
       return true;
   }
   return false;

@@ -1,0 +1,214 @@
+#include "search_window.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "desktop.h"
+#include "history_marks.h"
+#include "history_search.h"
+#include "pointer_placement.h"
+#include "text.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr wchar_t kClassName[] = L"rTrillexSearch";
+constexpr wchar_t kWindowText[] = L"履歴を検索";
+constexpr int kWidth = 480, kHeight = 320;  // pixels at 96 dpi
+constexpr int kBoxId = 1, kListId = 2;
+
+UniqueFont CreateMenuFont() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return UniqueFont();
+  return UniqueFont(CreateFontIndirectW(&metrics.lfMenuFont));
+}
+
+int Scaled(int pixelsAt96) { return MulDiv(pixelsAt96, ScreenDotsPerInchY(), 96); }
+
+PixelRect WorkAreaAt(POINT point) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  RECT area{};
+  if (GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &monitor))
+    area = monitor.rcWork;
+  else
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+}
+
+}  // namespace
+
+void SearchWindow::Create() {
+  RegisterWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1));
+  font_ = CreateMenuFont();
+  SIZE letter = MeasureText(nullptr, font_.get(), L"Ｍg");
+  lineHeight_ = letter.cy + Scaled(4);
+  // A tool window has no taskbar button; it is in front only while it is used.
+  CreateOwnedWindow(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, kWindowText, WS_POPUP | WS_BORDER, 0, 0,
+                    Scaled(kWidth), Scaled(kHeight), nullptr);
+  if (!exists()) return;
+  RECT client;
+  GetClientRect(hwnd(), &client);
+  const int margin = Scaled(4);
+  const int boxHeight = lineHeight_ + Scaled(6);
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  box_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, margin, margin,
+                         client.right - 2 * margin, boxHeight, hwnd(),
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxId)), instance, nullptr);
+  // No data of its own: the lines are drawn from the history, however many.
+  const int listTop = 2 * margin + boxHeight;
+  list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                          WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NODATA |
+                              LBS_NOINTEGRALHEIGHT,
+                          margin, listTop, client.right - 2 * margin, client.bottom - listTop - margin, hwnd(),
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
+  SendMessageW(box_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  SendMessageW(list_, LB_SETITEMHEIGHT, 0, lineHeight_);
+}
+
+void SearchWindow::Open(std::wstring_view typed, const KeyboardOwner& previous) {
+  if (!exists()) Create();
+  if (!exists()) return;
+  previous_ = previous;
+  closing_ = false;
+  POINT pointer;
+  GetCursorPos(&pointer);
+  RECT frame;
+  GetWindowRect(hwnd(), &frame);
+  const PixelRect place = PlaceBesidePointer({pointer.x, pointer.y}, {frame.right - frame.left, frame.bottom - frame.top},
+                                             WorkAreaAt(pointer));
+  SetWindowPos(hwnd(), HWND_TOPMOST, place.left, place.top, 0, 0, SWP_NOSIZE);
+  shown_.clear();
+  shownQuery_ = SearchQuery();
+  SetWindowTextW(box_, std::wstring(typed).c_str());
+  Search(true);
+  SendMessageW(box_, EM_SETSEL, typed.size(), static_cast<LPARAM>(typed.size()));
+  ShowWindow(hwnd(), SW_SHOW);
+  SetForegroundWindow(hwnd());
+  SetFocus(box_);
+}
+
+std::optional<HistoryId> SearchWindow::SelectedLine() const {
+  const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+  if (selected < 0 || static_cast<std::size_t>(selected) >= shown_.size()) return std::nullopt;
+  return shown_[static_cast<std::size_t>(selected)];
+}
+
+void SearchWindow::Search(bool historyChanged) {
+  const std::optional<HistoryId> selected = SelectedLine();
+  SearchQuery query(GetWindowTextOf(box_));
+  // A key that narrows the search looks only among the lines already listed,
+  // which are current unless the history has changed since.
+  shown_ = !historyChanged && query.Narrows(shownQuery_) ? MatchingIds(history_, query, shown_, shownQuery_)
+                                                         : MatchingIds(history_, query);
+  shownQuery_ = std::move(query);
+  SendMessageW(list_, LB_SETCOUNT, shown_.size(), 0);
+  // The line that was selected stays so while it is listed; else the newest.
+  std::size_t selection = 0;
+  if (selected) {
+    const auto kept = std::find(shown_.begin(), shown_.end(), *selected);
+    if (kept != shown_.end()) selection = static_cast<std::size_t>(kept - shown_.begin());
+  }
+  if (!shown_.empty()) SendMessageW(list_, LB_SETCURSEL, selection, 0);
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void SearchWindow::OnHistoryChanged() {
+  if (exists() && IsWindowVisible(hwnd())) Search(true);
+}
+
+void SearchWindow::MoveSelection(int lines) {
+  if (shown_.empty()) return;
+  const LRESULT current = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+  const LRESULT last = static_cast<LRESULT>(shown_.size()) - 1;
+  const LRESULT next = std::clamp<LRESULT>(current + lines, 0, last);
+  SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(next), 0);
+}
+
+bool SearchWindow::TranslateKey(const MSG& message) {
+  if (!exists() || message.hwnd != box_ || message.message != WM_KEYDOWN) return false;
+  RECT list;
+  GetClientRect(list_, &list);
+  const int page = std::max(1, static_cast<int>(list.bottom / std::max(1, lineHeight_)) - 1);
+  switch (message.wParam) {
+    case VK_UP:
+      MoveSelection(-1);
+      return true;
+    case VK_DOWN:
+      MoveSelection(1);
+      return true;
+    case VK_PRIOR:
+      MoveSelection(-page);
+      return true;
+    case VK_NEXT:
+      MoveSelection(page);
+      return true;
+    case VK_RETURN:
+      Choose();
+      return true;
+    case VK_ESCAPE:
+      CloseAndGiveBack();
+      return true;
+  }
+  return false;
+}
+
+void SearchWindow::Choose() {
+  const std::optional<HistoryId> line = SelectedLine();
+  if (!line) return;
+  const KeyboardOwner previous = previous_;
+  CloseAndGiveBack();
+  chosen_(*line, previous);
+}
+
+void SearchWindow::Close() {
+  if (!exists() || closing_) return;
+  closing_ = true;  // hiding it takes the front away, which closes it too
+  ShowWindow(hwnd(), SW_HIDE);
+  shown_.clear();
+  SendMessageW(list_, LB_SETCOUNT, 0, 0);
+}
+
+void SearchWindow::CloseAndGiveBack() {
+  Close();
+  GiveKeyboardBack(previous_);
+}
+
+void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  RECT area = item.rcItem;
+  FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (item.itemID < shown_.size()) {
+    if (const std::wstring* line = history_.Find(shown_[item.itemID])) {
+      RECT text = area;
+      text.left += 2;
+      text.top += 2;
+      DrawShownRuns(item.hDC, text, HistoryLineRuns(*line), selected, RunText::ListLine);
+    }
+  }
+  if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &area);
+}
+
+LRESULT SearchWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kBoxId && HIWORD(wParam) == EN_CHANGE) Search(false);
+      if (LOWORD(wParam) == kListId && HIWORD(wParam) == LBN_DBLCLK) Choose();
+      return 0;
+    case WM_DRAWITEM:
+      DrawLine(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_ACTIVATE:
+      // Another window taking the front has the keyboard already.
+      if (LOWORD(wParam) == WA_INACTIVE) Close();
+      return 0;
+    case WM_CLOSE:
+      CloseAndGiveBack();
+      return 0;
+  }
+  return Window::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace rtrillex
