@@ -46,16 +46,19 @@ class ClipWatch : public testing::Test {
 
   // Another program opens the clipboard and keeps it open for `hold`.
   static void HoldClipboard(std::chrono::milliseconds hold) {
-    // rTrillex may be reading the copy just then: the other program waits its turn.
-    ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 1000ms));
+    ASSERT_TRUE(OpenClipboard(nullptr));
     WaitUntil([] { return false; }, hold);
     CloseClipboard();
   }
 
-  // A copy that another viewer opens at once and keeps open for `hold`.
+  // A copy that another viewer, told of it first, opens at once and keeps
+  // open for `hold`.
   static void PutTextHeldFor(const std::wstring& text, std::chrono::milliseconds hold) {
+    HoldingViewer ahead;
+    ahead.HoldNextChange();
     PutText(text);
-    HoldClipboard(hold);
+    ASSERT_TRUE(WaitUntil([&] { return ahead.holding(); }));
+    WaitUntil([] { return false; }, hold);
   }
 
   std::wstring Current() const { return WindowText(app->Control(ControlId::txtCurCB)); }

@@ -59,6 +59,45 @@ class TestViewer {
   HWND next_ = nullptr;
 };
 
+// A viewer joined after rTrillex, so told of each change first, that opens
+// the clipboard for itself before it passes a change on once armed: rTrillex
+// then finds the clipboard held, whatever the timing. Release closes it.
+class HoldingViewer {
+ public:
+  HoldingViewer() {
+    window_ = CreateMessageWindow(L"E2eHoldingViewer", Proc, this);
+    next_ = SetClipboardViewer(window_);
+    PumpMessages();
+  }
+  ~HoldingViewer() {
+    Release();
+    ChangeClipboardChain(window_, next_);
+    DestroyWindow(window_);
+  }
+  void HoldNextChange() { armed_ = true; }
+  bool holding() const { return holding_; }
+  void Release() {
+    if (holding_) CloseClipboard();
+    holding_ = false;
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = SelfOf<HoldingViewer>(window);
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_DRAWCLIPBOARD && self->armed_) {
+      self->armed_ = false;
+      self->holding_ = OpenClipboard(window) != FALSE;
+    }
+    if (!FollowChainRule(self->next_, message, wParam, lParam)) return DefWindowProcW(window, message, wParam, lParam);
+    return 0;
+  }
+  HWND window_ = nullptr;
+  HWND next_ = nullptr;
+  bool armed_ = false;
+  bool holding_ = false;
+};
+
 // A viewer on a thread of its own that hangs for a while on the first change
 // it hears of, as a busy or broken program in the chain would.
 class HangingViewer {
