@@ -1,5 +1,6 @@
 #include "system_clipboard.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace rtrillex {
@@ -22,22 +23,28 @@ class ClipboardSession {
   bool open_ = false;
 };
 
-// Locks a global memory block for reading or writing while it lives.
+// Locks a global memory block for reading or writing while it lives. Its
+// size is asked for once: each GlobalSize is a call into the system, and a
+// loop that asks on every character of a copy of megabytes takes seconds.
 template <typename T>
 class GlobalLockView {
  public:
-  explicit GlobalLockView(HGLOBAL memory) : memory_(memory), data_(static_cast<T*>(GlobalLock(memory))) {}
+  explicit GlobalLockView(HGLOBAL memory)
+      : memory_(memory),
+        data_(static_cast<T*>(GlobalLock(memory))),
+        count_(data_ ? GlobalSize(memory) / sizeof(T) : 0) {}
   ~GlobalLockView() {
     if (data_) GlobalUnlock(memory_);
   }
   GlobalLockView(const GlobalLockView&) = delete;
   GlobalLockView& operator=(const GlobalLockView&) = delete;
   T* data() const { return data_; }
-  std::size_t count() const { return data_ ? GlobalSize(memory_) / sizeof(T) : 0; }
+  std::size_t count() const { return count_; }
 
  private:
   HGLOBAL memory_;
   T* data_;
+  std::size_t count_;
 };
 
 UINT RegisteredFormat(const wchar_t* name) {
@@ -101,9 +108,8 @@ std::optional<std::wstring> SystemClipboard::ReadText() {
   if (!text.data()) return std::nullopt;
   // The block may be larger than the text, or (from a careless program) lack its NUL.
   const wchar_t* begin = text.data();
-  std::size_t length = 0;
-  while (length < text.count() && begin[length] != L'\0') ++length;
-  return std::wstring(begin, length);
+  const wchar_t* end = begin + text.count();
+  return std::wstring(begin, std::find(begin, end, L'\0'));
 }
 
 Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
