@@ -2,7 +2,7 @@
 
 namespace rtrillex {
 
-void Window::RegisterWindowClass(const wchar_t* className, HBRUSH background) {
+void Window::RegisterWindowClass(const wchar_t* className, HBRUSH background, HICON icon) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW description{};
   description.cbSize = sizeof description;
@@ -12,6 +12,7 @@ void Window::RegisterWindowClass(const wchar_t* className, HBRUSH background) {
   description.lpszClassName = className;
   description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   description.hbrBackground = background;
+  description.hIcon = icon;
   RegisterClassExW(&description);
 }
 

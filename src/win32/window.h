@@ -23,8 +23,9 @@ class Window {
 
  protected:
   // Registers a class of this program's on first use: the arrow pointer,
-  // the given background (none: the window paints its own) and WindowProc.
-  static void RegisterWindowClass(const wchar_t* className, HBRUSH background);
+  // the given background (none: the window paints its own), the icon of
+  // every window of the class (none: set per window) and WindowProc.
+  static void RegisterWindowClass(const wchar_t* className, HBRUSH background, HICON icon = nullptr);
 
   void CreateOwnedWindow(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
                          int width, int height, HMENU menu);

@@ -18,19 +18,14 @@ constexpr wchar_t kClassName[] = L"rTrillexPopup";
 
 void Form2::Load() {
   if (exists()) return;
-  RegisterWindowClass(kClassName, nullptr);  // painted in WM_ERASEBKGND
-
-  scale_ = ScreenTwipsPerPixel();
-  font_ = CreatePointFont(kDefaultFace, kDefaultPoints);
-  background_.reset(CreateSolidBrush(ResolveColour(popup_window::kBackground)));
-  icon_ = LoadPopupIcon();
+  LoadResources();
 
   // A tool window has no taskbar button; WS_POPUP without WS_CAPTION has no frame.
   CreateOwnedWindow(WS_EX_TOOLWINDOW, kClassName, std::wstring(popup_window::kWindowText).c_str(), WS_POPUP, 0, 0,
                     TwipsToPixels(popup_window::kWidthTwips, scale_.x),
                     TwipsToPixels(popup_window::kHeightTwips, scale_.y), nullptr);
   if (!exists()) return;
-  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+  place_ = POINT{0, 0};
 
   // No word wrap and no mnemonics: the text shows as copied, '&' included.
   label_ = CreateWindowExW(0, L"STATIC", std::wstring(popup_window::kInitialCaption).c_str(),
@@ -38,8 +33,21 @@ void Form2::Load() {
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(popup_window::kLabelId)),
                            GetModuleHandleW(nullptr), nullptr);
   SendMessageW(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  FitLabelToCaption();
+  FitLabelTo(popup_window::kInitialCaption);
   Form_Load();
+}
+
+void Form2::LoadResources() {
+  // The popup comes and goes with nearly every copy; what it is drawn with
+  // stays, made once.
+  if (font_) return;
+  scale_ = ScreenTwipsPerPixel();
+  font_ = CreatePointFont(kDefaultFace, kDefaultPoints);
+  background_.reset(CreateSolidBrush(ResolveColour(popup_window::kBackground)));
+  icon_ = LoadPopupIcon();
+  // The icon is the class's: given to each new window, it would cost a few
+  // milliseconds every time (under Wine).
+  RegisterWindowClass(kClassName, nullptr, icon_.get());  // painted in WM_ERASEBKGND
 }
 
 void Form2::Form_Load() {
@@ -54,26 +62,24 @@ void Form2::Unload() {
 
 void Form2::SetTop(float twips) {
   Load();
-  RECT place;
-  GetWindowRect(hwnd(), &place);
-  MoveTo(place.left, static_cast<int>(RoundHalfEven(twips / scale_.y)));
+  MoveTo(place_.x, static_cast<int>(RoundHalfEven(twips / scale_.y)));
 }
 
 void Form2::SetLeft(float twips) {
   Load();
-  RECT place;
-  GetWindowRect(hwnd(), &place);
-  MoveTo(static_cast<int>(RoundHalfEven(twips / scale_.x)), place.top);
+  MoveTo(static_cast<int>(RoundHalfEven(twips / scale_.x)), place_.y);
 }
 
 void Form2::MoveTo(int x, int y) {
-  SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Only this object moves the window: where it stands is known without asking.
+  if (SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) place_ = POINT{x, y};
 }
 
 void Form2::SetCaption(std::wstring_view caption) {
   Load();
-  SetWindowTextW(label_, ShownPart(caption, popup_window::kMaxShownLines, popup_window::kMaxShownColumns).c_str());
-  FitLabelToCaption();
+  const std::wstring shown = ShownPart(caption, popup_window::kMaxShownLines, popup_window::kMaxShownColumns);
+  SetWindowTextW(label_, shown.c_str());
+  FitLabelTo(shown);
 }
 
 void Form2::Show() {
@@ -83,10 +89,10 @@ void Form2::Show() {
   SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
-void Form2::FitLabelToCaption() {
+void Form2::FitLabelTo(std::wstring_view caption) {
   // The label takes its caption's longest line across and all its lines
   // down; the window keeps its size and cuts off what does not fit.
-  const SIZE extent = MeasureText(label_, font_.get(), GetWindowTextOf(label_));
+  const SIZE extent = MeasureText(label_, font_.get(), caption);
   SetWindowPos(label_, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

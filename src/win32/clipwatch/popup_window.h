@@ -29,11 +29,13 @@ class Form2 : public Window, public TextPopup {
 
  private:
   void Form_Load();
-  void FitLabelToCaption();
+  void LoadResources();
+  void FitLabelTo(std::wstring_view caption);
 
   void MoveTo(int x, int y);
 
   HWND label_ = nullptr;
+  POINT place_{0, 0};  // the window's top-left corner on the screen
   TwipsPerPixel scale_{15.0f, 15.0f};
   UniqueFont font_;
   UniqueBrush background_;
