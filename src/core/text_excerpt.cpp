@@ -1,5 +1,7 @@
 #include "text_excerpt.h"
 
+#include <algorithm>
+
 namespace rtrillex {
 namespace {
 
@@ -9,14 +11,19 @@ bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 }  // namespace
 
 std::wstring ShownPart(std::wstring_view text, std::size_t maxLines, std::size_t maxColumns) {
+  // Reads no further than the shown lines and their breaks could reach: a
+  // line of megabytes is not read to its end to find the one after it,
+  // which then is not shown.
+  const std::size_t readable = std::min(text.size(), maxLines * (maxColumns + 2));
   std::wstring shown;
   std::size_t pos = 0;
   for (std::size_t line = 0; line < maxLines && pos < text.size(); ++line) {
     std::size_t end = pos;
-    while (end < text.size() && !IsLineBreak(text[end])) ++end;
+    while (end < readable && !IsLineBreak(text[end])) ++end;
     shown += Beginning(text.substr(pos, end - pos), maxColumns);
-    // Keep the line's own break: CR LF, LF or CR.
     pos = end;
+    if (pos < text.size() && !IsLineBreak(text[pos])) break;  // the line goes on past what is read
+    // Keep the line's own break: CR LF, LF or CR.
     if (pos < text.size() && text[pos] == L'\r') shown += text[pos++];
     if (pos < text.size() && text[pos] == L'\n') shown += text[pos++];
   }

@@ -11,6 +11,8 @@ namespace rtrillex {
 
 // The first `maxLines` lines of `text`, each cut to `maxColumns` characters
 // (never inside a surrogate pair), with the line breaks kept as they were.
+// Reads at most `maxLines` * (`maxColumns` + 2) characters: a line that
+// goes on past them is the last one shown.
 std::wstring ShownPart(std::wstring_view text, std::size_t maxLines, std::size_t maxColumns);
 
 // At most the first `maxChars` characters, never ending inside a surrogate pair.

@@ -17,6 +17,10 @@ TEST(ShownPart, CutsLinesAndLineCountButKeepsBreaks) {
   EXPECT_EQ(ShownPart(L"abcdef\r\nxy\nlast", 2, 3), L"abc\r\nxy\n");
   EXPECT_EQ(ShownPart(L"\r\n\r\nthird", 2, 3), L"\r\n\r\n");
   EXPECT_EQ(ShownPart(L"abc", 1, 3), L"abc");
+  // A line too long to read to its end is the last one shown: a copy of
+  // megabytes in one line is not read whole for a few characters.
+  EXPECT_EQ(ShownPart(L"abcdefghij\r\nxy", 2, 2), L"ab");
+  EXPECT_EQ(ShownPart(L"abcdefgh\r\nxy", 2, 2), L"ab\r\n");
 }
 
 TEST(ShownPart, NeverSplitsASurrogatePair) {
