@@ -45,16 +45,21 @@ std::optional<std::wstring> ProfileSettingsFile::ReadIfPresent(std::wstring_view
 std::wstring ProfileSettingsFile::ReadOr(std::wstring_view section, std::wstring_view key, const wchar_t* fallback) {
   constexpr DWORD kBufferChars = 1024;
   std::vector<wchar_t> buffer(kBufferChars, L'\0');
-  const std::wstring path = SettingsPath(ProgramDirectory());
   GetPrivateProfileStringW(std::wstring(section).c_str(), std::wstring(key).c_str(), fallback, buffer.data(),
-                           kBufferChars, path.c_str());
+                           kBufferChars, Path().c_str());
   // The value ends at the first NUL, which the call always writes inside the buffer.
   return buffer.data();
 }
 
 void ProfileSettingsFile::Write(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
-  const std::wstring path = SettingsPath(ProgramDirectory());
   WritePrivateProfileStringW(std::wstring(section).c_str(), std::wstring(key).c_str(), std::wstring(value).c_str(),
-                             path.c_str());
+                             Path().c_str());
+}
+
+const std::wstring& ProfileSettingsFile::Path() {
+  // The exe stays where it is while it runs: its folder is asked for once,
+  // not on each of the three reads every copy makes.
+  if (path_.empty()) path_ = SettingsPath(ProgramDirectory());
+  return path_;
 }
 }  // namespace rtrillex

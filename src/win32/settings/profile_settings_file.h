@@ -19,7 +19,7 @@ bool SettingsFileIsPresent(const std::wstring& path);
 
 class ProfileSettingsFile : public SettingsFile {
  public:
-  // Every call builds the path afresh from the exe's directory.
+  // Every call goes to the file on disk at that moment.
   std::wstring Read(std::wstring_view section, std::wstring_view key) override;
   void Write(std::wstring_view section, std::wstring_view key, std::wstring_view value) override;
   // nullopt when the key is not in the file, unlike an empty value.
@@ -27,6 +27,9 @@ class ProfileSettingsFile : public SettingsFile {
 
  private:
   std::wstring ReadOr(std::wstring_view section, std::wstring_view key, const wchar_t* fallback);
+  const std::wstring& Path();
+
+  std::wstring path_;
 };
 
 }  // namespace rtrillex
