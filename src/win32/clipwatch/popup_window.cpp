@@ -71,7 +71,10 @@ void Form2::SetLeft(float twips) {
 }
 
 void Form2::MoveTo(int x, int y) {
-  // Only this object moves the window: where it stands is known without asking.
+  // Only this object moves the window: where it stands is known without
+  // asking, and a copy made with the pointer where it was (from the
+  // keyboard, say) moves nothing.
+  if (place_.x == x && place_.y == y) return;
   if (SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) place_ = POINT{x, y};
 }
 
