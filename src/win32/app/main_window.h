@@ -90,6 +90,9 @@ class Form1 : public Window, public WatchWindow {
   void QueueLook() override;
   void AppendHistoryLine(std::wstring line) override;
   void SetCurrentContent(std::wstring_view text) override;
+  void DeferCurrentContentLayout();
+  void PutPendingContentInBox();
+  static LRESULT CALLBACK CurrentContentBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
   std::optional<std::wstring> SelectedHistoryLine() override;
@@ -133,6 +136,7 @@ class Form1 : public Window, public WatchWindow {
   std::vector<UniqueBrush> brushes_;  // parallel to the layout table; empty for default colours
   ProgramIcons icons_;
   HWND focus_ = nullptr;           // restored when the window is activated again
+  std::optional<std::wstring> pendingContent_;  // for txtCurCB, until it is seen or asked
   HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
   UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar
   bool modal_ = false;             // shown modally by "詳細設定(&M)"
