@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Prints the clipboard change handler's figures on large texts and a long
 # history, run in the real program's windows under Wine on a virtual display,
-# and the history search's.
+# and the history search's; then the copies a Linux program (xclip) makes,
+# timed from the copy to rTrillex's history line beside a bare viewer that
+# only reads the text.
 #
 # bash scripts/bench.sh [BASELINE]: given a commit or branch, the change
-# handler's benchmark is also built on that commit's program and run right
-# after this one's, in the same session, for figures before and after a change.
+# handler's benchmark and the timing of xclip's copies are also run on that
+# commit's program, in the same session, for figures before and after a change.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -14,7 +16,7 @@ baseline=${1:-}
 bash scripts/setup.sh
 . scripts/wine-env.sh
 rtrillex_pick_wine
-rtrillex_build "$RTRILLEX_PRESET" clipboard_bench history_search_bench
+rtrillex_build "$RTRILLEX_PRESET" clipboard_bench history_search_bench copy_timing rTrillex
 
 if [ -n "$baseline" ]; then
   # The baseline's sources with this benchmark in them, built apart.
@@ -24,8 +26,40 @@ if [ -n "$baseline" ]; then
   git archive "$baseline" | tar -x -C "$baseline_src"
   rm -rf "$baseline_src/bench"
   cp -r bench "$baseline_src/bench"
-  (cd "$baseline_src" && rtrillex_build "$RTRILLEX_PRESET" clipboard_bench)
+  (cd "$baseline_src" && rtrillex_build "$RTRILLEX_PRESET" clipboard_bench rTrillex)
 fi
+
+# A path as the Windows programs see it: Wine's drive Z: is the root.
+windows_path() {
+  local path
+  path=$(realpath "$1")
+  echo "Z:${path//\//\\}"
+}
+
+# copy_timing.exe asks for each copy ("@copy NAME"); xclip makes it, and the
+# moment it was started goes back as nanoseconds of the Unix clock.
+time_xclip_copies() {
+  local texts=$root/build/bench-texts
+  mkdir -p "$texts"
+  local programs=("this=$(windows_path "build/$RTRILLEX_PRESET/rTrillex.exe")")
+  if [ -n "$baseline" ]; then
+    programs+=("$baseline=$(windows_path "$baseline_src/build/$RTRILLEX_PRESET/rTrillex.exe")")
+  fi
+  coproc TIMING { rtrillex_wine "build/$RTRILLEX_PRESET/copy_timing.exe" "$(windows_path "$texts")" "${programs[@]}"; }
+  local timing_pid=$TIMING_PID line started
+  while IFS= read -r line <&"${TIMING[0]}"; do
+    line=${line%$'\r'}
+    if [[ $line == "@copy "* ]]; then
+      started=$(date +%s%N)
+      # xclip stays in the background, serving the copy, until the next one takes its place.
+      xclip -selection clipboard -i "$texts/${line#@copy }" </dev/null >/dev/null 2>&1
+      echo "$started" >&"${TIMING[1]}"
+    else
+      echo "$line"
+    fi
+  done
+  wait "$timing_pid"
+}
 
 trap rtrillex_stop_all EXIT
 rtrillex_start_display
@@ -37,3 +71,5 @@ if [ -n "$baseline" ]; then
   echo "== $baseline ($RTRILLEX_ARCHIVE)"
   rtrillex_wine "$baseline_src/build/$RTRILLEX_PRESET/clipboard_bench.exe"
 fi
+echo "== copies by xclip ($RTRILLEX_ARCHIVE)"
+time_xclip_copies

@@ -7,7 +7,7 @@ packages=(
   cmake g++ googletest libgtest-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine32:i386 libxfixes3:i386 wine64 libxfixes3
-  xvfb x11-utils xdotool imagemagick
+  xvfb x11-utils xdotool xclip imagemagick
   pulseaudio pulseaudio-utils libpulse0 libpulse0:i386
   fonts-wine fonts-ipafont-gothic locales
 )
