@@ -55,6 +55,8 @@ class FoldedReader {
   explicit FoldedReader(std::wstring_view text) : text_(text) {}
 
   bool AtEnd() const { return next_ == text_.size(); }
+  wchar_t Peek() const { return text_[next_]; }
+  void Skip() { ++next_; }
 
   wchar_t Next() {
     const wchar_t c = text_[next_++];
@@ -86,6 +88,12 @@ std::wstring Folded(std::wstring_view text) {
 
 bool IsWordBreak(wchar_t c) { return IsBlank(AsciiFormOf(c)); }
 
+// Whether `c`, read first, can fold to `first`. Every half-width kana may:
+// with the sound mark after it, it folds to another character.
+bool MayFoldTo(wchar_t c, wchar_t first) { return IsHalfWidthKana(c) || LowerCaseOf(AsciiFormOf(c)) == first; }
+
+constexpr std::size_t kPlaneSize = 0x10000;
+
 }  // namespace
 
 SearchQuery::SearchQuery(std::wstring_view typed) {
@@ -98,7 +106,9 @@ SearchQuery::SearchQuery(std::wstring_view typed) {
 }
 
 SearchQuery::Word SearchQuery::WordFrom(std::wstring_view typedWord) {
-  Word word{Folded(typedWord), {}};
+  Word word{Folded(typedWord), {}, {}};
+  for (std::size_t c = 0; c < kPlaneSize; ++c)
+    word.mayBegin[c] = MayFoldTo(static_cast<wchar_t>(c), word.folded.front());
   const std::wstring& w = word.folded;
   word.fallback.assign(w.size(), 0);
   std::size_t matched = 0;
@@ -118,6 +128,11 @@ bool SearchQuery::Narrows(const SearchQuery& other) const {
   });
 }
 
+bool SearchQuery::MayBegin(const Word& word, wchar_t c) {
+  const auto code = static_cast<std::size_t>(c);
+  return code < kPlaneSize ? word.mayBegin[code] : MayFoldTo(c, word.folded.front());
+}
+
 bool Matches(std::wstring_view entry, const SearchQuery& query) {
   // Knuth-Morris-Pratt: after a mismatch the search goes on from the word's
   // fallback, never back in the entry, so each word costs one pass.
@@ -125,6 +140,11 @@ bool Matches(std::wstring_view entry, const SearchQuery& query) {
     const std::wstring& w = word.folded;
     std::size_t matched = 0;
     for (FoldedReader reader(entry); !reader.AtEnd();) {
+      // Between matches most characters cannot begin the word: skipped unfolded.
+      if (matched == 0) {
+        while (!reader.AtEnd() && !SearchQuery::MayBegin(word, reader.Peek())) reader.Skip();
+        if (reader.AtEnd()) break;
+      }
       const wchar_t c = reader.Next();
       while (matched > 0 && w[matched] != c) matched = word.fallback[matched - 1];
       if (w[matched] == c && ++matched == w.size()) return true;

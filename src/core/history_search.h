@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <bitset>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,8 +35,12 @@ class SearchQuery {
     // For each length of a matched beginning, the longest proper beginning
     // that ends it too: where the search goes on after a mismatch.
     std::vector<std::size_t> fallback;
+    // The characters of the Basic Multilingual Plane that may begin the word
+    // once folded: the search skips every other one without folding it.
+    std::bitset<0x10000> mayBegin;
   };
   static Word WordFrom(std::wstring_view typedWord);
+  static bool MayBegin(const Word& word, wchar_t c);
 
   std::vector<Word> words_;
 };
