@@ -70,9 +70,7 @@ void Form1::CreateControls() {
   }
   CreateBrushes();
   PutFrameBelowItsControls(Control(ControlId::Frame1));
-  // The current-content box must take a whole copied text, not 32K of it.
-  SendMessageW(Control(ControlId::txtCurCB), EM_SETLIMITTEXT, 0, 0);
-  DeferCurrentContentLayout();
+  currentContent_.Attach(Control(ControlId::txtCurCB));
   historyList_.Attach(Control(ControlId::List1));
   focus_ = Control(ControlId::List1);
 }

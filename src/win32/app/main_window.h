@@ -5,8 +5,9 @@
 //   the settings panel: settings/settings_panel.cpp;
 //   the clipboard watch's view of it: clipwatch/watch_window.cpp, with the
 //     viewer chain (ViewerChain), the history and List1 (HistoryList), the
-//     menu of recent copies (RecentCopiesMenu), the search window
-//     (SearchWindow) and the paste of their choice (PasteBack);
+//     current-content box (CurrentContentBox), the menu of recent copies
+//     (RecentCopiesMenu), the search window (SearchWindow) and the paste of
+//     their choice (PasteBack);
 //   the notification area and the menu commands: tray/tray_window.cpp, with
 //     the icon itself (TrayIcon).
 #pragma once
@@ -19,6 +20,7 @@
 
 #include "about/version_window.h"
 #include "clipboard_watch.h"
+#include "clipwatch/current_content_box.h"
 #include "clipwatch/history_list.h"
 #include "clipwatch/paste_back.h"
 #include "clipwatch/popup_window.h"
@@ -90,9 +92,6 @@ class Form1 : public Window, public WatchWindow {
   void QueueLook() override;
   void AppendHistoryLine(std::wstring line) override;
   void SetCurrentContent(std::wstring_view text) override;
-  void DeferCurrentContentLayout();
-  void PutPendingContentInBox();
-  static LRESULT CALLBACK CurrentContentBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
   std::optional<std::wstring> SelectedHistoryLine() override;
@@ -136,7 +135,6 @@ class Form1 : public Window, public WatchWindow {
   std::vector<UniqueBrush> brushes_;  // parallel to the layout table; empty for default colours
   ProgramIcons icons_;
   HWND focus_ = nullptr;           // restored when the window is activated again
-  std::optional<std::wstring> pendingContent_;  // for txtCurCB, until it is seen or asked
   HMENU fileMenu_ = nullptr;       // "ファイル(&F )"; owned by the menu bar while it shows there
   UniqueMenu detachedFileMenu_;    // owns it while it is out of the bar
   bool modal_ = false;             // shown modally by "詳細設定(&M)"
@@ -146,6 +144,7 @@ class Form1 : public Window, public WatchWindow {
   std::optional<TrayIcon> trayIcon_;  // once the window exists
   ViewerChain viewerChain_;
   HistoryList historyList_;
+  CurrentContentBox currentContent_;
   RecentCopiesMenu recentCopies_{historyList_.history()};
   SearchWindow searchWindow_{historyList_.history(),
                              [this](HistoryId line, const KeyboardOwner& previous) { PutBackAndPaste(line, previous); }};

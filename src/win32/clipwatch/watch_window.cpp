@@ -13,8 +13,6 @@ constexpr UINT kTimerIntervals[] = {100, 1000, 25, 1000};  // milliseconds
 
 std::size_t TimerIndex(WatchTimer timer) { return static_cast<std::size_t>(timer); }
 
-WNDPROC editProc = nullptr;  // the window procedure of every edit control
-
 }  // namespace
 
 void Form1::OnTimer(UINT_PTR id) {
@@ -30,35 +28,7 @@ void Form1::AppendHistoryLine(std::wstring line) {
   searchWindow_.OnHistoryChanged();
 }
 
-// An edit control lays out all of its text when the text is set (Wine's
-// takes about 1.5 ms a kilobyte, several times that for a long line), and
-// the box is hidden with the window nearly all the time: it takes the text
-// once it shows, or once anything asks it anything.
-void Form1::DeferCurrentContentLayout() {
-  const HWND box = Control(ControlId::txtCurCB);
-  editProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CurrentContentBoxProc)));
-}
-
-// Every message to the box finds it holding the current content: what was
-// set while nobody could see it goes in first.
-LRESULT CALLBACK Form1::CurrentContentBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (auto* form = dynamic_cast<Form1*>(Window::FromHandle(GetParent(box)))) form->PutPendingContentInBox();
-  return CallWindowProcW(editProc, box, message, wParam, lParam);
-}
-
-void Form1::SetCurrentContent(std::wstring_view text) {
-  pendingContent_ = main_window::CurrentContentShown(text);
-  if (IsWindowVisible(Control(ControlId::txtCurCB))) PutPendingContentInBox();
-}
-
-void Form1::PutPendingContentInBox() {
-  if (!pendingContent_) return;
-  // Taken out first: setting it sends the box a message, which comes back here.
-  const std::wstring text = std::move(*pendingContent_);
-  pendingContent_.reset();
-  SetWindowTextW(Control(ControlId::txtCurCB), text.c_str());
-}
+void Form1::SetCurrentContent(std::wstring_view text) { currentContent_.Show(text); }
 
 void Form1::SetTimerEnabled(WatchTimer timer, bool enabled) {
   const std::size_t i = TimerIndex(timer);
