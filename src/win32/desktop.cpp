@@ -38,6 +38,24 @@ SIZE MeasureText(HWND window, HFONT font, std::wstring_view text) {
   return SIZE{extent.right, extent.bottom};
 }
 
+UniqueFont CreateMenuFont() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return UniqueFont();
+  return UniqueFont(CreateFontIndirectW(&metrics.lfMenuFont));
+}
+
+PixelRect WorkAreaAt(POINT point) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  RECT area{};
+  if (GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &monitor))
+    area = monitor.rcWork;
+  else
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);  // the main monitor's
+  return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+}
+
 COLORREF ResolveColour(Colour colour) {
   return IsSystemColour(colour) ? GetSysColor(static_cast<int>(SystemColourIndex(colour))) : COLORREF{colour};
 }

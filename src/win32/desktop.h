@@ -20,6 +20,12 @@ UniqueFont CreatePointFont(std::wstring_view face, float points);
 // The extent of a text drawn in a font: the longest line across, every line down.
 SIZE MeasureText(HWND window, HFONT font, std::wstring_view text);
 
+// The font of the system's menus, which the menus of the program draw with.
+UniqueFont CreateMenuFont();
+
+// The work area (the monitor less its taskbars) of the monitor nearest `point`.
+PixelRect WorkAreaAt(POINT point);
+
 // A colour as stored (0x00BBGGRR, or 0x800000nn for system colour nn).
 COLORREF ResolveColour(Colour colour);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "clipboard_change.h"
+#include "desktop.h"
 #include "menu_at_pointer.h"
 #include "text.h"
 
@@ -18,12 +19,6 @@ constexpr wchar_t kSearchItem[] = L"履歴を検索...";
 constexpr int kMenuTextMargin = 6;  // pixels left and right of an item's text
 constexpr wchar_t kHeightSample[] = L"Ｍあg";  // as tall as a line of any entry
 
-UniqueFont CreateMenuFont() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return UniqueFont();
-  return UniqueFont(CreateFontIndirectW(&metrics.lfMenuFont));
-}
 
 }  // namespace
 

@@ -17,25 +17,7 @@ constexpr wchar_t kWindowText[] = L"履歴を検索";
 constexpr int kWidth = 480, kHeight = 320;  // pixels at 96 dpi
 constexpr int kBoxId = 1, kListId = 2;
 
-UniqueFont CreateMenuFont() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return UniqueFont();
-  return UniqueFont(CreateFontIndirectW(&metrics.lfMenuFont));
-}
-
 int Scaled(int pixelsAt96) { return MulDiv(pixelsAt96, ScreenDotsPerInchY(), 96); }
-
-PixelRect WorkAreaAt(POINT point) {
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  RECT area{};
-  if (GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &monitor))
-    area = monitor.rcWork;
-  else
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-  return {area.left, area.top, area.right - area.left, area.bottom - area.top};
-}
 
 }  // namespace
 

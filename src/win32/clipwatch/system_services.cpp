@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "desktop.h"
 #include "handle.h"
 #include "tone_wave.h"
 
@@ -94,16 +95,7 @@ ScreenPoint SystemPointer::Position() {
   return {at.x, at.y};
 }
 
-PixelRect SystemPointer::WorkAreaAt(ScreenPoint point) {
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  RECT area{};
-  if (GetMonitorInfoW(MonitorFromPoint({point.x, point.y}, MONITOR_DEFAULTTONEAREST), &monitor))
-    area = monitor.rcWork;
-  else
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);  // the main monitor's
-  return {area.left, area.top, area.right - area.left, area.bottom - area.top};
-}
+PixelRect SystemPointer::WorkAreaAt(ScreenPoint point) { return rtrillex::WorkAreaAt({point.x, point.y}); }
 
 TimeOfDay SystemClock::Now() {
   SYSTEMTIME now;
