@@ -154,6 +154,7 @@ void SearchWindow::Close() {
 }
 
 void SearchWindow::CloseAndGiveBack() {
+  if (!exists() || !IsWindowVisible(hwnd())) return;
   Close();
   GiveKeyboardBack(previous_);
 }

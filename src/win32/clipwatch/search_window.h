@@ -35,6 +35,8 @@ class SearchWindow : public Window {
   // The box's keys for the list, from the message loop; true when taken.
   bool TranslateKey(const MSG& message);
   void Close();
+  // Closes it as Escape does: the keyboard goes back where it was.
+  void CloseAndGiveBack();
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -46,7 +48,6 @@ class SearchWindow : public Window {
   void Choose();
   void MoveSelection(int lines);
   void DrawLine(const DRAWITEMSTRUCT& item) const;
-  void CloseAndGiveBack();
 
   const History& history_;
   ChooseHandler chosen_;

@@ -48,6 +48,8 @@ std::optional<std::wstring> Form1::SelectedHistoryLine() { return historyList_.S
 
 void Form1::OnHotKey(int id) {
   if (ending_ || !recentCopies_.IsItsHotKey(id)) return;
+  // The menu comes back to where the person was typing before the search.
+  searchWindow_.CloseAndGiveBack();
   const RecentCopiesMenu::Choice chosen = recentCopies_.Open(hwnd());
   if (ending_ || !exists()) return;  // ended while the menu was open
   if (chosen.line) PutBackAndPaste(*chosen.line, chosen.previous);
