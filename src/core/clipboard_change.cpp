@@ -37,6 +37,11 @@ std::wstring HistoryLine(TimeOfDay time, std::wstring_view entry) {
   return line;
 }
 
+std::wstring HistoryLineFrom(TimeOfDay time, std::wstring&& entry) {
+  entry.insert(0, HistoryLine(time, std::wstring_view()));
+  return std::move(entry);
+}
+
 
 std::wstring_view EntryIn(std::wstring_view historyLine) {
   return historyLine.substr(std::min(historyLine.size(), kHistoryPrefixLength));

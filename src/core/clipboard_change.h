@@ -46,6 +46,9 @@ struct TimeOfDay {
 
 // "hh:nn:ss", a TAB, then the entry unchanged: always 9 characters before the entry.
 std::wstring HistoryLine(TimeOfDay time, std::wstring_view entry);
+// The same, made in the entry's own memory: a copy of megabytes is not
+// copied again (none at all where the entry has room for 9 more characters).
+std::wstring HistoryLineFrom(TimeOfDay time, std::wstring&& entry);
 inline constexpr std::size_t kHistoryPrefixLength = 9;
 
 // The entry of a history line: everything after the time stamp and the TAB.

@@ -3,9 +3,11 @@
 #include <limits>
 #include <new>
 
+#include "main_window_layout.h"
 #include "number_text.h"
 #include "popup_window_layout.h"
 #include "run_guard.h"
+#include "text_excerpt.h"
 
 namespace rtrillex {
 namespace {
@@ -50,14 +52,14 @@ void ClipboardWatch::LookAtClipboard() {
     }
     // A newer copy wins over one still waiting for the clipboard.
     if (!waiting_ || waiting_->sequence != current) waiting_ = WaitingCopy{current, kSnapshotAttempts};
-    const std::optional<ClipboardSnapshot> snapshot = TakeSnapshot(waiting_->attemptsLeft <= 1);
+    std::optional<ClipboardSnapshot> snapshot = TakeSnapshot(waiting_->attemptsLeft <= 1);
     if (!snapshot) {
       --waiting_->attemptsLeft;
       return;
     }
     waiting_.reset();
     seen_ = snapshot->sequence;
-    React(*snapshot);
+    React(std::move(*snapshot));
   });
   UpdateRetryTimer();
 }
@@ -96,26 +98,26 @@ bool ClipboardWatch::ReadSnapshot(ClipboardSnapshot& snapshot) {
   return true;
 }
 
-void ClipboardWatch::React(const ClipboardSnapshot& snapshot) {
+void ClipboardWatch::React(ClipboardSnapshot snapshot) {
   const bool beep = SwitchIsOn(setting::kBeep);
   const bool comment = SwitchIsOn(setting::kComment);
   const bool clear = SwitchIsOn(setting::kClear);
   const int toneLength = beep ? kToneMilliseconds : 0;
   const ChangeReaction reaction = ReactionTo(snapshot.formatMask);
   if (reaction.kind == ChangeKind::Text) {
-    ReactToText(reaction, snapshot.text, toneLength, comment, clear);
+    ReactToText(reaction, std::move(snapshot.text), toneLength, comment, clear);
     return;
   }
   if (reaction.addsHistoryLine) {
     for (int tone : reaction.tones)
       if (tone) s_.tones.Beep(tone, toneLength);
-    AppendHistoryLine(reaction.tag);
+    AppendHistoryLine(std::wstring(reaction.tag));
   }
-  s_.window.SetCurrentContent(reaction.tag);
+  s_.window.SetCurrentContent(main_window::CurrentContentShown(reaction.tag));
 }
 
-void ClipboardWatch::ReactToText(const ChangeReaction& reaction, const std::wstring& text, int toneLength,
-                                 bool comment, bool clear) {
+void ClipboardWatch::ReactToText(const ChangeReaction& reaction, std::wstring text, int toneLength, bool comment,
+                                 bool clear) {
   for (int tone : reaction.tones) s_.tones.Beep(tone, toneLength);
 
   // The popup goes beside the pointer, whole on the pointer's monitor,
@@ -129,9 +131,14 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, const std::wstr
   ViewTicks = 0;
   s_.window.SetTimerEnabled(WatchTimer::View, true);
 
-  AppendHistoryLine(text);
+  // What the popup and the box show is only the text's beginning: taken
+  // before the text itself goes into the history line, without a copy.
+  const std::wstring caption =
+      comment ? ShownPart(text, popup_window::kMaxShownLines, popup_window::kMaxShownColumns) : std::wstring();
+  const std::wstring content = main_window::CurrentContentShown(text);
+  AppendHistoryLine(std::move(text));
   if (comment) {
-    s_.popup.SetCaption(text);
+    s_.popup.SetCaption(caption);
     s_.popup.Show();
   }
   if (clear) {
@@ -139,12 +146,12 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, const std::wstr
     s_.window.SetTimerEnabled(WatchTimer::Clear, true);
     clearAttempts_.reset();  // this copy's own countdown replaces one still waiting
   }
-  s_.window.SetCurrentContent(text);
+  s_.window.SetCurrentContent(content);
 }
 
-void ClipboardWatch::AppendHistoryLine(std::wstring_view entry) {
+void ClipboardWatch::AppendHistoryLine(std::wstring entry) {
   try {
-    s_.window.AppendHistoryLine(HistoryLine(s_.clock.Now(), entry));
+    s_.window.AppendHistoryLine(HistoryLineFrom(s_.clock.Now(), std::move(entry)));
   } catch (const std::bad_alloc&) {
     // A copy too large to keep a second time is left out of the history;
     // the rest of the reaction goes on.

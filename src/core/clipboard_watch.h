@@ -89,7 +89,8 @@ class WatchWindow {
   // handler under way has returned.
   virtual void QueueLook() = 0;
   virtual void AppendHistoryLine(std::wstring line) = 0;
-  virtual void SetCurrentContent(std::wstring_view text) = 0;
+  // What the current-content box shows of the copy (CurrentContentShown).
+  virtual void SetCurrentContent(std::wstring_view shown) = 0;
   virtual void SetTimerEnabled(WatchTimer timer, bool enabled) = 0;
   // The duration box of the timer: txtViewTime or txtClrTime, as typed.
   virtual std::wstring DurationText(WatchTimer timer) = 0;
@@ -163,10 +164,10 @@ class ClipboardWatch {
 
   std::optional<ClipboardSnapshot> TakeSnapshot(bool lastAttempt);
   bool ReadSnapshot(ClipboardSnapshot& snapshot);
-  void React(const ClipboardSnapshot& snapshot);
-  void ReactToText(const ChangeReaction& reaction, const std::wstring& text, int toneLength, bool comment,
+  void React(ClipboardSnapshot snapshot);
+  void ReactToText(const ChangeReaction& reaction, std::wstring text, int toneLength, bool comment,
                    bool clear);
-  void AppendHistoryLine(std::wstring_view entry);
+  void AppendHistoryLine(std::wstring entry);
   void TryPutBack();
   void ClearIfDue();
   void UpdateRetryTimer();

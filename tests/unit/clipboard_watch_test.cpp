@@ -715,6 +715,7 @@ TEST(HistoryLine, IsTheTimeStampATabAndTheEntry) {
   EXPECT_EQ(HistoryLine({9, 5, 7}, L"[画像COPY]"), L"09:05:07\t[画像COPY]");
   EXPECT_EQ(HistoryLine({23, 59, 0}, L""), L"23:59:00\t");
   EXPECT_EQ(HistoryLine({0, 0, 0}, L"x").size(), 10u);
+  EXPECT_EQ(HistoryLineFrom({9, 5, 7}, std::wstring(L"一行目\r\n")), L"09:05:07\t一行目\r\n");
   EXPECT_EQ(EntryIn(L"12:00:00\tabc"), L"abc");
   EXPECT_EQ(EntryIn(L"short"), L"");
 }

@@ -91,7 +91,7 @@ class Form1 : public Window, public WatchWindow {
   // clipwatch/watch_window.cpp: the watch's view of this window
   void QueueLook() override;
   void AppendHistoryLine(std::wstring line) override;
-  void SetCurrentContent(std::wstring_view text) override;
+  void SetCurrentContent(std::wstring_view shown) override;
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
   std::optional<std::wstring> SelectedHistoryLine() override;

@@ -1,7 +1,5 @@
 #include "current_content_box.h"
 
-#include "main_window_layout.h"
-
 namespace rtrillex {
 namespace {
 
@@ -18,8 +16,8 @@ void CurrentContentBox::Attach(HWND box) {
       reinterpret_cast<WNDPROC>(SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure)));
 }
 
-void CurrentContentBox::Show(std::wstring_view text) {
-  pending_ = main_window::CurrentContentShown(text);
+void CurrentContentBox::Show(std::wstring_view shown) {
+  pending_ = std::wstring(shown);
   if (IsWindowVisible(box_)) PutPendingText();
 }
 

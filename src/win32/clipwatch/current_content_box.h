@@ -21,7 +21,8 @@ class CurrentContentBox {
 
   // The box, whose messages then pass here first; it lives as long as this.
   void Attach(HWND box);
-  void Show(std::wstring_view text);
+  // `shown`: what the box shows of the copy (CurrentContentShown).
+  void Show(std::wstring_view shown);
 
  private:
   static LRESULT CALLBACK Procedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam);

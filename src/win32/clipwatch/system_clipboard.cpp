@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "clipboard_change.h"
+
 namespace rtrillex {
 namespace {
 
@@ -108,8 +110,13 @@ std::optional<std::wstring> SystemClipboard::ReadText() {
   if (!text.data()) return std::nullopt;
   // The block may be larger than the text, or (from a careless program) lack its NUL.
   const wchar_t* begin = text.data();
-  const wchar_t* end = begin + text.count();
-  return std::wstring(begin, std::find(begin, end, L'\0'));
+  const wchar_t* end = std::find(begin, begin + text.count(), L'\0');
+  // With room for the time stamp its history line puts before it, so that
+  // the line is made where the text already is.
+  std::wstring copy;
+  copy.reserve(static_cast<std::size_t>(end - begin) + kHistoryPrefixLength);
+  copy.assign(begin, end);
+  return copy;
 }
 
 Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {

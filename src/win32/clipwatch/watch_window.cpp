@@ -28,7 +28,7 @@ void Form1::AppendHistoryLine(std::wstring line) {
   searchWindow_.OnHistoryChanged();
 }
 
-void Form1::SetCurrentContent(std::wstring_view text) { currentContent_.Show(text); }
+void Form1::SetCurrentContent(std::wstring_view shown) { currentContent_.Show(shown); }
 
 void Form1::SetTimerEnabled(WatchTimer timer, bool enabled) {
   const std::size_t i = TimerIndex(timer);
