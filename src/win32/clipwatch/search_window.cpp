@@ -62,8 +62,6 @@ void SearchWindow::Open(std::wstring_view typed, const KeyboardOwner& previous) 
   const PixelRect place = PlaceBesidePointer({pointer.x, pointer.y}, {frame.right - frame.left, frame.bottom - frame.top},
                                              WorkAreaAt(pointer));
   SetWindowPos(hwnd(), HWND_TOPMOST, place.left, place.top, 0, 0, SWP_NOSIZE);
-  shown_.clear();
-  shownQuery_ = SearchQuery();
   SetWindowTextW(box_, std::wstring(typed).c_str());
   Search(true);
   SendMessageW(box_, EM_SETSEL, typed.size(), static_cast<LPARAM>(typed.size()));
@@ -177,7 +175,8 @@ void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
 LRESULT SearchWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (LOWORD(wParam) == kBoxId && HIWORD(wParam) == EN_CHANGE) Search(false);
+      // A text set while it opens, still hidden, is searched for from scratch there.
+      if (LOWORD(wParam) == kBoxId && HIWORD(wParam) == EN_CHANGE && IsWindowVisible(hwnd())) Search(false);
       if (LOWORD(wParam) == kListId && HIWORD(wParam) == LBN_DBLCLK) Choose();
       return 0;
     case WM_DRAWITEM:
