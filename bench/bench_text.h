@@ -1,6 +1,8 @@
 // The texts the benchmarks copy, and the clock they are timed with.
 #pragma once
 
+#include <windows.h>
+
 #include <chrono>
 #include <string>
 
@@ -9,6 +11,16 @@ namespace bench {
 using Clock = std::chrono::steady_clock;
 
 inline double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// The settings the benchmarked program starts with: no tones, the popup on,
+// no auto-clear.
+inline void WriteBenchSettings(const std::wstring& settings) {
+  WritePrivateProfileStringW(L"CheckBox", L"Beep", L"0", settings.c_str());
+  WritePrivateProfileStringW(L"CheckBox", L"Comment", L"1", settings.c_str());
+  WritePrivateProfileStringW(L"CheckBox", L"Clear", L"0", settings.c_str());
+  WritePrivateProfileStringW(L"TimeSet", L"ViewTime", L"1", settings.c_str());
+  WritePrivateProfileStringW(L"TimeSet", L"ClrTime", L"60", settings.c_str());
+}
 
 // How long `work` takes, in milliseconds.
 template <typename Work>

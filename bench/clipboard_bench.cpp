@@ -40,11 +40,7 @@ int RunFromFreshFolder() {
   const std::wstring exe = folder + L"\\clipboard_bench.exe";
   const std::wstring settings = folder + L"\\Setting.ini";
   CopyFileW(ThisExe().c_str(), exe.c_str(), FALSE);
-  WritePrivateProfileStringW(L"CheckBox", L"Beep", L"0", settings.c_str());
-  WritePrivateProfileStringW(L"CheckBox", L"Comment", L"1", settings.c_str());
-  WritePrivateProfileStringW(L"CheckBox", L"Clear", L"0", settings.c_str());
-  WritePrivateProfileStringW(L"TimeSet", L"ViewTime", L"1", settings.c_str());
-  WritePrivateProfileStringW(L"TimeSet", L"ClrTime", L"60", settings.c_str());
+  bench::WriteBenchSettings(settings);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

@@ -180,11 +180,7 @@ class RunningProgram {
     exe_ = folder_ + L"\\rTrillex.exe";
     CopyFileW(exe.c_str(), exe_.c_str(), FALSE);
     const std::wstring settings = folder_ + L"\\Setting.ini";
-    WritePrivateProfileStringW(L"CheckBox", L"Beep", L"0", settings.c_str());
-    WritePrivateProfileStringW(L"CheckBox", L"Comment", L"1", settings.c_str());
-    WritePrivateProfileStringW(L"CheckBox", L"Clear", L"0", settings.c_str());
-    WritePrivateProfileStringW(L"TimeSet", L"ViewTime", L"1", settings.c_str());
-    WritePrivateProfileStringW(L"TimeSet", L"ClrTime", L"60", settings.c_str());
+    bench::WriteBenchSettings(settings);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     std::wstring commandLine = L"\"" + exe_ + L"\"";

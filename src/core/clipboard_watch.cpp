@@ -244,7 +244,7 @@ void ClipboardWatch::List1_DblClick() {
 void ClipboardWatch::PutBack(std::wstring_view historyLine) {
   // The newest request wins over one still waiting for the clipboard.
   pendingPut_ = PendingPut{std::wstring(EntryIn(historyLine)), s_.clipboard.SequenceNumber(), kPutAttempts};
-  anyPutBack_ = true;
+  lastPutBack_ = PutBackState::Waiting;
   TryPutBack();
   UpdateRetryTimer();
 }
@@ -253,20 +253,17 @@ void ClipboardWatch::TryPutBack() {
   if (!pendingPut_) return;
   // A copy made meanwhile is what the user wants now: it stays.
   if (s_.clipboard.SequenceNumber() != pendingPut_->sequence) {
-    lastPutMade_ = false;
+    lastPutBack_ = PutBackState::GivenUp;
     pendingPut_.reset();
     return;
   }
   // Emptied and filled in one go: viewers never see an empty clipboard
   // between. Held for too long: everything stays as it was.
-  lastPutMade_ = s_.clipboard.PutText(pendingPut_->text);
-  if (lastPutMade_ || --pendingPut_->attemptsLeft == 0) pendingPut_.reset();
-}
-
-ClipboardWatch::PutBackState ClipboardWatch::LastPutBack() const {
-  if (!anyPutBack_) return PutBackState::None;
-  if (pendingPut_) return PutBackState::Waiting;
-  return lastPutMade_ ? PutBackState::Made : PutBackState::GivenUp;
+  if (s_.clipboard.PutText(pendingPut_->text))
+    lastPutBack_ = PutBackState::Made;
+  else if (--pendingPut_->attemptsLeft == 0)
+    lastPutBack_ = PutBackState::GivenUp;
+  if (lastPutBack_ != PutBackState::Waiting) pendingPut_.reset();
 }
 
 void ClipboardWatch::StopTimer() { s_.window.SetTimerEnabled(WatchTimer::View, false); }

@@ -71,7 +71,8 @@ class TextPopup {
   virtual ~TextPopup() = default;
   virtual void SetTop(float twips) = 0;
   virtual void SetLeft(float twips) = 0;
-  virtual void SetCaption(std::wstring_view text) = 0;
+  // What the popup shows of the copy (its beginning, ShownPart).
+  virtual void SetCaption(std::wstring_view shown) = 0;
   virtual void Show() = 0;
   virtual void Unload() = 0;
 };
@@ -141,7 +142,7 @@ class ClipboardWatch {
   // as a fresh copy; tried again for a while if the clipboard is held.
   void PutBack(std::wstring_view historyLine);
   enum class PutBackState { None, Waiting, Made, GivenUp };
-  PutBackState LastPutBack() const;
+  PutBackState LastPutBack() const { return lastPutBack_; }
   void StopTimer();
   void StopTimer2();
 
@@ -176,8 +177,7 @@ class ClipboardWatch {
   std::uint32_t seen_;  // the copy last reacted to; at start, what the clipboard held
   std::optional<WaitingCopy> waiting_;
   std::optional<PendingPut> pendingPut_;
-  bool lastPutMade_ = false;  // once pendingPut_ is over
-  bool anyPutBack_ = false;
+  PutBackState lastPutBack_ = PutBackState::None;
   // Failed attempts of an auto-clear that fell due; nullopt when none is due.
   std::optional<int> clearAttempts_;
   bool reacting_ = false;

@@ -6,7 +6,6 @@
 #include "control_layout.h"
 #include "number_text.h"
 #include "popup_window_layout.h"
-#include "text_excerpt.h"
 #include "text.h"
 
 namespace rtrillex {
@@ -78,10 +77,9 @@ void Form2::MoveTo(int x, int y) {
   if (SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) place_ = POINT{x, y};
 }
 
-void Form2::SetCaption(std::wstring_view caption) {
+void Form2::SetCaption(std::wstring_view shown) {
   Load();
-  const std::wstring shown = ShownPart(caption, popup_window::kMaxShownLines, popup_window::kMaxShownColumns);
-  SetWindowTextW(label_, shown.c_str());
+  SetWindowTextW(label_, std::wstring(shown).c_str());
   FitLabelTo(shown);
 }
 

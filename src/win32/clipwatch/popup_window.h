@@ -21,7 +21,7 @@ class Form2 : public Window, public TextPopup {
   // Each of these loads the window first.
   void SetTop(float twips) override;
   void SetLeft(float twips) override;
-  void SetCaption(std::wstring_view caption) override;
+  void SetCaption(std::wstring_view shown) override;
   void Show() override;
 
  protected:
