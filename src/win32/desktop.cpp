@@ -29,13 +29,30 @@ UniqueFont CreatePointFont(std::wstring_view face, float points) {
   return UniqueFont(CreateFontIndirectW(&font));
 }
 
+namespace {
+
+SIZE ExtentIn(HDC dc, std::wstring_view text) {
+  if (text.empty()) return SIZE{0, 0};
+  RECT extent{0, 0, 0, 0};
+  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+  return SIZE{extent.right, extent.bottom};
+}
+
+}  // namespace
+
 SIZE MeasureText(HWND window, HFONT font, std::wstring_view text) {
   if (text.empty()) return SIZE{0, 0};
   WindowDC dc(window);
   SelectedObject selected(dc.get(), font);
-  RECT extent{0, 0, 0, 0};
-  DrawTextW(dc.get(), text.data(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-  return SIZE{extent.right, extent.bottom};
+  return ExtentIn(dc.get(), text);
+}
+
+TextMeasurer::TextMeasurer(HFONT font) : dc_(CreateCompatibleDC(nullptr)) {
+  if (dc_) SelectObject(dc_.get(), font);  // for good: the DC is deleted with it selected
+}
+
+SIZE TextMeasurer::Measure(std::wstring_view text) const {
+  return dc_ ? ExtentIn(dc_.get(), text) : SIZE{0, 0};
 }
 
 UniqueFont CreateMenuFont() {

@@ -20,6 +20,18 @@ UniqueFont CreatePointFont(std::wstring_view face, float points);
 // The extent of a text drawn in a font: the longest line across, every line down.
 SIZE MeasureText(HWND window, HFONT font, std::wstring_view text);
 
+// The same measure, taken again and again in one font: on a device context
+// of its own, made once, rather than a window's borrowed each time.
+class TextMeasurer {
+ public:
+  TextMeasurer() = default;
+  explicit TextMeasurer(HFONT font);  // the font must outlive the measurer
+  SIZE Measure(std::wstring_view text) const;
+
+ private:
+  UniqueDC dc_;
+};
+
 // The font of the system's menus, which the menus of the program draw with.
 UniqueFont CreateMenuFont();
 

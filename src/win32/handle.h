@@ -60,6 +60,12 @@ struct MenuTraits {
   static void Close(Handle h) { DestroyMenu(h); }
 };
 
+struct DCTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteDC(h); }
+};
+
 struct KernelObjectTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return nullptr; }
@@ -71,6 +77,7 @@ using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueDC = UniqueHandle<DCTraits>;  // a DC made by CreateCompatibleDC
 using UniqueKernelObject = UniqueHandle<KernelObjectTraits>;
 
 // A device context borrowed from a window (or the screen) for one measurement.

@@ -6,6 +6,9 @@
 #include <functional>
 
 #include "clipboard.h"
+#include "control_layout.h"
+#include "desktop.h"
+#include "handle.h"
 #include "harness.h"
 #include "test_viewer.h"
 
@@ -131,15 +134,51 @@ TEST_F(ClipWatch, APopupLifetimeInTenthsEndsOnTimeAlsoAfterALateRead) {
   EXPECT_TRUE(WaitUntil([&] { return app->PopupWindow() == nullptr; }, 2s));
 }
 
+// Whether `upper` stands above `lower` in the z-order of the screen's windows.
+bool IsAbove(HWND upper, HWND lower) {
+  for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+    if (window == upper) return true;
+    if (window == lower) return false;
+  }
+  return false;
+}
+
+// The extent of a text in the popup's font (the program's default), drawn
+// on the screen: its longest line across, all its lines down.
+SIZE ExtentInPopupFont(const std::wstring& text) {
+  const rtrillex::UniqueFont font = rtrillex::CreatePointFont(rtrillex::kDefaultFace, rtrillex::kDefaultPoints);
+  return rtrillex::MeasureText(nullptr, font.get(), text);
+}
+
 TEST_F(ClipWatch, ASecondCopyWhileThePopupShowsReusesItWithTheNewText) {
   Start("1", "0", "5");
   PutText(L"first");
   ASSERT_TRUE(WaitUntil([&] { return PopupShown(); }));
   const HWND popup = app->PopupWindow();
-  PutText(L"second");
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(PopupLabel()) == L"second"; }));
+
+  // Another program's topmost window comes over the popup: the next copy
+  // brings the popup back on top of it.
+  RECT place;
+  GetWindowRect(popup, &place);
+  rtrillex::UniqueWindow other(CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, place.left,
+                                     place.top, 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+  SetWindowPos(other.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  ASSERT_TRUE(IsAbove(other.get(), popup));
+
+  const std::wstring second = L"second\r\nand a longer line";
+  PutText(second);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(PopupLabel()) == second; }));
   EXPECT_EQ(app->PopupWindow(), popup);
   EXPECT_EQ(app->TopLevelWindows(L"rTrillexPopup").size(), 1u);
+  EXPECT_TRUE(WaitUntil([&] { return IsAbove(popup, other.get()); }));
+
+  // The label fits its new caption: the longer line across, both lines down.
+  RECT label{};
+  GetClientRect(PopupLabel(), &label);
+  const SIZE extent = ExtentInPopupFont(second);
+  EXPECT_EQ(label.right, extent.cx);
+  EXPECT_EQ(label.bottom, extent.cy);
+  EXPECT_GT(extent.cy, ExtentInPopupFont(L"second").cy);
 }
 
 TEST_F(ClipWatch, EndingBeforeTheAutoClearDelayLeavesTheClipboardAsItIs) {

@@ -42,6 +42,7 @@ void Form2::LoadResources() {
   if (font_) return;
   scale_ = ScreenTwipsPerPixel();
   font_ = CreatePointFont(kDefaultFace, kDefaultPoints);
+  measurer_ = TextMeasurer(font_.get());
   background_.reset(CreateSolidBrush(ResolveColour(popup_window::kBackground)));
   icon_ = LoadPopupIcon();
   // The icon is the class's: given to each new window, it would cost a few
@@ -79,12 +80,23 @@ void Form2::MoveTo(int x, int y) {
 
 void Form2::SetCaption(std::wstring_view shown) {
   Load();
+  // A static control paints its new text at once, at its old size, and
+  // again once resized: with its drawing held until both are done, the
+  // popup is painted once, from the message loop, after the reaction.
+  SendMessageW(label_, WM_SETREDRAW, FALSE, 0);
   SetWindowTextW(label_, std::wstring(shown).c_str());
   FitLabelTo(shown);
+  SendMessageW(label_, WM_SETREDRAW, TRUE, 0);
+  // The whole popup: where a shorter caption no longer covers it, the old one must go too.
+  RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void Form2::Show() {
   Load();
+  // A popup still showing from the last copy, with nothing put above it
+  // since, is where it should be: asking again would cost a round of
+  // restacking every copy.
+  if (IsWindowVisible(hwnd()) && GetTopWindow(nullptr) == hwnd()) return;
   // Shown on top of every other window, topmost ones included, without
   // taking the focus from the program the user is copying in.
   SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
@@ -93,7 +105,7 @@ void Form2::Show() {
 void Form2::FitLabelTo(std::wstring_view caption) {
   // The label takes its caption's longest line across and all its lines
   // down; the window keeps its size and cuts off what does not fit.
-  const SIZE extent = MeasureText(label_, font_.get(), caption);
+  const SIZE extent = measurer_.Measure(caption);
   SetWindowPos(label_, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

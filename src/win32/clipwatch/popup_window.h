@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "clipboard_watch.h"
+#include "desktop.h"
 #include "handle.h"
 #include "window.h"
 
@@ -38,6 +39,7 @@ class Form2 : public Window, public TextPopup {
   POINT place_{0, 0};  // the window's top-left corner on the screen
   TwipsPerPixel scale_{15.0f, 15.0f};
   UniqueFont font_;
+  TextMeasurer measurer_;  // in font_
   UniqueBrush background_;
   UniqueIcon icon_;
 };

@@ -49,10 +49,26 @@ class GlobalLockView {
   std::size_t count_;
 };
 
-UINT RegisteredFormat(const wchar_t* name) {
-  // Registered formats are known by name; their numbers differ between sessions.
-  return RegisterClipboardFormatW(name);
-}
+// Registered formats are known by name; their numbers differ between
+// sessions but hold for the life of one: each is asked for until known,
+// not on every copy.
+class RegisteredFormat {
+ public:
+  explicit RegisteredFormat(const wchar_t* name) : name_(name) {}
+  UINT id() {
+    if (!id_) id_ = RegisterClipboardFormatW(name_);
+    return id_;
+  }
+
+ private:
+  const wchar_t* name_;
+  UINT id_ = 0;
+};
+
+RegisteredFormat richText{L"Rich Text Format"};
+RegisteredFormat excludeFromMonitoring{L"ExcludeClipboardContentFromMonitorProcessing"};
+RegisteredFormat viewerIgnore{L"Clipboard Viewer Ignore"};
+RegisteredFormat canIncludeInHistory{L"CanIncludeInClipboardHistory"};
 
 }  // namespace
 
@@ -65,7 +81,7 @@ bool SystemClipboard::HasFormat(ClipboardFormat format) {
     case ClipboardFormat::Dib:
       return IsClipboardFormatAvailable(CF_DIB);
     case ClipboardFormat::RichText:
-      return IsClipboardFormatAvailable(RegisteredFormat(L"Rich Text Format"));
+      return IsClipboardFormatAvailable(richText.id());
   }
   return false;
 }
@@ -85,11 +101,10 @@ bool SystemClipboard::ReadInSession(const std::function<void()>& read) {
 std::uint32_t SystemClipboard::SequenceNumber() { return GetClipboardSequenceNumber(); }
 
 bool SystemClipboard::AsksNotToBeMonitored() {
-  if (IsClipboardFormatAvailable(RegisteredFormat(L"ExcludeClipboardContentFromMonitorProcessing")) ||
-      IsClipboardFormatAvailable(RegisteredFormat(L"Clipboard Viewer Ignore")))
+  if (IsClipboardFormatAvailable(excludeFromMonitoring.id()) || IsClipboardFormatAvailable(viewerIgnore.id()))
     return true;
   // "CanIncludeInClipboardHistory" holding a DWORD 0 keeps a copy out of histories.
-  const UINT historyFormat = RegisteredFormat(L"CanIncludeInClipboardHistory");
+  const UINT historyFormat = canIncludeInHistory.id();
   if (!IsClipboardFormatAvailable(historyFormat)) return false;
   // Where the value cannot be read, err on the side of the secret.
   if (!inSession_) return true;
