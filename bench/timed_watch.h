@@ -32,7 +32,9 @@ class TimedClipboard : public rtrillex::Clipboard {
     return timer_.Time("text read", [&] { return real_.ReadText(); });
   }
   EmptyResult EmptyIfStill(std::uint32_t seen) override { return real_.EmptyIfStill(seen); }
-  bool PutText(std::wstring_view text) override { return real_.PutText(text); }
+  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text) override {
+    return real_.PutTextIfStill(seen, text);
+  }
 
  private:
   rtrillex::Clipboard& real_;

@@ -59,6 +59,9 @@ void ClipboardWatch::LookAtClipboard() {
     }
     waiting_.reset();
     seen_ = snapshot->sequence;
+    // A re-copy asked for while this copy waited replaces it once it is
+    // recorded; a text rendered for the read moved the number on.
+    if (pendingPut_ && pendingPut_->sequence == current) pendingPut_->sequence = seen_;
     React(std::move(*snapshot));
   });
   UpdateRetryTimer();
@@ -84,18 +87,20 @@ bool ClipboardWatch::ReadSnapshot(ClipboardSnapshot& snapshot) {
     if (s_.clipboard.HasFormat(format)) snapshot.formatMask += weight;
   // A copy marked as not to be monitored is treated as if nothing known were on the clipboard.
   if (s_.clipboard.AsksNotToBeMonitored()) snapshot.formatMask = 0;
+  bool complete = true;
   if (ReactionTo(snapshot.formatMask).kind == ChangeKind::Text) {
     try {
       std::optional<std::wstring> text = s_.clipboard.ReadText();
-      if (!text) return false;
-      snapshot.text = std::move(*text);
+      complete = text.has_value();
+      if (text) snapshot.text = std::move(*text);
     } catch (const std::bad_alloc&) {
       snapshot.text.clear();  // too large to hold: recorded as a text that could not be read
     }
   }
-  // Taken last: a text rendered on request for this read is the same copy.
+  // Taken last, also when the text did not come: a text rendered on request
+  // for this read is the same copy, and a copy given up on is one seen.
   snapshot.sequence = s_.clipboard.SequenceNumber();
-  return true;
+  return complete;
 }
 
 void ClipboardWatch::React(ClipboardSnapshot snapshot) {
@@ -242,8 +247,15 @@ void ClipboardWatch::List1_DblClick() {
 }
 
 void ClipboardWatch::PutBack(std::wstring_view historyLine) {
+  // A copy already made, whose notice is still queued or which waits for a
+  // held clipboard, gets its history line before it is replaced.
+  const std::uint32_t asked = s_.clipboard.SequenceNumber();
+  LookAtClipboard();
+  // The copy the person saw when asking, recorded now or still waiting; a
+  // text rendered for its read moved the number on.
+  const std::uint32_t saw = s_.clipboard.SequenceNumber() == seen_ ? seen_ : asked;
   // The newest request wins over one still waiting for the clipboard.
-  pendingPut_ = PendingPut{std::wstring(EntryIn(historyLine)), s_.clipboard.SequenceNumber(), kPutAttempts};
+  pendingPut_ = PendingPut{std::wstring(EntryIn(historyLine)), saw, kPutAttempts};
   lastPutBack_ = PutBackState::Waiting;
   TryPutBack();
   UpdateRetryTimer();
@@ -251,19 +263,45 @@ void ClipboardWatch::PutBack(std::wstring_view historyLine) {
 
 void ClipboardWatch::TryPutBack() {
   if (!pendingPut_) return;
-  // A copy made meanwhile is what the user wants now: it stays.
-  if (s_.clipboard.SequenceNumber() != pendingPut_->sequence) {
-    lastPutBack_ = PutBackState::GivenUp;
-    pendingPut_.reset();
+  // A copy not yet recorded waits for its look (bounded by its own
+  // attempts); so does the re-copy that would replace it.
+  if (s_.clipboard.SequenceNumber() != seen_) return;
+  // A copy made after the request is what the user wants now: it stays.
+  if (seen_ != pendingPut_->sequence) {
+    EndPutBack(PutBackState::GivenUp);
     return;
   }
   // Emptied and filled in one go: viewers never see an empty clipboard
-  // between. Held for too long: everything stays as it was.
-  if (s_.clipboard.PutText(pendingPut_->text))
-    lastPutBack_ = PutBackState::Made;
-  else if (--pendingPut_->attemptsLeft == 0)
-    lastPutBack_ = PutBackState::GivenUp;
-  if (lastPutBack_ != PutBackState::Waiting) pendingPut_.reset();
+  // between. Compared inside the clipboard session, so that no copy comes in
+  // between unrecorded.
+  switch (s_.clipboard.PutTextIfStill(seen_, pendingPut_->text)) {
+    case Clipboard::PutResult::Put:
+      putSequence_ = s_.clipboard.SequenceNumber();
+      EndPutBack(PutBackState::Made);
+      break;
+    case Clipboard::PutResult::Held:
+      if (--pendingPut_->attemptsLeft == 0) EndPutBack(PutBackState::GivenUp);
+      break;
+    case Clipboard::PutResult::Changed:
+      s_.window.QueueLook();
+      EndPutBack(PutBackState::GivenUp);
+      break;
+    case Clipboard::PutResult::Failed:
+      EndPutBack(PutBackState::GivenUp);
+      break;
+  }
+}
+
+void ClipboardWatch::EndPutBack(PutBackState outcome) {
+  lastPutBack_ = outcome;
+  pendingPut_.reset();
+}
+
+ClipboardWatch::PutBackState ClipboardWatch::LastPutBack() {
+  // Whatever is copied after the re-copy is not what the person chose.
+  if (lastPutBack_ == PutBackState::Made && s_.clipboard.SequenceNumber() != putSequence_)
+    lastPutBack_ = PutBackState::Replaced;
+  return lastPutBack_;
 }
 
 void ClipboardWatch::StopTimer() { s_.window.SetTimerEnabled(WatchTimer::View, false); }

@@ -39,9 +39,12 @@ class Clipboard {
   // another program holds it open; Changed: it holds a newer copy. Either
   // way nothing changed.
   virtual EmptyResult EmptyIfStill(std::uint32_t seen) = 0;
-  // Empties the clipboard and puts `text` on it, as one change; false when
-  // another program holds it open: nothing changed.
-  virtual bool PutText(std::wstring_view text) = 0;
+  enum class PutResult { Put, Held, Changed, Failed };
+  // Empties the clipboard and puts `text` on it, as one change, if its
+  // sequence number is still `seen`. Held and Changed as above: nothing
+  // changed. Failed: the text could not be put, and the clipboard may have
+  // been emptied.
+  virtual PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text) = 0;
 };
 
 class Tones {
@@ -141,8 +144,10 @@ class ClipboardWatch {
   // Puts a history line's entry back on the clipboard, where it comes back
   // as a fresh copy; tried again for a while if the clipboard is held.
   void PutBack(std::wstring_view historyLine);
-  enum class PutBackState { None, Waiting, Made, GivenUp };
-  PutBackState LastPutBack() const { return lastPutBack_; }
+  // Made only while the clipboard still holds what was put back: Replaced
+  // once any later copy has taken its place.
+  enum class PutBackState { None, Waiting, Made, Replaced, GivenUp };
+  PutBackState LastPutBack();
   void StopTimer();
   void StopTimer2();
 
@@ -170,6 +175,7 @@ class ClipboardWatch {
                    bool clear);
   void AppendHistoryLine(std::wstring entry);
   void TryPutBack();
+  void EndPutBack(PutBackState outcome);
   void ClearIfDue();
   void UpdateRetryTimer();
   bool SwitchIsOn(std::wstring_view key);
@@ -178,6 +184,7 @@ class ClipboardWatch {
   std::optional<WaitingCopy> waiting_;
   std::optional<PendingPut> pendingPut_;
   PutBackState lastPutBack_ = PutBackState::None;
+  std::uint32_t putSequence_ = 0;  // the clipboard's once the re-copy was made
   // Failed attempts of an auto-clear that fell due; nullopt when none is due.
   std::optional<int> clearAttempts_;
   bool reacting_ = false;

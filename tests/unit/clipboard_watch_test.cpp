@@ -27,6 +27,8 @@ struct FakeClipboard : Clipboard {
   int busyEmpties = 0;
   std::function<void()> whileReadingText;  // messages let in by a text rendered on request
   std::function<void()> noticeOfOwnChange;  // sent to the program inside its own put or empty
+  std::function<void()> whenPutting;
+  bool putFails = false;  // the text cannot be set once the clipboard is emptied
   bool inSession = false;
   explicit FakeClipboard(Log& l) : log(l) {}
 
@@ -69,16 +71,23 @@ struct FakeClipboard : Clipboard {
     if (noticeOfOwnChange) noticeOfOwnChange();
     return EmptyResult::Emptied;
   }
-  bool PutText(std::wstring_view t) override {
+  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view t) override {
     if (busySessions > 0) {
       --busySessions;
       log.push_back(L"busy");
-      return false;
+      return PutResult::Held;
+    }
+    if (whenPutting) std::exchange(whenPutting, nullptr)();  // another program, just before the session opens
+    if (sequence != seen) return PutResult::Changed;
+    if (putFails) {
+      log.push_back(L"put failed");
+      Hold({}, std::nullopt);  // emptied, then nothing set
+      return PutResult::Failed;
     }
     log.push_back(L"put " + std::wstring(t));
     Hold({ClipboardFormat::Text}, std::wstring(t));
     if (noticeOfOwnChange) noticeOfOwnChange();
-    return true;
+    return PutResult::Put;
   }
 };
 
@@ -405,6 +414,81 @@ TEST_F(WatchTest, TextUnreadableForASecondLeavesAnEmptyEntry) {
   EXPECT_NE(std::find(log.begin(), log.end(), L"caption "), log.end());
 }
 
+TEST_F(WatchTest, ACopyGivenUpOnCountsAsSeenAndIsNeverReadAgain) {
+  // Held for the whole second: one empty entry. Once the holder lets go, a
+  // late notice of that same copy reads nothing.
+  clipboard.busySessions = 1000;
+  Copy({F::Text}, L"never");
+  for (int tick = 0; window.retryTimer && tick < 1000; ++tick) watch.Retry_Timer();
+  ASSERT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\t"}));
+  clipboard.busySessions = 0;
+  Notice();
+  EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\t"}));
+
+  // Text listed but never delivered, with the auto-clear on: one empty entry,
+  // and the countdown empties that copy instead of reading it again.
+  window.history.clear();
+  window.clrTime = L"1";
+  Copy({F::Text}, std::nullopt);
+  for (int second = 0; second < 4; ++second) {
+    for (int tick = 0; window.retryTimer && tick < 1000; ++tick) {
+      watch.Retry_Timer();
+      RunQueuedLooks();
+    }
+    if (window.clearTimer) watch.Timer2_Timer();
+    RunQueuedLooks();
+  }
+  EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\t"}));
+  EXPECT_EQ(std::count(log.begin(), log.end(), L"empty"), 1);
+}
+
+TEST_F(WatchTest, ACopyWaitingForTheClipboardIsRecordedBeforeAReCopyReplacesIt) {
+  // Another program's copy meets a held clipboard; the holder lets go just
+  // before the person puts an old entry back. The copy they made is on the
+  // clipboard and heard of: it gets its history line before it is replaced.
+  clipboard.busySessions = 1;
+  Copy({F::Text}, L"copied elsewhere");
+  ASSERT_TRUE(window.retryTimer);
+  window.selected = L"09:05:07\tagain";
+  watch.List1_DblClick();
+  for (int tick = 0; window.retryTimer && tick < 100; ++tick) {
+    watch.Retry_Timer();
+    RunQueuedLooks();
+  }
+  RunQueuedLooks();
+  EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\tcopied elsewhere", L"09:05:07\tagain"}));
+}
+
+TEST_F(WatchTest, AReCopyReplacedBeforeThePasteIsNoLongerReportedAsMade) {
+  // The paste types Ctrl+V once LastPutBack() says Made: a copy made by
+  // another program after the re-copy (a password, say) must not read as it.
+  window.selected = L"09:05:07\tchosen";
+  watch.List1_DblClick();
+  ASSERT_EQ(watch.LastPutBack(), ClipboardWatch::PutBackState::Made);
+  RunQueuedLooks();  // the re-copy's own reaction changes nothing on the clipboard
+  EXPECT_EQ(watch.LastPutBack(), ClipboardWatch::PutBackState::Made);
+  clipboard.Hold({F::Text}, L"password", true);
+  EXPECT_NE(watch.LastPutBack(), ClipboardWatch::PutBackState::Made);
+  RunQueuedLooks();
+
+  // A copy that comes in between the last look and the put's own session
+  // stays on the clipboard and gets its line.
+  window.history.clear();
+  clipboard.whenPutting = [this] { clipboard.Hold({F::Text}, L"just now"); };
+  watch.List1_DblClick();
+  EXPECT_NE(watch.LastPutBack(), ClipboardWatch::PutBackState::Made);
+  EXPECT_EQ(clipboard.text, L"just now");
+  RunQueuedLooks();
+  EXPECT_EQ(window.history, (std::vector<std::wstring>{L"09:05:07\tjust now"}));
+
+  // A put that empties the clipboard and then cannot set the text is no
+  // re-copy: nothing is pasted.
+  clipboard.putFails = true;
+  watch.List1_DblClick();
+  EXPECT_EQ(watch.LastPutBack(), ClipboardWatch::PutBackState::GivenUp);
+  EXPECT_FALSE(window.retryTimer);
+}
+
 TEST_F(WatchTest, ACopyTooLargeToKeepStillShowsAndStartsItsTimers) {
   window.outOfMemory = true;
   Copy({F::Text}, L"huge");
@@ -658,11 +742,13 @@ TEST_F(WatchTest, DoubleClickPutsTheEntryBackWithoutItsTimeStampInOneChange) {
   watch.List1_DblClick();
   EXPECT_EQ(log, (Log{L"put 一行目\r\n二行目"}));
 
+  RunQueuedLooks();  // the re-copy's own reaction, as the message loop makes it
   window.selected = L"09:05:07\t[画像COPY]";
   log.clear();
   watch.List1_DblClick();
   EXPECT_EQ(log, (Log{L"put [画像COPY]"}));
 
+  RunQueuedLooks();
   window.selected = L"09:05:07\t";
   log.clear();
   watch.List1_DblClick();

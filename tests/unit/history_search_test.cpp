@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "clipboard_change.h"
 
 namespace rtrillex {
@@ -148,6 +151,88 @@ TEST(HistorySearch, LookingAmongTheShownLinesFindsWhatASearchOfAllFinds) {
   ASSERT_EQ(shown.size(), 2u);
   history.Remove(shown.front());
   EXPECT_EQ(MatchingIds(history, query, shown, shownQuery), MatchingIds(history, query));
+}
+
+// The reference: each string folded on its own (a half-width kana takes the
+// sound mark after it when the pair has one full-width form), then found.
+std::wstring ReferenceFold(std::wstring_view text) {
+  static const std::map<wchar_t, wchar_t> single = {
+      {L'A', L'a'}, {L'Ａ', L'a'}, {L'ａ', L'a'}, {L'B', L'b'}, {L'Ｂ', L'b'}, {L'É', L'é'}, {L'ｶ', L'カ'},
+      {L'ﾊ', L'ハ'}, {L'ｳ', L'ウ'}, {L'ｰ', L'ー'}, {L'ﾞ', L'゛'}, {L'ﾟ', L'゜'}, {L'　', L' '}};
+  static const std::map<std::wstring, wchar_t> pairs = {
+      {L"ｶﾞ", L'ガ'}, {L"ﾊﾞ", L'バ'}, {L"ﾊﾟ", L'パ'}, {L"ｳﾞ", L'ヴ'}};
+  std::wstring folded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i + 1 < text.size()) {
+      const auto pair = pairs.find(std::wstring(text.substr(i, 2)));
+      if (pair != pairs.end()) {
+        folded += pair->second;
+        ++i;
+        continue;
+      }
+    }
+    const auto one = single.find(text[i]);
+    folded += one == single.end() ? text[i] : one->second;
+  }
+  return folded;
+}
+
+bool ReferenceMatches(std::wstring_view entry, std::wstring_view typed) {
+  const std::wstring haystack = ReferenceFold(entry);
+  std::wstring word;
+  for (std::size_t i = 0; i <= typed.size(); ++i) {
+    const bool blank = i == typed.size() || typed[i] == L' ' || typed[i] == L'\t' || typed[i] == L'　';
+    if (!blank) {
+      word += typed[i];
+    } else if (!word.empty()) {
+      if (haystack.find(ReferenceFold(word)) == std::wstring::npos) return false;
+      word.clear();
+    }
+  }
+  return true;
+}
+
+TEST(HistorySearch, AgreesWithFoldingBothThenFindingOnRandomText) {
+  // Letters in every width and case, kana with their sound marks either way,
+  // blanks, and both halves of a surrogate pair as well as a character past
+  // 16 bits; then a few letters only, so that words overlap themselves.
+  const std::wstring wide = L"aAａＡbＢÉéカｶガﾞﾟハﾊパバウｳヴーｰ゛゜ \t　x" + std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)} +
+                            std::wstring(1, static_cast<wchar_t>(sizeof(wchar_t) > 2 ? 0x1F600 : 0xDE00));
+  std::mt19937 random(20240611);
+  for (const std::wstring& alphabet : {wide, std::wstring(L"aＡｶﾞガ ")}) {
+    const auto text = [&](std::size_t maxLength) {
+      std::wstring t(random() % (maxLength + 1), L' ');
+      for (wchar_t& c : t) c = alphabet[random() % alphabet.size()];
+      return t;
+    };
+    History history;
+    std::vector<std::wstring> entries;
+    for (int i = 0; i < 200; ++i) {
+      entries.push_back(text(12));
+      history.Add(HistoryLine({10, 0, 0}, entries.back()));
+    }
+    int mismatches = 0;
+    std::wstring previous;
+    SearchQuery previousQuery;
+    for (int q = 0; q < 200 && mismatches < 5; ++q) {
+      // Half the queries a piece of an entry, so that many match; every third
+      // the last one and a key more, looked for among the last one's matches.
+      const std::wstring& source = entries[random() % entries.size()];
+      const std::size_t from = source.empty() ? 0 : random() % source.size();
+      std::wstring typed = q % 2 ? source.substr(from, 1 + random() % 5) : text(4);
+      if (q % 3 == 0) typed = previous + text(1);
+      SearchQuery query(typed);
+      for (const std::wstring& entry : entries) {
+        if (Matches(entry, query) != ReferenceMatches(entry, typed) && ++mismatches <= 5)
+          ADD_FAILURE() << "entry " << testing::PrintToString(entry) << ", typed " << testing::PrintToString(typed);
+      }
+      EXPECT_EQ(MatchingIds(history, query, MatchingIds(history, previousQuery), previousQuery),
+                MatchingIds(history, query))
+          << testing::PrintToString(previous) << " then " << testing::PrintToString(typed);
+      previous = typed;
+      previousQuery = std::move(query);
+    }
+  }
 }
 
 }  // namespace

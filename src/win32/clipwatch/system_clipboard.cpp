@@ -142,31 +142,32 @@ Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
   return EmptyClipboard() ? EmptyResult::Emptied : EmptyResult::Held;
 }
 
-bool SystemClipboard::PutText(std::wstring_view text) {
+Clipboard::PutResult SystemClipboard::PutTextIfStill(std::uint32_t seen, std::wstring_view text) {
   const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (!memory) return false;
+  if (!memory) return PutResult::Failed;
   {
     GlobalLockView<wchar_t> copy(memory);
     if (!copy.data()) {
       GlobalFree(memory);
-      return false;
+      return PutResult::Failed;
     }
     std::memcpy(copy.data(), text.data(), text.size() * sizeof(wchar_t));
     copy.data()[text.size()] = L'\0';
   }
-  ClipboardSession session(owner_.hwnd());
-  if (!session.open()) {
-    GlobalFree(memory);
-    return false;
-  }
-  if (!EmptyClipboard()) {
-    GlobalFree(memory);
-    return false;
-  }
+  const PutResult result = PutInSession(seen, memory);
   // Once the clipboard takes the block it owns it; otherwise it is still ours.
-  if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
-  return true;
+  if (result != PutResult::Put) GlobalFree(memory);
+  return result;
+}
+
+Clipboard::PutResult SystemClipboard::PutInSession(std::uint32_t seen, HGLOBAL text) {
+  ClipboardSession session(owner_.hwnd());
+  if (!session.open()) return PutResult::Held;
+  // Compared while it is open, so that no copy can come in between.
+  if (GetClipboardSequenceNumber() != seen) return PutResult::Changed;
+  if (!EmptyClipboard()) return PutResult::Held;
+  return SetClipboardData(CF_UNICODETEXT, text) ? PutResult::Put : PutResult::Failed;
 }
 
 }  // namespace rtrillex

@@ -19,9 +19,11 @@ class SystemClipboard : public Clipboard {
   bool AsksNotToBeMonitored() override;
   std::optional<std::wstring> ReadText() override;
   EmptyResult EmptyIfStill(std::uint32_t seen) override;
-  bool PutText(std::wstring_view text) override;
+  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text) override;
 
  private:
+  PutResult PutInSession(std::uint32_t seen, HGLOBAL text);
+
   const Window& owner_;
   bool inSession_ = false;
 };
