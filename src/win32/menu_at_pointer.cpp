@@ -11,7 +11,8 @@ bool menuOpen = false;
 
 bool MenuAtPointerIsOpen() { return menuOpen; }
 
-MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready) {
+MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready,
+                             const std::function<bool(UINT command)>& keepsKeyboard) {
   MenuChoice choice;
   if (menuOpen) return choice;
   struct Open {
@@ -30,7 +31,13 @@ MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>
     // The menus' foreground rule: a message after the menu lets the switch finish.
     if (IsWindow(owner)) PostMessageW(owner, WM_NULL, 0, 0);
   }
-  // Whatever closed the menu, the keys go back where they were.
+  if (keepsKeyboard && keepsKeyboard(choice.command)) {
+    // Giving the front back now would take it from the window that follows
+    // the menu, and the keys typed meanwhile with it.
+    if (previous.window && IsWindow(previous.window)) choice.previous = previous;
+    return choice;
+  }
+  // However else the menu closed, the keys go back where they were.
   if (GiveKeyboardBack(previous)) choice.previous = previous;
   return choice;
 }

@@ -17,12 +17,15 @@ bool MenuAtPointerIsOpen();
 
 struct MenuChoice {
   UINT command = 0;        // 0 for none
-  KeyboardOwner previous;  // in front before, and again now; no window if there was none
+  KeyboardOwner previous;  // in front before, and again now unless kept; no window if there was none
 };
 
 // Opens `menu` at the pointer for `owner`. `ready`, if given, runs once
 // `owner` is in front and may cancel by returning false. Nothing opens while
-// another such menu is open.
-MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready = nullptr);
+// another such menu is open. Once it closes, the keyboard goes back unless
+// `keepsKeyboard` says that a window of this program takes it over (the
+// keys typed on are then still in this program's queue, in order).
+MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready = nullptr,
+                             const std::function<bool(UINT command)>& keepsKeyboard = nullptr);
 
 }  // namespace rtrillex

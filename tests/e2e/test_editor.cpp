@@ -7,8 +7,11 @@
 namespace e2e {
 namespace {
 
+int activations = 0;
+
 // As editors do: the frame hands the keyboard on to its box whenever it gets it.
 LRESULT CALLBACK FrameProcedure(HWND frame, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) ++activations;
   if (message == WM_SETFOCUS) {
     if (HWND box = GetWindow(frame, GW_CHILD)) SetFocus(box);
     return 0;
@@ -41,6 +44,8 @@ TestEditor::TestEditor() {
 }
 
 TestEditor::~TestEditor() { DestroyWindow(frame_); }
+
+int TestEditor::Activations() const { return activations; }
 
 std::wstring TestEditor::Text() const {
   std::vector<wchar_t> text(static_cast<std::size_t>(GetWindowTextLengthW(box_)) + 1);

@@ -17,6 +17,8 @@ class TestEditor {
 
   bool HasKeyboard() const { return GetForegroundWindow() == frame_ && GetFocus() == box_; }
   std::wstring Text() const;
+  // How often an editor of the test's has come to the front so far.
+  int Activations() const;
 
  private:
   HWND frame_ = nullptr;

@@ -49,6 +49,17 @@ void PressKeys(std::initializer_list<WORD> keys) {
 
 void PressHistoryKey() { PressKeys({VK_CONTROL, VK_MENU, 'V'}); }
 
+// Keys typed one after the other by a quick typist, about 80 ms apart.
+void TypeQuickly(std::initializer_list<WORD> keys) {
+  for (WORD key : keys) {
+    for (DWORD flags : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+      INPUT input = KeyInput(key, flags);
+      SendInput(1, &input, sizeof input);
+      WaitUntil([] { return false; }, 40ms);
+    }
+  }
+}
+
 // Keys pressed or released on the display's own keyboard, as a person's are.
 // Wine does not signal the end of a Linux program it started: wait for the
 // keys' effect.
@@ -461,14 +472,22 @@ TEST_F(Tray, TypingInTheMenuSearchesTheWholeHistoryAndPastesTheChoice) {
   TestEditor editor;
   ASSERT_TRUE(editor.HasKeyboard());
 
-  // A letter typed in the menu opens the search with it; more letters narrow it.
+  // A letter typed in the menu opens the search with it, and the letters
+  // typed on without a pause follow it into the box, in order.
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
-  PressKeys({'B'});
+  const int activations = editor.Activations();
+  TypeQuickly({'B', 'A', 'N', 'A'});
   SearchWindow search = OpenSearchWindow(*app);
   ASSERT_NE(search.window, nullptr) << "no search window";
-  EXPECT_EQ(search.Typed(), L"b");
+  EXPECT_TRUE(WaitUntil([&] { return search.Typed() == L"bana"; })) << testing::PrintToString(search.Typed());
   EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 1; })) << search.Lines();
-  PressKeys({VK_BACK, 'A'});
+  EXPECT_TRUE(IsWindowVisible(search.window));
+  EXPECT_EQ(editor.Text(), L"");
+  // The search took the keyboard straight from the menu: the editor never
+  // came to the front between, to take the front and the keys from it.
+  EXPECT_EQ(editor.Activations(), activations);
+  // More letters narrow it.
+  PressKeys({VK_BACK, VK_BACK, VK_BACK, VK_BACK, 'A'});
   EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 3; })) << search.Lines();  // every entry holds an "a"
   PressKeys({VK_SPACE, 'P'});
   EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 2; })) << search.Lines();  // and a "p": apple, banana split

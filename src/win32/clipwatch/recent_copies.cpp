@@ -50,7 +50,11 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   menu_ = menu.get();
   font_ = CreateMenuFont();
   typedSearch_.reset();
-  const MenuChoice menuChoice = OpenMenuAtPointer(owner, menu.get());
+  // The search that a typed letter or the last item opens takes the keyboard
+  // straight from the menu.
+  const MenuChoice menuChoice = OpenMenuAtPointer(owner, menu.get(), nullptr, [this](UINT command) {
+    return command == kSearchCommand || (command == 0 && typedSearch_.has_value());
+  });
   menu_ = nullptr;
   labels_.clear();
   Choice choice;

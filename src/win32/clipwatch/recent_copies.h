@@ -35,7 +35,7 @@ class RecentCopiesMenu {
   struct Choice {
     std::optional<HistoryId> line;       // none when nothing was chosen
     std::optional<std::wstring> search;  // the search asked for instead, with what was typed to start it
-    KeyboardOwner previous;              // given the keyboard back; no window if there was none
+    KeyboardOwner previous;              // had the keyboard: given it back, unless a search follows; no window if none
   };
   // Opens the menu at the pointer.
   Choice Open(HWND owner);
