@@ -478,10 +478,12 @@ TEST_F(ClipWatch, AViewerAfterItThatHangsHoldsNothingUp) {
 }
 
 // A copy whose text is made only when asked for (delayed rendering): the
-// request comes from inside rTrillex's handler, after the tones.
+// request comes from inside rTrillex's handler, after the tones. A program
+// that fails while rendering promises the text and never delivers it.
 class TextRenderedOnRequest {
  public:
-  explicit TextRenderedOnRequest(std::function<void()> onRequest) : onRequest_(std::move(onRequest)) {
+  explicit TextRenderedOnRequest(std::function<void()> onRequest, bool delivers = true)
+      : onRequest_(std::move(onRequest)), delivers_(delivers) {
     window_ = CreateMessageWindow(L"E2eRenderingOwner", Proc, this);
     if (WaitUntil([&] { return OpenClipboard(window_) != FALSE; }, 2s)) {
       EmptyClipboard();
@@ -496,6 +498,7 @@ class TextRenderedOnRequest {
     auto* self = SelfOf<TextRenderedOnRequest>(window);
     if (self && message == WM_RENDERFORMAT && wParam == CF_UNICODETEXT) {
       self->onRequest_();
+      if (!self->delivers_) return 0;
       const wchar_t text[] = L"rendered";
       HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
       std::memcpy(GlobalLock(memory), text, sizeof text);
@@ -506,6 +509,7 @@ class TextRenderedOnRequest {
     return DefWindowProcW(window, message, wParam, lParam);
   }
   std::function<void()> onRequest_;
+  bool delivers_;
   HWND window_ = nullptr;
 };
 
@@ -516,6 +520,22 @@ TEST_F(ClipWatch, AViewerAfterItHearsOfAChangeBeforeItsHandlerEnds) {
   TextRenderedOnRequest copy([&] { heardWhenAskedForText = after.notifications; });
   EXPECT_EQ(EntryOfLine(WaitForLines(1).back()), L"rendered");
   EXPECT_EQ(heardWhenAskedForText, 1);
+}
+
+TEST_F(ClipWatch, ATextPromisedAndNeverDeliveredIsRecordedOnceAndClearedWhenDue) {
+  Start("0", "1", "1", "1");
+  int requests = 0;
+  TextRenderedOnRequest copy([&] { ++requests; }, false);
+  const HWND promiser = GetClipboardOwner();
+  // Given up on after its second: one line with an empty entry.
+  EXPECT_EQ(WaitForLines(1).back().size(), 9u);
+  // Emptied a second later; the emptying is no copy, and the copy given up on
+  // is never read again.
+  EXPECT_TRUE(WaitUntil([&] { return GetClipboardOwner() != promiser; }, 4s));
+  const int requestsWhenCleared = requests;
+  WaitUntil([] { return false; }, 2500ms);
+  EXPECT_EQ(HistoryLines(*app).size(), 1u);
+  EXPECT_EQ(requests, requestsWhenCleared);
 }
 
 TEST_F(ClipWatch, CopiesMarkedAsNotToBeMonitoredLeaveNoTrace) {
