@@ -1,25 +1,48 @@
 #include "history_files.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <memory>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+
+#include "utf8_text.h"
+#else
+#include <unistd.h>
+#endif
 
 namespace rtrillex {
 namespace {
 
-namespace fs = std::filesystem;
+// The C library's calls rather than std::filesystem and streams, which would
+// more than double the exe. On Windows their wide forms, as names are UTF-8
+// here and the narrow forms take the ANSI code page.
+#ifdef _WIN32
+int Access(const std::string& path) { return _waccess(FromUtf8(path).c_str(), 0); }
+// Fails where `to` exists (MoveFile): nothing is overwritten.
+int Rename(const std::string& from, const std::string& to) {
+  return _wrename(FromUtf8(from).c_str(), FromUtf8(to).c_str());
+}
+int Delete(const std::string& path) { return _wremove(FromUtf8(path).c_str()); }
+std::FILE* OpenToRead(const std::string& path) { return _wfopen(FromUtf8(path).c_str(), L"rb"); }
+#else
+int Access(const std::string& path) { return access(path.c_str(), F_OK); }
+// rename() would replace `to`: MoveAside picks a name nothing has.
+int Rename(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()); }
+int Delete(const std::string& path) { return std::remove(path.c_str()); }
+std::FILE* OpenToRead(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+#endif
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 constexpr std::array<const char*, 4> kSuffixes = {"", "-wal", "-shm", "-journal"};
 
-fs::path PathOf(const std::string& utf8) { return fs::u8path(utf8); }
-
-bool Exists(const std::string& utf8) {
-  std::error_code error;
-  return fs::symlink_status(PathOf(utf8), error).type() != fs::file_type::not_found;
-}
+bool Exists(const std::string& path) { return FileAt(path) != Presence::Missing; }
 
 std::string TimeStamp(std::time_t now) {
   std::tm local{};
@@ -48,19 +71,16 @@ std::string FreeName(const std::string& path, std::time_t now) {
 }  // namespace
 
 Presence FileAt(const std::string& path) {
-  std::error_code error;
-  const fs::file_status status = fs::status(PathOf(path), error);
-  if (status.type() == fs::file_type::not_found) return Presence::Missing;
-  return error ? Presence::Unknown : Presence::Present;
+  if (Access(path) == 0) return Presence::Present;
+  return errno == ENOENT ? Presence::Missing : Presence::Unknown;
 }
 
 std::optional<std::string> ReadHead(const std::string& path, std::size_t count) {
-  std::ifstream in(PathOf(path), std::ios::binary);
-  if (!in) return std::nullopt;
+  const std::unique_ptr<std::FILE, FileCloser> file(OpenToRead(path));
+  if (!file) return std::nullopt;
   std::string head(count, '\0');
-  in.read(head.data(), static_cast<std::streamsize>(count));
-  if (in.bad()) return std::nullopt;
-  head.resize(static_cast<std::size_t>(in.gcount()));
+  head.resize(std::fread(head.data(), 1, count, file.get()));
+  if (std::ferror(file.get())) return std::nullopt;
   return head;
 }
 
@@ -69,14 +89,12 @@ std::optional<std::string> MoveAside(const std::string& path, std::time_t now) {
   std::vector<const char*> moved;
   for (const char* suffix : kSuffixes) {
     if (*suffix && !Exists(path + suffix)) continue;
-    std::error_code error;
-    fs::rename(PathOf(path + suffix), PathOf(name + suffix), error);
-    if (!error) {
+    if (Rename(path + suffix, name + suffix) == 0) {
       moved.push_back(suffix);
       continue;
     }
     // A companion left behind would be taken for the new file's: all go back.
-    for (const char* back : moved) fs::rename(PathOf(name + back), PathOf(path + back), error);
+    for (const char* back : moved) Rename(name + back, path + back);
     return std::nullopt;
   }
   return name;
@@ -85,8 +103,7 @@ std::optional<std::string> MoveAside(const std::string& path, std::time_t now) {
 bool DeleteWithCompanions(const std::string& path) {
   bool gone = true;
   for (const char* suffix : kSuffixes) {
-    std::error_code error;
-    fs::remove(PathOf(path + suffix), error);
+    Delete(path + suffix);
     gone = gone && !Exists(path + suffix);
   }
   return gone;
