@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Prints the clipboard change handler's figures on large texts and a long
 # history, run in the real program's windows under Wine on a virtual display,
-# and the history search's; then the copies a Linux program (xclip) makes,
-# timed from the copy to rTrillex's history line beside a bare viewer that
-# only reads the text.
+# the history search's and the kept history's file's; then the copies a Linux
+# program (xclip) makes, timed from the copy to rTrillex's history line beside
+# a bare viewer that only reads the text.
 #
 # bash scripts/bench.sh [BASELINE]: given a commit or branch, the change
 # handler's benchmark and the timing of xclip's copies are also run on that
@@ -16,7 +16,7 @@ baseline=${1:-}
 bash scripts/setup.sh
 . scripts/wine-env.sh
 rtrillex_pick_wine
-rtrillex_build "$RTRILLEX_PRESET" clipboard_bench history_search_bench copy_timing rTrillex
+rtrillex_build "$RTRILLEX_PRESET" clipboard_bench history_search_bench history_store_bench copy_timing rTrillex
 
 if [ -n "$baseline" ]; then
   # The baseline's sources with this benchmark in them, built apart.
@@ -67,6 +67,7 @@ rtrillex_start_wine "$root/build/wine-$WINEARCH"
 echo "== this build ($RTRILLEX_ARCHIVE)"
 rtrillex_wine "build/$RTRILLEX_PRESET/clipboard_bench.exe"
 rtrillex_wine "build/$RTRILLEX_PRESET/history_search_bench.exe"
+rtrillex_wine "build/$RTRILLEX_PRESET/history_store_bench.exe"
 if [ -n "$baseline" ]; then
   echo "== $baseline ($RTRILLEX_ARCHIVE)"
   rtrillex_wine "$baseline_src/build/$RTRILLEX_PRESET/clipboard_bench.exe"

@@ -1,0 +1,48 @@
+// How the kept history's texts are sealed: one key per file, kept in the
+// file only in protected form, and each text sealed with what ties it to its
+// row. The store sees no system type; Windows' implementation protects the
+// key with DPAPI and seals with AES-GCM.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rtrillex {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Bytes borrowed for one call, such as a blob SQLite holds.
+struct ByteView {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+
+  ByteView() = default;
+  ByteView(const std::uint8_t* bytes, std::size_t count) : data(bytes), size(count) {}
+  ByteView(const Bytes& bytes) : data(bytes.data()), size(bytes.size()) {}  // NOLINT: implicit on purpose
+};
+
+class EntryCipher {
+ public:
+  virtual ~EntryCipher() = default;
+
+  // A fresh random key for a new file, used from now on; what comes back is
+  // that key protected, to keep in the file. nullopt: no key was made.
+  virtual std::optional<Bytes> MakeKey() = 0;
+
+  // Uses the key a file keeps in protected form. false: it does not open
+  // (another user or machine, or a tampered blob), and no key is in use.
+  virtual bool UseKey(ByteView protectedKey) = 0;
+
+  // The text sealed with the key in use, as nonce | ciphertext | tag; the
+  // associated data must be given again, unchanged, to unseal it.
+  virtual std::optional<Bytes> Seal(std::string_view utf8, ByteView associated) const = 0;
+
+  // nullopt: another key, other associated data, or a changed byte.
+  virtual std::optional<std::string> Unseal(ByteView sealed, ByteView associated) const = 0;
+};
+
+}  // namespace rtrillex

@@ -1,0 +1,323 @@
+#include "sqlite_history_file.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <functional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "stand_in_cipher.h"
+#include "temp_folder.h"
+#include "utf8_text.h"
+
+namespace rtrillex {
+namespace {
+
+using Opened = HistoryStore::OpenResult;
+using Row = std::tuple<std::uint64_t, LocalSeconds, std::wstring>;
+
+StoreChange Add(std::uint64_t key, LocalSeconds copiedAt, std::wstring text) {
+  StoreChange change;
+  change.key = key;
+  change.copiedAt = copiedAt;
+  change.text = std::move(text);
+  return change;
+}
+StoreChange Remove(std::uint64_t key) {
+  StoreChange change;
+  change.kind = StoreChange::Kind::Remove;
+  change.key = key;
+  return change;
+}
+StoreChange Clear() {
+  StoreChange change;
+  change.kind = StoreChange::Kind::Clear;
+  return change;
+}
+StoreChange Trim(std::size_t keep) {
+  StoreChange change;
+  change.kind = StoreChange::Kind::Trim;
+  change.keep = keep;
+  return change;
+}
+
+std::vector<Row> Rows(const HistoryStore::Loaded& loaded) {
+  std::vector<Row> rows;
+  for (const KeptEntry& entry : loaded.entries) rows.emplace_back(entry.key, entry.copiedAt, entry.text);
+  return rows;
+}
+
+std::vector<std::uint64_t> Keys(HistoryStore& store) {
+  std::vector<std::uint64_t> keys;
+  for (const KeptEntry& entry : store.LoadNewest(1000).entries) keys.push_back(entry.key);
+  return keys;
+}
+
+// SQL run on the file through a connection of its own, as another program would.
+class OtherConnection {
+ public:
+  explicit OtherConnection(const std::string& path) { sqlite3_open(path.c_str(), &db_); }
+  OtherConnection(const OtherConnection&) = delete;
+  OtherConnection& operator=(const OtherConnection&) = delete;
+  ~OtherConnection() { sqlite3_close(db_); }
+  void Run(const std::string& sql) {
+    EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql << ": " << sqlite3_errmsg(db_);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// A store of `count` entries, closed again.
+void MakeStore(const std::string& path, EntryCipher& cipher, int count) {
+  SqliteHistoryFile store(path, cipher);
+  ASSERT_EQ(store.Open().result, Opened::Ready);
+  std::vector<StoreChange> changes;
+  for (int i = 1; i <= count; ++i) changes.push_back(Add(i, 1000 + i, std::wstring(1000, static_cast<wchar_t>(L'a' + i % 26))));
+  ASSERT_TRUE(store.Apply(changes));
+}
+
+TEST(SqliteHistoryFile, KeepsEntriesWithTheirKeysInOrderAcrossReopening) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  {
+    SqliteHistoryFile store(path, cipher);
+    const HistoryStore::Opened opened = store.Open();
+    EXPECT_EQ(opened.result, Opened::Ready);
+    EXPECT_EQ(opened.nextKey, 1u);
+    ASSERT_TRUE(store.Apply({Add(1, 100, L"first"), Add(2, 200, L"二番目\tの行"), Add(5, 300, L"𠮷野家 \U0001F389")}));
+    ASSERT_TRUE(store.Apply({Add(6, -400, L"")}));
+  }
+  SqliteHistoryFile store(path, cipher);
+  const int keysOpened = cipher.keysOpened;
+  const HistoryStore::Opened opened = store.Open();
+  EXPECT_EQ(opened.result, Opened::Ready);
+  EXPECT_EQ(opened.nextKey, 7u);
+  EXPECT_EQ(cipher.keysOpened, keysOpened + 1) << "the file's key is opened once, not for each entry";
+  const HistoryStore::Loaded all = store.LoadNewest(10);
+  EXPECT_EQ(Rows(all), (std::vector<Row>{{1, 100, L"first"}, {2, 200, L"二番目\tの行"},
+                                         {5, 300, L"𠮷野家 \U0001F389"}, {6, -400, L""}}));
+  EXPECT_EQ(all.skipped, 0u);
+  EXPECT_EQ(Rows(store.LoadNewest(2)), (std::vector<Row>{{5, 300, L"𠮷野家 \U0001F389"}, {6, -400, L""}}));
+  EXPECT_TRUE(store.LoadNewest(0).entries.empty());
+}
+
+TEST(SqliteHistoryFile, AppliesAllChangesOrNone) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  SqliteHistoryFile store(path, cipher);
+  ASSERT_EQ(store.Open().result, Opened::Ready);
+  ASSERT_TRUE(store.Apply({Add(1, 10, L"a"), Add(2, 20, L"b")}));
+
+  EXPECT_FALSE(store.Apply({Add(3, 30, L"c"), Remove(1), Add(2, 20, L"again")})) << "key 2 is taken";
+  EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{1, 2}));
+  cipher.sealFails = true;
+  EXPECT_FALSE(store.Apply({Remove(1), Add(3, 30, L"c")}));
+  cipher.sealFails = false;
+  EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{1, 2}));
+
+  EXPECT_TRUE(store.Apply({Add(3, 30, L"c"), Remove(1), Remove(99)}));
+  EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{2, 3}));
+  EXPECT_TRUE(store.Apply({Add(4, 40, L"d"), Add(5, 50, L"e"), Trim(2)}));
+  EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{4, 5}));
+  EXPECT_TRUE(store.Apply({Trim(5)}));
+  EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{4, 5}));
+  EXPECT_TRUE(store.Apply({Clear(), Add(9, 90, L"i")}));
+  EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{9}));
+
+  {
+    OtherConnection other(path);
+    other.Run("BEGIN IMMEDIATE");
+    EXPECT_FALSE(store.Apply({Add(10, 100, L"j")})) << "another writer holds the file";
+  }
+  EXPECT_TRUE(store.Apply({Add(10, 100, L"j")}));
+  EXPECT_EQ(store.Open().nextKey, 11u);
+  EXPECT_TRUE(store.Apply({Trim(0)}));
+  EXPECT_TRUE(Keys(store).empty());
+}
+
+TEST(SqliteHistoryFile, LeavesNoTraceOfRemovedTextsInTheFiles) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  SqliteHistoryFile store(path, cipher);
+  ASSERT_EQ(store.Open().result, Opened::Ready);
+  // Small ones fit in a page, large ones spill over many.
+  const auto text = [](int key) {
+    return "entry-" + std::to_string(key) + "-" + std::string(key % 2 ? 120 : 50000, static_cast<char>('a' + key));
+  };
+  std::vector<StoreChange> adds;
+  for (int key = 1; key <= 6; ++key) adds.push_back(Add(key, key, FromUtf8(text(key))));
+  ASSERT_TRUE(store.Apply(adds));
+  // A large text is cut into pages: its beginning, or any run of its letter, is a trace.
+  const auto traced = [&](int key) {
+    const std::string bytes = ReadFile(path) + ReadFile(path + "-wal");
+    return bytes.find(text(key).substr(0, 100)) != std::string::npos ||
+           bytes.find(std::string(100, static_cast<char>('a' + key))) != std::string::npos;
+  };
+  for (int key = 1; key <= 6; ++key) ASSERT_TRUE(traced(key)) << "the search finds a kept text, " << key;
+
+  ASSERT_TRUE(store.Apply({Remove(1), Remove(2)}));
+  EXPECT_FALSE(traced(1));
+  EXPECT_FALSE(traced(2));
+  EXPECT_TRUE(traced(3));
+  ASSERT_TRUE(store.Apply({Trim(2)}));
+  EXPECT_FALSE(traced(3));
+  EXPECT_FALSE(traced(4));
+  EXPECT_TRUE(traced(5));
+  ASSERT_TRUE(store.Apply({Clear()}));
+  EXPECT_FALSE(traced(5));
+  EXPECT_FALSE(traced(6));
+}
+
+struct Unreadable {
+  const char* what;
+  std::function<void(const std::string& path)> make;
+};
+
+TEST(SqliteHistoryFile, SetsAsideEachKindOfUnreadableFileUnderANameOfItsOwn) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  StandInCipher otherUser(2);
+  const std::vector<Unreadable> kinds = {
+      {"not a database", [](const std::string& file) {
+         WriteFile(file, std::string(5000, 'x'));
+         WriteFile(file + "-wal", "a log of some other file");
+       }},
+      {"cut in half", [&](const std::string& file) {
+         MakeStore(file, cipher, 300);
+         const std::string whole = ReadFile(file);
+         WriteFile(file, whole.substr(0, whole.size() / 2));
+       }},
+      {"another program's", [](const std::string& file) { OtherConnection(file).Run("CREATE TABLE notes(text)"); }},
+      {"marked as another program's", [](const std::string& file) {
+         OtherConnection(file).Run("PRAGMA application_id = 42; CREATE TABLE notes(text)");
+       }},
+      {"a newer layout", [&](const std::string& file) {
+         MakeStore(file, cipher, 1);
+         OtherConnection(file).Run("PRAGMA user_version = 2");
+       }},
+      {"no key", [&](const std::string& file) {
+         MakeStore(file, cipher, 1);
+         OtherConnection(file).Run("DELETE FROM file_key");
+       }},
+      {"a tampered key", [&](const std::string& file) {
+         MakeStore(file, cipher, 1);
+         OtherConnection(file).Run(
+             "UPDATE file_key SET protected = unhex(substr(hex(protected), 1, 8) || 'FF' || substr(hex(protected), 11))");
+       }},
+      {"another user's key", [&](const std::string& file) { MakeStore(file, otherUser, 1); }},
+  };
+  std::wstring first;
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    SCOPED_TRACE(kinds[i].what);
+    kinds[i].make(path);
+    const std::string bytes = ReadFile(path);
+    const std::string log = ReadFile(path + "-wal");
+
+    SqliteHistoryFile store(path, cipher, [] { return std::time_t{1700000000}; });
+    const HistoryStore::Opened opened = store.Open();
+    EXPECT_EQ(opened.result, Opened::SetAside);
+    if (i == 0) first = opened.setAsideAs;
+    // Every file in the same second: the first takes the plain name, the others numbers.
+    EXPECT_EQ(opened.setAsideAs, i == 0 ? first : first + L"-" + std::to_wstring(i + 1));
+    EXPECT_EQ(ReadFile(ToUtf8(opened.setAsideAs)), bytes);
+    EXPECT_EQ(ReadFile(ToUtf8(opened.setAsideAs) + "-wal"), log);
+
+    EXPECT_EQ(opened.nextKey, 1u);
+    EXPECT_TRUE(store.Apply({Add(1, 1, L"new")}));
+    EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{1}));
+    EXPECT_TRUE(store.DeleteFiles());
+  }
+  EXPECT_EQ(first.rfind(FromUtf8(path) + L".unreadable-", 0), 0u) << ToUtf8(first);
+  EXPECT_EQ(first.size(), FromUtf8(path).size() + std::string(".unreadable-YYYYMMDD-HHMMSS").size());
+  const auto files = std::distance(std::filesystem::directory_iterator(folder.path()), {});
+  EXPECT_EQ(static_cast<std::size_t>(files), kinds.size() + 1) << "every file set aside, and the one log beside the first, are still there";
+}
+
+TEST(SqliteHistoryFile, SkipsEntriesThatDoNotUnsealAndLoadsTheOthers) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  {
+    SqliteHistoryFile store(path, cipher);
+    ASSERT_EQ(store.Open().result, Opened::Ready);
+    ASSERT_TRUE(store.Apply({Add(1, 10, L"one"), Add(2, 20, L"two"), Add(3, 30, L"three"), Add(4, 40, L"four"),
+                             Add(5, 50, L"five")}));
+  }
+  {
+    OtherConnection other(path);
+    other.Run("CREATE TEMP TABLE kept AS SELECT key, sealed FROM entries;"
+              "UPDATE entries SET sealed = (SELECT sealed FROM kept WHERE kept.key = 3 - entries.key) "
+              "WHERE key IN (1, 2)");
+    other.Run("UPDATE entries SET sealed = unhex(substr(hex(sealed), 1, 28) || '00' || substr(hex(sealed), 31)) "
+              "WHERE key = 3");
+    other.Run("UPDATE entries SET copied_at = 41 WHERE key = 4");
+  }
+  SqliteHistoryFile store(path, cipher);
+  ASSERT_EQ(store.Open().result, Opened::Ready);
+  const HistoryStore::Loaded loaded = store.LoadNewest(10);
+  EXPECT_EQ(Rows(loaded), (std::vector<Row>{{5, 50, L"five"}}));
+  EXPECT_EQ(loaded.skipped, 4u);
+}
+
+TEST(SqliteHistoryFile, FailsWithoutTouchingAFileItCannotReachAndCanTryAgain) {
+  TempFolder folder;
+  StandInCipher cipher;
+  const std::string nowhere = folder.File("missing") + "/History.db";
+  SqliteHistoryFile lost(nowhere, cipher);
+  EXPECT_EQ(lost.Open().result, Opened::Failed);
+  EXPECT_FALSE(lost.Apply({Add(1, 1, L"a")}));
+  EXPECT_TRUE(lost.LoadNewest(10).entries.empty());
+  std::filesystem::create_directory(std::filesystem::u8path(folder.File("missing")));
+  EXPECT_EQ(lost.Open().result, Opened::Ready);
+
+  const std::string path = folder.File("History.db");
+  MakeStore(path, cipher, 3);
+  SqliteHistoryFile store(path, cipher);
+  {
+    OtherConnection other(path);
+    other.Run("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; SELECT count(*) FROM entries");
+    EXPECT_EQ(store.Open().result, Opened::Failed) << "another program holds the file";
+  }
+  EXPECT_EQ(store.Open().result, Opened::Ready);
+  EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{1, 2, 3}));
+
+  EXPECT_TRUE(store.DeleteFiles());
+  WriteFile(path, "");
+  EXPECT_EQ(store.Open().result, Opened::Ready) << "an empty file holds nothing to set aside";
+  EXPECT_TRUE(store.Apply({Add(1, 1, L"a")}));
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    EXPECT_EQ(entry.path().u8string().find(".unreadable"), std::string::npos) << entry.path().u8string();
+  }
+  EXPECT_TRUE(store.DeleteFiles());
+  for (const char* suffix : {"", "-wal", "-shm"}) EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(path + suffix)));
+}
+
+TEST(SqliteHistoryFile, KeepsLargeTextsWholeAndReplacesLoneSurrogates) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  std::wstring large;
+  while (large.size() < 10 * 1024 * 1024) large += L"line of text 履歴 \U0001F389\r\n";
+  {
+    SqliteHistoryFile store(path, cipher);
+    ASSERT_EQ(store.Open().result, Opened::Ready);
+    ASSERT_TRUE(store.Apply({Add(1, 1, large), Add(2, 2, std::wstring(L"a\xD800z"))}));
+  }
+  SqliteHistoryFile store(path, cipher);
+  ASSERT_EQ(store.Open().result, Opened::Ready);
+  const HistoryStore::Loaded loaded = store.LoadNewest(2);
+  ASSERT_EQ(loaded.entries.size(), 2u);
+  EXPECT_TRUE(loaded.entries[0].text == large) << "the 10 MB text came back changed";
+  EXPECT_EQ(loaded.entries[1].text, L"a\xFFFDz");
+}
+
+}  // namespace
+}  // namespace rtrillex
