@@ -86,7 +86,7 @@ class TimedPointer : public rtrillex::Pointer {
 class TimedClock : public rtrillex::Clock {
  public:
   TimedClock(rtrillex::Clock& real, StepTimer& timer) : real_(real), timer_(timer) {}
-  rtrillex::TimeOfDay Now() override {
+  rtrillex::LocalSeconds Now() override {
     return timer_.Time("time of day", [&] { return real_.Now(); });
   }
 
@@ -122,8 +122,8 @@ class TimedWindow : public rtrillex::WatchWindow {
   TimedWindow(rtrillex::WatchWindow& real, StepTimer& timer) : real_(real), timer_(timer) {}
   // The bench hands the looks to this watch itself; the main window's are its own watch's.
   void QueueLook() override {}
-  void AppendHistoryLine(std::wstring line) override {
-    timer_.Time("history list line", [&] { real_.AppendHistoryLine(std::move(line)); });
+  void AppendHistoryLine(std::wstring line, rtrillex::LocalSeconds copiedAt) override {
+    timer_.Time("history list line", [&] { real_.AppendHistoryLine(std::move(line), copiedAt); });
   }
   void SetCurrentContent(std::wstring_view text) override {
     timer_.Time("current-content box", [&] { real_.SetCurrentContent(text); });

@@ -3,6 +3,7 @@
 #include <limits>
 #include <new>
 
+#include "local_time.h"
 #include "main_window_layout.h"
 #include "number_text.h"
 #include "popup_window_layout.h"
@@ -156,7 +157,8 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, std::wstring te
 
 void ClipboardWatch::AppendHistoryLine(std::wstring entry) {
   try {
-    s_.window.AppendHistoryLine(HistoryLineFrom(s_.clock.Now(), std::move(entry)));
+    const LocalSeconds now = s_.clock.Now();
+    s_.window.AppendHistoryLine(HistoryLineFrom(TimeOfDayOf(now), std::move(entry)), now);
   } catch (const std::bad_alloc&) {
     // A copy too large to keep a second time is left out of the history;
     // the rest of the reaction goes on.

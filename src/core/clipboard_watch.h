@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "clipboard_change.h"
+#include "history_store.h"
 #include "pointer_placement.h"
 #include "settings.h"
 #include "units.h"
@@ -65,7 +66,7 @@ class Pointer {
 class Clock {
  public:
   virtual ~Clock() = default;
-  virtual TimeOfDay Now() = 0;  // local time
+  virtual LocalSeconds Now() = 0;  // local date and time
 };
 
 // The text popup beside the pointer. Each call creates it first if it was unloaded.
@@ -92,7 +93,8 @@ class WatchWindow {
   // Calls the watch's LookAtClipboard from the message loop, after the
   // handler under way has returned.
   virtual void QueueLook() = 0;
-  virtual void AppendHistoryLine(std::wstring line) = 0;
+  // `copiedAt`: the date and time its time stamp shows.
+  virtual void AppendHistoryLine(std::wstring line, LocalSeconds copiedAt) = 0;
   // What the current-content box shows of the copy (CurrentContentShown).
   virtual void SetCurrentContent(std::wstring_view shown) = 0;
   virtual void SetTimerEnabled(WatchTimer timer, bool enabled) = 0;

@@ -4,9 +4,25 @@
 
 namespace rtrillex {
 
-HistoryId History::Add(std::wstring line) {
-  lines_.push_back({nextId_, std::move(line)});
+HistoryId History::Add(std::wstring line, LocalSeconds copiedAt) {
+  lines_.push_back({nextId_, std::move(line), copiedAt});
   return nextId_++;
+}
+
+std::vector<HistoryId> History::InsertOlder(std::vector<OlderLine> older) {
+  std::vector<HistoryId> ids;
+  if (older.size() >= lowestId_) return ids;
+  std::vector<Line> lines;
+  lines.reserve(older.size() + lines_.size());
+  HistoryId id = lowestId_ - older.size();
+  lowestId_ = id;
+  for (OlderLine& line : older) {
+    ids.push_back(id);
+    lines.push_back({id++, std::move(line.line), line.copiedAt});
+  }
+  for (Line& line : lines_) lines.push_back(std::move(line));
+  lines_ = std::move(lines);
+  return ids;
 }
 
 std::size_t History::PositionOf(HistoryId id) const {

@@ -9,14 +9,25 @@
 #include <string>
 #include <vector>
 
+#include "history_store.h"
+
 namespace rtrillex {
 
 using HistoryId = std::uint64_t;
 
 class History {
  public:
-  // The new line's id, greater than every id given before.
-  HistoryId Add(std::wstring line);
+  // The new line's id, greater than every id given before. `copiedAt`: the
+  // date and time of its time stamp.
+  HistoryId Add(std::wstring line, LocalSeconds copiedAt = 0);
+  struct OlderLine {
+    std::wstring line;
+    LocalSeconds copiedAt;
+  };
+  // Lines older than every line here (kept from earlier runs), oldest first,
+  // put before them; their ids, in the same order, are below every id here.
+  std::vector<HistoryId> InsertOlder(std::vector<OlderLine> older);
+  void Clear() { lines_.clear(); }
   // False when no line has that id (any more).
   bool Remove(HistoryId id);
   // The line, or nullptr when it is gone. Valid until the history changes.
@@ -25,6 +36,7 @@ class History {
   std::size_t PositionOf(HistoryId id) const;
   HistoryId IdAt(std::size_t position) const { return lines_[position].id; }
   const std::wstring& LineAt(std::size_t position) const { return lines_[position].text; }
+  LocalSeconds CopiedAtAt(std::size_t position) const { return lines_[position].copiedAt; }
   std::size_t size() const { return lines_.size(); }
   bool empty() const { return lines_.empty(); }
   // The ids of the newest `count` lines at most, newest first.
@@ -34,9 +46,14 @@ class History {
   struct Line {
     HistoryId id;
     std::wstring text;
+    LocalSeconds copiedAt;
   };
   std::vector<Line> lines_;  // in the order of their ids
-  HistoryId nextId_ = 1;
+  // The session's lines count up from here, older lines down: both fit the
+  // 32 bits a list box item holds.
+  static constexpr HistoryId kFirstSessionId = HistoryId{1} << 30;
+  HistoryId nextId_ = kFirstSessionId;
+  HistoryId lowestId_ = kFirstSessionId;
 };
 
 }  // namespace rtrillex

@@ -1,4 +1,5 @@
 #include "clipboard_watch.h"
+#include "local_time.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +124,7 @@ struct FakePointer : Pointer {
 };
 
 struct FakeClock : Clock {
-  TimeOfDay Now() override { return {9, 5, 7}; }
+  LocalSeconds Now() override { return ToLocalSeconds({2026, 12, 8}, {9, 5, 7}); }
 };
 
 struct FakePopup : TextPopup {
@@ -147,7 +148,7 @@ struct FakeWindow : WatchWindow {
   int queuedLooks = 0;
   explicit FakeWindow(Log& l) : log(l) {}
   void QueueLook() override { ++queuedLooks; }
-  void AppendHistoryLine(std::wstring line) override {
+  void AppendHistoryLine(std::wstring line, LocalSeconds) override {
     if (outOfMemory) throw std::bad_alloc();
     history.push_back(line);
     log.push_back(L"history " + line);

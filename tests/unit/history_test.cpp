@@ -40,5 +40,22 @@ TEST(History, NewestListsAtMostTheCountAskedForNewestFirst) {
   EXPECT_EQ(newest.back(), ids[9'980]);
 }
 
+TEST(History, LinesKeptFromEarlierRunsGoBeforeTheSessionsAndAreFoundByTheirIds) {
+  History history;
+  const HistoryId session = history.Add(L"10:00:00\tnow", 100);
+  const std::vector<HistoryId> older = history.InsertOlder({{L"08:00:00\tfirst", 1}, {L"09:00:00\tsecond", 2}});
+  ASSERT_EQ(older.size(), 2u);
+  EXPECT_LT(older[0], older[1]);
+  EXPECT_LT(older[1], session);
+  EXPECT_EQ(history.Newest(5), (std::vector<HistoryId>{session, older[1], older[0]}));
+  EXPECT_EQ(*history.Find(older[0]), L"08:00:00\tfirst");
+  EXPECT_EQ(history.CopiedAtAt(1), 2);
+  EXPECT_TRUE(history.Remove(older[1]));
+  EXPECT_EQ(*history.Find(session), L"10:00:00\tnow");
+  // Ids fit the 32 bits of a list box item, and later copies still count up.
+  EXPECT_LE(history.Add(L"x"), HistoryId{0xFFFFFFFF});
+  EXPECT_GT(history.Add(L"y"), session);
+}
+
 }  // namespace
 }  // namespace rtrillex

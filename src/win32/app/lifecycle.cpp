@@ -34,6 +34,7 @@ bool Form1::Form_Load() {
   SettingPath = SettingsPath(ProgramDirectory());
   LoadSettingsOrFirstRun();
   recentCopies_.RegisterHotKey(hwnd(), settingsFile_);
+  StartKeepingIfAsked();
   viewerChain_.Join(hwnd(), RunChangeHandler);
   // Both timers stay stopped until a text copy starts them.
   StopTimer();
@@ -50,6 +51,7 @@ void Form1::Form_Unload() {
   viewerChain_.Leave();
   recentCopies_.UnregisterHotKey();
   pasteBack_->Stop();
+  keeper_.reset();  // everything still waiting is written first
   trayIcon_->Remove();
 }
 

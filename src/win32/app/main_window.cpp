@@ -49,6 +49,8 @@ HMENU Form1::CreateMenuBar() {
   using namespace main_window;
   fileMenu_ = CreatePopupMenu();
   AppendMenuItem(fileMenu_, MenuId::mnuMain, kMainItem);
+  AppendMenuItem(fileMenu_, MenuId::mnuKeepHistory, kKeepHistoryItem);
+  AppendMenuItem(fileMenu_, MenuId::mnuClearHistory, kClearHistoryItem);
   AppendMenuItem(fileMenu_, MenuId::mnuExit, kExitItem);
   HMENU helpMenu = CreatePopupMenu();
   AppendMenuItem(helpMenu, MenuId::mnuVer, kVersionItem);
@@ -132,6 +134,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kLookAtClipboardMessage:
       watch_.LookAtClipboard();
       return 0;
+    case kHistoryKeeperMessage:
+      OnKeeperReports();
+      return 0;
     case WM_CHANGECBCHAIN:
       viewerChain_.OnChangeClipboardChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
@@ -174,6 +179,12 @@ LRESULT Form1::OnCommand(int id, int notification) {
       break;
     case static_cast<int>(MenuId::mnuExit):
       mnuExit_Click();
+      break;
+    case static_cast<int>(MenuId::mnuKeepHistory):
+      mnuKeepHistory_Click();
+      break;
+    case static_cast<int>(MenuId::mnuClearHistory):
+      mnuClearHistory_Click();
       break;
   }
   return 0;

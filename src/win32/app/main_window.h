@@ -8,6 +8,8 @@
 //     current-content box (CurrentContentBox), the menu of recent copies
 //     (RecentCopiesMenu), the search window (SearchWindow) and the paste of
 //     their choice (PasteBack);
+//   the history kept across runs: clipwatch/keeping.cpp, with its writer
+//     (HistoryKeeper);
 //   the notification area and the menu commands: tray/tray_window.cpp, with
 //     the icon itself (TrayIcon).
 #pragma once
@@ -31,6 +33,8 @@
 #include "clipwatch/viewer_chain.h"
 #include "desktop.h"
 #include "handle.h"
+#include "history_store/history_keeper.h"
+#include "kept_history.h"
 #include "main_window_layout.h"
 #include "settings/profile_settings_file.h"
 #include "single_instance.h"
@@ -51,6 +55,8 @@ enum TimerId : UINT_PTR {
 
 // Posted to the main window: look at the clipboard from the message loop.
 constexpr UINT kLookAtClipboardMessage = WM_APP + 1;
+// Posted by the kept history's writer: reports wait.
+constexpr UINT kHistoryKeeperMessage = WM_APP + 2;
 
 class Form1 : public Window, public WatchWindow {
  public:
@@ -90,7 +96,7 @@ class Form1 : public Window, public WatchWindow {
 
   // clipwatch/watch_window.cpp: the watch's view of this window
   void QueueLook() override;
-  void AppendHistoryLine(std::wstring line) override;
+  void AppendHistoryLine(std::wstring line, LocalSeconds copiedAt) override;
   void SetCurrentContent(std::wstring_view shown) override;
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;
@@ -99,6 +105,17 @@ class Form1 : public Window, public WatchWindow {
   void OnHotKey(int id);
   void PutBackAndPaste(HistoryId line, const KeyboardOwner& previous);
   bool OnHistoryListKey(WPARAM key);
+
+  // clipwatch/keeping.cpp: the history kept across runs
+  void StartKeepingIfAsked();
+  void StartKeeping();
+  void KeepLine(HistoryId id, LocalSeconds copiedAt, std::wstring_view line);
+  void ForgetLine(HistoryId id);
+  void OnKeeperReports();
+  void TellOnce(bool& told, std::wstring_view text);
+  void mnuKeepHistory_Click();
+  void mnuClearHistory_Click();
+  std::wstring KeptHistoryPath() const;
 
   // tray/tray_window.cpp
   void HideToTray();
@@ -149,6 +166,10 @@ class Form1 : public Window, public WatchWindow {
   SearchWindow searchWindow_{historyList_.history(),
                              [this](HistoryId line, const KeyboardOwner& previous) { PutBackAndPaste(line, previous); }};
   std::optional<PasteBack> pasteBack_;  // once the window exists
+  std::optional<HistoryKeeper> keeper_;  // while the history is kept
+  std::size_t keptBound_ = kDefaultKeptEntries;
+  bool toldSetAside_ = false;
+  bool toldCannotWrite_ = false;
   bool timerEnabled_[4] = {false, false, false, false};  // by WatchTimer
   Form2 form2_;
   Form3 form3_;

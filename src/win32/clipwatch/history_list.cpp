@@ -8,16 +8,43 @@
 
 namespace rtrillex {
 
-void HistoryList::Append(std::wstring line) {
+std::optional<HistoryId> HistoryList::Append(std::wstring line, LocalSeconds copiedAt) {
   const std::wstring shown(Beginning(line, kHistoryLineDrawnChars));
-  const HistoryId id = history_.Add(std::move(line));
+  const HistoryId id = history_.Add(std::move(line), copiedAt);
   const LRESULT added = SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str()));
   if (added == LB_ERR || added == LB_ERRSPACE) {
     history_.Remove(id);  // the list and the history stay in step
-    return;
+    return std::nullopt;
   }
-  // Item data is pointer-sized: ids of 32 bits are four billion copies.
+  // Item data is pointer-sized: the history's ids fit in 32 bits.
   SendMessageW(list_, LB_SETITEMDATA, static_cast<WPARAM>(added), static_cast<LPARAM>(id));
+  return id;
+}
+
+std::vector<HistoryId> HistoryList::InsertOlder(std::vector<History::OlderLine> older) {
+  std::vector<std::wstring> shown;
+  for (const History::OlderLine& line : older) shown.emplace_back(Beginning(line.line, kHistoryLineDrawnChars));
+  std::vector<HistoryId> ids = history_.InsertOlder(std::move(older));
+  // Drawn once, after the last line is in.
+  SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    const LRESULT added = SendMessageW(list_, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(shown[i].c_str()));
+    if (added == LB_ERR || added == LB_ERRSPACE) {
+      // The list is full: the older lines that did not fit go from the history too.
+      for (std::size_t gone = i; gone < ids.size(); ++gone) history_.Remove(ids[gone]);
+      ids.resize(i);
+      break;
+    }
+    SendMessageW(list_, LB_SETITEMDATA, static_cast<WPARAM>(added), static_cast<LPARAM>(ids[i]));
+  }
+  SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_, nullptr, TRUE);
+  return ids;
+}
+
+void HistoryList::Clear() {
+  history_.Clear();
+  SendMessageW(list_, LB_RESETCONTENT, 0, 0);
 }
 
 std::optional<HistoryList::Selection> HistoryList::Selected() const {
@@ -34,14 +61,15 @@ std::optional<std::wstring> HistoryList::SelectedLine() const {
   return *history_.Find(selected->id);
 }
 
-void HistoryList::RemoveSelected() {
+std::optional<HistoryId> HistoryList::RemoveSelected() {
   const std::optional<Selection> selected = Selected();
-  if (!selected) return;
+  if (!selected) return std::nullopt;
   // From the history first, so that a line drawn meanwhile is read in step.
   history_.Remove(selected->id);
   SendMessageW(list_, LB_DELETESTRING, selected->index, 0);
   // The next line takes the removed one's place; after the last, the one before it.
   if (!history_.empty()) SendMessageW(list_, LB_SETCURSEL, std::min(selected->index, history_.size() - 1), 0);
+  return selected->id;
 }
 
 void HistoryList::Draw(const DRAWITEMSTRUCT& item) const {

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "history.h"
 
@@ -18,12 +19,16 @@ class HistoryList {
   void Attach(HWND list) { list_ = list; }
   const History& history() const { return history_; }
 
-  // A line too large to keep throws before anything is stored.
-  void Append(std::wstring line);
+  // A line too large to keep throws before anything is stored. Its id;
+  // nullopt when the list refused it.
+  std::optional<HistoryId> Append(std::wstring line, LocalSeconds copiedAt);
+  // Lines kept from earlier runs, oldest first, put before all others; their ids.
+  std::vector<HistoryId> InsertOlder(std::vector<History::OlderLine> older);
+  void Clear();
   // The selected line, whole; nullopt when none is selected.
   std::optional<std::wstring> SelectedLine() const;
-  // Only from the history: the clipboard keeps what it holds.
-  void RemoveSelected();
+  // Only from the history: the clipboard keeps what it holds. The removed line's id.
+  std::optional<HistoryId> RemoveSelected();
   void Draw(const DRAWITEMSTRUCT& item) const;
 
  private:

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "local_time.h"
+
 #include "desktop.h"
 #include "handle.h"
 #include "tone_wave.h"
@@ -97,10 +99,10 @@ ScreenPoint SystemPointer::Position() {
 
 PixelRect SystemPointer::WorkAreaAt(ScreenPoint point) { return rtrillex::WorkAreaAt({point.x, point.y}); }
 
-TimeOfDay SystemClock::Now() {
+LocalSeconds SystemClock::Now() {
   SYSTEMTIME now;
   GetLocalTime(&now);
-  return {now.wHour, now.wMinute, now.wSecond};
+  return ToLocalSeconds({now.wYear, now.wMonth, now.wDay}, {now.wHour, now.wMinute, now.wSecond});
 }
 
 }  // namespace rtrillex

@@ -18,7 +18,7 @@ class SystemPointer : public Pointer {
 
 class SystemClock : public Clock {
  public:
-  TimeOfDay Now() override;
+  LocalSeconds Now() override;
 };
 
 }  // namespace rtrillex

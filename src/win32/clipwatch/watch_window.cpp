@@ -23,8 +23,9 @@ void Form1::OnTimer(UINT_PTR id) {
 
 void Form1::QueueLook() { PostMessageW(hwnd(), kLookAtClipboardMessage, 0, 0); }
 
-void Form1::AppendHistoryLine(std::wstring line) {
-  historyList_.Append(std::move(line));
+void Form1::AppendHistoryLine(std::wstring line, LocalSeconds copiedAt) {
+  const std::optional<HistoryId> id = historyList_.Append(std::move(line), copiedAt);
+  if (id) KeepLine(*id, copiedAt, *historyList_.history().Find(*id));
   searchWindow_.OnHistoryChanged();
 }
 
@@ -69,7 +70,7 @@ bool Form1::OnHistoryListKey(WPARAM key) {
       watch_.List1_DblClick();
       return true;
     case VK_DELETE:
-      historyList_.RemoveSelected();
+      if (const std::optional<HistoryId> removed = historyList_.RemoveSelected()) ForgetLine(*removed);
       searchWindow_.OnHistoryChanged();
       return true;
   }

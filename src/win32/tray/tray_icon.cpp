@@ -82,4 +82,16 @@ bool TrayIcon::OnShellMessage(UINT message) {
   return true;
 }
 
+void TrayIcon::ShowBalloon(std::wstring_view title, std::wstring_view text) {
+  NOTIFYICONDATAW balloon{};
+  balloon.cbSize = sizeof balloon;
+  balloon.hWnd = window_;
+  balloon.uID = static_cast<UINT>(kTrayIconId);
+  balloon.uFlags = NIF_INFO;
+  balloon.dwInfoFlags = NIIF_WARNING;
+  title.copy(balloon.szInfoTitle, std::size(balloon.szInfoTitle) - 1);
+  text.copy(balloon.szInfo, std::size(balloon.szInfo) - 1);
+  Shell_NotifyIconW(NIM_MODIFY, &balloon);
+}
+
 }  // namespace rtrillex

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string_view>
+
 #include "tray.h"
 
 namespace rtrillex::Module1 {
@@ -30,6 +32,9 @@ class TrayIcon {
   // Puts `icon` in the notification area, unless it is there already.
   void Show(HICON icon);
   void Remove();
+  // A warning in a balloon from the icon, for something the person should
+  // know but need not answer.
+  void ShowBalloon(std::wstring_view title, std::wstring_view text);
   void OnRetryTimer();
   // True for the message the shell broadcasts when it restarts; the icon
   // then comes back.

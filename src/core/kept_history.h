@@ -1,0 +1,75 @@
+// The kept history as its writer sees it: the session's lines it is asked
+// to keep or forget, known by their history ids, turned into changes of the
+// store under the store's own keys, at most `bound` entries kept. Used on
+// the writer's thread only; nothing here waits for the disk but Open and
+// Flush.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "history.h"
+#include "history_store.h"
+
+namespace rtrillex {
+
+namespace setting {
+inline constexpr std::wstring_view kHistorySection = L"History";
+inline constexpr std::wstring_view kKeepHistory = L"Keep";
+inline constexpr std::wstring_view kKeptEntries = L"Entries";  // read only, never written
+}  // namespace setting
+
+inline constexpr std::size_t kDefaultKeptEntries = 1000;
+
+// On only for "1": a missing key, "0" or anything else is off.
+bool KeepsHistory(std::wstring_view setting);
+// A whole number above 0; anything else gives the default.
+std::size_t KeptEntriesBound(std::wstring_view setting);
+
+class KeptHistory {
+ public:
+  KeptHistory(HistoryStore& store, std::size_t bound) : store_(store), bound_(bound) {}
+
+  struct Started {
+    HistoryStore::OpenResult result = HistoryStore::OpenResult::Failed;
+    std::wstring setAsideAs;
+    std::vector<KeptEntry> loaded;  // oldest first; their keys go back through Link
+    std::size_t skipped = 0;
+  };
+  // Opens the store and loads what it keeps, newest `bound` at most; tried
+  // again by the next Flush while it fails.
+  Started Open();
+  bool IsOpen() const { return open_; }
+
+  // The session's own lines, in the order the history changed.
+  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry);
+  void Remove(HistoryId id);
+  void Clear();
+  // The history ids the loaded entries were given, in the same order.
+  void Link(const std::vector<HistoryId>& ids, const std::vector<std::uint64_t>& keys);
+
+  // Writes every waiting change in one go; false when the store is not open
+  // or refused them: they stay waiting, in order, for the next try.
+  bool Flush();
+  bool HasWaiting() const { return !waiting_.empty(); }
+
+ private:
+  HistoryStore& store_;
+  std::size_t bound_;
+  bool open_ = false;
+  std::uint64_t nextKey_ = 1;
+  std::map<HistoryId, std::uint64_t> keys_;  // the lines kept, or waiting to be
+  // Asked for before the store opened: keys are given once it has.
+  struct Request {
+    StoreChange change;
+    HistoryId id = 0;
+  };
+  std::vector<Request> waiting_;
+  bool KeyFor(Request& request);
+};
+
+}  // namespace rtrillex

@@ -1,0 +1,107 @@
+// The main window's side of the history kept across runs, when the person
+// asks for it ([History] Keep=1): its switch and its clear-all in the File
+// menu, the lines handed to the writer as the history changes, and the
+// kept lines put back before the session's when the writer has read them.
+#include "app/main_window.h"
+#include "local_time.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr wchar_t kKeptFileName[] = L"History.db";
+constexpr wchar_t kNoticeTitle[] = L"rTrillex";
+constexpr wchar_t kSetAsideNotice[] =
+    L"保存された履歴を読めなかったため、ファイルを別の名前で残し、新しく保存を始めました: ";
+constexpr wchar_t kCannotWriteNotice[] =
+    L"履歴をファイルに保存できません。このセッションの履歴はメモリーに残し、後でもう一度保存を試みます。";
+constexpr wchar_t kCannotDeleteNotice[] = L"保存された履歴のファイルを削除できませんでした: ";
+constexpr wchar_t kClearQuestion[] = L"履歴をすべて消去しますか？\n保存された履歴もファイルから削除されます。";
+
+}  // namespace
+
+std::wstring Form1::KeptHistoryPath() const {
+  std::wstring path = ProgramDirectory();
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  return path + kKeptFileName;
+}
+
+void Form1::StartKeepingIfAsked() {
+  keptBound_ = KeptEntriesBound(settingsFile_.Read(setting::kHistorySection, setting::kKeptEntries));
+  if (KeepsHistory(settingsFile_.Read(setting::kHistorySection, setting::kKeepHistory))) StartKeeping();
+}
+
+void Form1::StartKeeping() {
+  keeper_.emplace(KeptHistoryPath(), keptBound_, hwnd(), kHistoryKeeperMessage);
+  CheckMenuItem(fileMenu_, static_cast<UINT>(MenuId::mnuKeepHistory), MF_BYCOMMAND | MF_CHECKED);
+}
+
+void Form1::KeepLine(HistoryId id, LocalSeconds copiedAt, std::wstring_view line) {
+  if (keeper_) keeper_->Add(id, copiedAt, std::wstring(EntryIn(line)));
+}
+
+void Form1::ForgetLine(HistoryId id) {
+  if (keeper_) keeper_->Remove(id);
+}
+
+void Form1::OnKeeperReports() {
+  if (!keeper_) return;  // turned off since: what it read is gone with the file
+  for (HistoryKeeper::Report& report : keeper_->TakeReports()) {
+    switch (report.kind) {
+      case HistoryKeeper::Report::Kind::Loaded: {
+        std::vector<History::OlderLine> older;
+        std::vector<std::uint64_t> keys;
+        for (KeptEntry& entry : report.loaded) {
+          older.push_back({HistoryLine(TimeOfDayOf(entry.copiedAt), entry.text), entry.copiedAt});
+          keys.push_back(entry.key);
+        }
+        report.loaded.clear();
+        std::vector<HistoryId> ids = historyList_.InsertOlder(std::move(older));
+        keys.resize(ids.size());
+        keeper_->Link(std::move(ids), std::move(keys));
+        searchWindow_.OnHistoryChanged();
+        break;
+      }
+      case HistoryKeeper::Report::Kind::SetAside:
+        TellOnce(toldSetAside_, kSetAsideNotice + report.setAsideAs);
+        break;
+      case HistoryKeeper::Report::Kind::CannotWrite:
+        TellOnce(toldCannotWrite_, kCannotWriteNotice);
+        break;
+    }
+  }
+}
+
+void Form1::TellOnce(bool& told, std::wstring_view text) {
+  if (told) return;
+  told = true;
+  trayIcon_->ShowBalloon(kNoticeTitle, text);
+}
+
+void Form1::mnuKeepHistory_Click() {
+  if (keeper_) {
+    // Off: the kept file goes at once; the session's lines stay on show.
+    const bool deleted = keeper_->StopAndDelete();
+    keeper_.reset();
+    CheckMenuItem(fileMenu_, static_cast<UINT>(MenuId::mnuKeepHistory), MF_BYCOMMAND | MF_UNCHECKED);
+    settingsFile_.Write(setting::kHistorySection, setting::kKeepHistory, L"0");
+    if (!deleted) trayIcon_->ShowBalloon(kNoticeTitle, kCannotDeleteNotice + KeptHistoryPath());
+    return;
+  }
+  settingsFile_.Write(setting::kHistorySection, setting::kKeepHistory, L"1");
+  StartKeeping();
+  // The session's history so far is kept at once.
+  const History& history = historyList_.history();
+  for (std::size_t position = 0; position < history.size(); ++position)
+    KeepLine(history.IdAt(position), history.CopiedAtAt(position), history.LineAt(position));
+}
+
+void Form1::mnuClearHistory_Click() {
+  const int answer = MessageBoxW(hwnd(), kClearQuestion, kNoticeTitle,
+                                 MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST);
+  if (answer != IDYES) return;
+  historyList_.Clear();
+  searchWindow_.OnHistoryChanged();
+  if (keeper_) keeper_->Clear();
+}
+
+}  // namespace rtrillex

@@ -1,0 +1,54 @@
+// The kept history's writer: a thread of its own that owns History.db and
+// writes what the session asks for within a second, so that no copy waits
+// for the disk. It never touches a window: what it has to tell (the kept
+// entries loaded, a file set aside, a file it cannot write) waits in its
+// reports, and a posted message tells the window to take them.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "history.h"
+#include "history_store.h"
+
+namespace rtrillex {
+
+class HistoryKeeper {
+ public:
+  struct Report {
+    enum class Kind { Loaded, SetAside, CannotWrite } kind = Kind::Loaded;
+    std::vector<KeptEntry> loaded;  // Loaded: oldest first
+    std::wstring setAsideAs;        // SetAside: the unreadable file's new name
+  };
+
+  // Opens `path` (UTF-16) on the writer's thread at once; `reportMessage` is
+  // posted to `window` whenever reports wait.
+  HistoryKeeper(const std::wstring& path, std::size_t bound, HWND window, UINT reportMessage);
+  // Writes everything still waiting, then ends the thread.
+  ~HistoryKeeper();
+  HistoryKeeper(const HistoryKeeper&) = delete;
+  HistoryKeeper& operator=(const HistoryKeeper&) = delete;
+
+  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry);
+  void Remove(HistoryId id);
+  void Clear();
+  void Link(std::vector<HistoryId> ids, std::vector<std::uint64_t> keys);
+  // Ends the thread without writing and deletes the files; false when they remain.
+  bool StopAndDelete();
+
+  std::vector<Report> TakeReports();
+
+ private:
+  struct Shared;
+  void Ask(std::function<void(class KeptHistory&)> request);
+  static DWORD WINAPI Run(void* shared);
+
+  std::shared_ptr<Shared> shared_;
+  HANDLE thread_ = nullptr;
+};
+
+}  // namespace rtrillex
