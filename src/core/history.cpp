@@ -40,6 +40,11 @@ bool History::Remove(HistoryId id) {
   return true;
 }
 
+LocalSeconds History::CopiedAtOf(HistoryId id) const {
+  const std::size_t position = PositionOf(id);
+  return position == lines_.size() ? 0 : lines_[position].copiedAt;
+}
+
 const std::wstring* History::Find(HistoryId id) const {
   const std::size_t position = PositionOf(id);
   return position == lines_.size() ? nullptr : &lines_[position].text;

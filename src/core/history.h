@@ -37,6 +37,8 @@ class History {
   HistoryId IdAt(std::size_t position) const { return lines_[position].id; }
   const std::wstring& LineAt(std::size_t position) const { return lines_[position].text; }
   LocalSeconds CopiedAtAt(std::size_t position) const { return lines_[position].copiedAt; }
+  // 0 when the line is gone or its date is not known.
+  LocalSeconds CopiedAtOf(HistoryId id) const;
   std::size_t size() const { return lines_.size(); }
   bool empty() const { return lines_.empty(); }
   // The ids of the newest `count` lines at most, newest first.

@@ -67,18 +67,20 @@ std::wstring JoinedText(const ShownRuns& runs) {
   return text;
 }
 
-ShownRuns HistoryLineRuns(std::wstring_view historyLine) {
+ShownRuns HistoryLineRuns(std::wstring_view historyLine, std::wstring_view date) {
   const std::wstring_view entry = EntryIn(historyLine);
   const std::wstring_view timeStamp = historyLine.substr(0, historyLine.size() - entry.size());
   ShownRuns runs;
+  if (!date.empty()) Append(runs, std::wstring(date) + L' ', false);
   Append(runs, timeStamp, false);
   AppendMarked(runs, entry, kHistoryLineDrawnChars - timeStamp.size());
   return runs;
 }
 
-ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry) {
+ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry, std::wstring_view date) {
   ShownRuns runs;
   if (position < kNumberedEntries) Append(runs, AcceleratorPrefix(position), false);
+  if (!date.empty()) Append(runs, std::wstring(date) + L' ', true);
   if (entry.empty()) {
     Append(runs, kEmptyEntryNote, true);
     return runs;
@@ -88,6 +90,12 @@ ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry) {
   for (const ShownRun& run : marked) Append(runs, run.isMark ? run.text : DoubledAmpersands(run.text), run.isMark);
   if (!whole) Append(runs, {&kCutMark, 1}, true);
   return runs;
+}
+
+std::wstring EarlierDayMark(LocalSeconds copiedAt, CalendarDate today) {
+  if (copiedAt == 0) return {};
+  const CalendarDate day = DateOf(copiedAt);
+  return day == today ? std::wstring() : DateText(day);
 }
 
 }  // namespace rtrillex

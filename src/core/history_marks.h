@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "local_time.h"
+
 namespace rtrillex {
 
 // In code page 932, so that every font the program uses has it.
@@ -35,7 +37,8 @@ inline constexpr std::size_t kHistoryLineDrawnChars = 1024;
 // kHistoryLineDrawnChars shown characters, the time stamp and its TAB as
 // they are (the list aligns on that TAB), the entry's breaks and tabs as
 // marks. Reads only that beginning of the line.
-ShownRuns HistoryLineRuns(std::wstring_view historyLine);
+// `date`, if not empty, goes before the time stamp (a line of an earlier day).
+ShownRuns HistoryLineRuns(std::wstring_view historyLine, std::wstring_view date = {});
 
 inline constexpr std::size_t kMenuMostEntries = 20;
 inline constexpr std::size_t kMenuLabelChars = 50;
@@ -48,6 +51,11 @@ inline constexpr std::wstring_view kEmptyEntryNote = L"（空のテキスト）"
 // kMenuLabelChars shown characters with its breaks and tabs marked, and "…"
 // when cut. Each '&' of the entry is doubled so that only the digit is an
 // accelerator. `entry` is read in place, as far as the label goes.
-ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry);
+// `date`, if not empty, goes between the number and the entry, as a mark.
+ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry, std::wstring_view date = {});
+
+// The date shown beside a line copied on an earlier day than `today`
+// ("yyyy/mm/dd"); empty for today's lines and lines of no known date.
+std::wstring EarlierDayMark(LocalSeconds copiedAt, CalendarDate today);
 
 }  // namespace rtrillex

@@ -87,5 +87,14 @@ TEST(MenuLabel, ShowsAnEmptyEntryAsANote) {
   EXPECT_EQ(MenuLabelRuns(0, L""), (ShownRuns{Text(L"&1 "), Mark(std::wstring(kEmptyEntryNote))}));
 }
 
+TEST(EarlierDayMark, DatesOnlyLinesOfAnEarlierDayInTheMenuAndTheSearch) {
+  const CalendarDate today{2026, 12, 8};
+  EXPECT_EQ(EarlierDayMark(ToLocalSeconds(today, {0, 0, 0}), today), L"");
+  EXPECT_EQ(EarlierDayMark(ToLocalSeconds({2026, 12, 7}, {23, 59, 59}), today), L"2026/12/07");
+  EXPECT_EQ(EarlierDayMark(0, today), L"");  // no known date
+  EXPECT_EQ(MenuLabelRuns(0, L"a&b", L"2026/12/07"), (ShownRuns{Text(L"&1 "), Mark(L"2026/12/07 "), Text(L"a&&b")}));
+  EXPECT_EQ(JoinedText(HistoryLineRuns(kStamp + L"x", L"2026/12/07")), L"2026/12/07 " + kStamp + L"x");
+}
+
 }  // namespace
 }  // namespace rtrillex

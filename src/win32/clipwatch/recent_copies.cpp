@@ -4,6 +4,7 @@
 
 #include "clipboard_change.h"
 #include "desktop.h"
+#include "clipwatch/system_services.h"
 #include "menu_at_pointer.h"
 #include "text.h"
 
@@ -39,8 +40,11 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   // the menu is open is simply gone when it is chosen.
   shown_ = history_.Newest(kMenuMostEntries);
   labels_.clear();
+  const CalendarDate today = LocalToday();
   for (std::size_t position = 0; position < shown_.size(); ++position) {
-    labels_.push_back(MenuLabelRuns(position, EntryIn(*history_.Find(shown_[position]))));
+    const HistoryId id = shown_[position];
+    labels_.push_back(MenuLabelRuns(position, EntryIn(*history_.Find(id)),
+                                    EarlierDayMark(history_.CopiedAtOf(id), today)));
     AppendMenuW(menu.get(), MF_OWNERDRAW, kFirstRecentCopy + position, nullptr);
   }
   if (shown_.empty()) AppendMenuW(menu.get(), MF_STRING | MF_GRAYED, 0, std::wstring(kNoHistoryItem).c_str());

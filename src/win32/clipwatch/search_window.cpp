@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "clipwatch/system_services.h"
 #include "desktop.h"
 #include "history_marks.h"
 #include "history_search.h"
@@ -162,11 +163,13 @@ void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
   RECT area = item.rcItem;
   FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   if (item.itemID < shown_.size()) {
-    if (const std::wstring* line = history_.Find(shown_[item.itemID])) {
+    const HistoryId id = shown_[item.itemID];
+    if (const std::wstring* line = history_.Find(id)) {
       RECT text = area;
       text.left += 2;
       text.top += 2;
-      DrawShownRuns(item.hDC, text, HistoryLineRuns(*line), selected, RunText::ListLine);
+      const std::wstring date = EarlierDayMark(history_.CopiedAtOf(id), LocalToday());
+      DrawShownRuns(item.hDC, text, HistoryLineRuns(*line, date), selected, RunText::ListLine);
     }
   }
   if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &area);

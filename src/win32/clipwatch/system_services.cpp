@@ -99,6 +99,12 @@ ScreenPoint SystemPointer::Position() {
 
 PixelRect SystemPointer::WorkAreaAt(ScreenPoint point) { return rtrillex::WorkAreaAt({point.x, point.y}); }
 
+CalendarDate LocalToday() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay};
+}
+
 LocalSeconds SystemClock::Now() {
   SYSTEMTIME now;
   GetLocalTime(&now);

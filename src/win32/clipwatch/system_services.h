@@ -2,6 +2,7 @@
 #pragma once
 
 #include "clipboard_watch.h"
+#include "local_time.h"
 
 namespace rtrillex {
 
@@ -20,5 +21,7 @@ class SystemClock : public Clock {
  public:
   LocalSeconds Now() override;
 };
+
+CalendarDate LocalToday();
 
 }  // namespace rtrillex
