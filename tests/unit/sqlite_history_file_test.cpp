@@ -106,6 +106,26 @@ TEST(SqliteHistoryFile, KeepsEntriesWithTheirKeysInOrderAcrossReopening) {
   EXPECT_TRUE(store.LoadNewest(0).entries.empty());
 }
 
+TEST(SqliteHistoryFile, KeepsWhatWasCommittedWhenTheProgramIsKilled) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  SqliteHistoryFile store(path, cipher);
+  ASSERT_EQ(store.Open().result, Opened::Ready);
+  ASSERT_TRUE(store.Apply({Add(1, 10, L"kept")}));
+  // The files as a killed process leaves them: nothing closed, the log not
+  // yet copied into the database.
+  const std::string copy = folder.File("Copy.db");
+  WriteFile(copy, ReadFile(path));
+  WriteFile(copy + "-wal", ReadFile(path + "-wal"));
+
+  SqliteHistoryFile reopened(copy, cipher);
+  const HistoryStore::Opened opened = reopened.Open();
+  EXPECT_EQ(opened.result, Opened::Ready);
+  EXPECT_EQ(opened.nextKey, 2u);
+  EXPECT_EQ(Rows(reopened.LoadNewest(5)), (std::vector<Row>{{1, 10, L"kept"}}));
+}
+
 TEST(SqliteHistoryFile, AppliesAllChangesOrNone) {
   TempFolder folder;
   const std::string path = folder.File("History.db");

@@ -27,7 +27,10 @@ int Rename(const std::string& from, const std::string& to) {
   return _wrename(FromUtf8(from).c_str(), FromUtf8(to).c_str());
 }
 int Delete(const std::string& path) { return _wremove(FromUtf8(path).c_str()); }
-std::FILE* OpenToRead(const std::string& path) { return _wfopen(FromUtf8(path).c_str(), L"rb"); }
+std::FILE* OpenToRead(const std::string& path) {
+  std::FILE* file = nullptr;
+  return _wfopen_s(&file, FromUtf8(path).c_str(), L"rb") == 0 ? file : nullptr;
+}
 #else
 int Access(const std::string& path) { return access(path.c_str(), F_OK); }
 // rename() would replace `to`: MoveAside picks a name nothing has.

@@ -103,37 +103,40 @@ HistoryStore::Opened SqliteHistoryFile::Open() {
   db_.reset();
   truncationOwed_ = false;
   Opened opened;
+  opened.result = OpenOrMake(opened.setAsideAs);
+  if (opened.result == OpenResult::Failed) {
+    db_.reset();
+  } else {
+    opened.nextKey = NextKey();
+  }
+  return opened;
+}
+
+HistoryStore::OpenResult SqliteHistoryFile::OpenOrMake(std::wstring& setAsideAs) {
   switch (FileAt(path_)) {
     case Presence::Unknown:
-      return opened;
+      return OpenResult::Failed;
     case Presence::Missing:
-      if (!CreateNew()) return opened;
-      break;
+      return CreateNew() ? OpenResult::Ready : OpenResult::Failed;
     case Presence::Present:
-      switch (OpenExisting()) {
-        case Check::Ours:
-          break;
-        case Check::Blank:
-          if (!Initialize()) return opened;
-          break;
-        case Check::Failed:
-          db_.reset();
-          return opened;
-        case Check::Unreadable: {
-          db_.reset();
-          const std::optional<std::string> name = MoveAside(path_, clock_());
-          if (!name) return opened;
-          opened.setAsideAs = FromUtf8(*name);
-          if (!CreateNew()) return opened;
-          opened.result = OpenResult::SetAside;
-          break;
-        }
-      }
       break;
   }
-  if (opened.result == OpenResult::Failed) opened.result = OpenResult::Ready;
-  opened.nextKey = NextKey();
-  return opened;
+  switch (OpenExisting()) {
+    case Check::Ours:
+      return OpenResult::Ready;
+    case Check::Blank:
+      return Initialize() ? OpenResult::Ready : OpenResult::Failed;
+    case Check::Failed:
+      return OpenResult::Failed;
+    case Check::Unreadable:
+      break;
+  }
+  // Closed first: Windows renames no open file.
+  db_.reset();
+  const std::optional<std::string> name = MoveAside(path_, clock_());
+  if (!name) return OpenResult::Failed;
+  setAsideAs = FromUtf8(*name);
+  return CreateNew() ? OpenResult::SetAside : OpenResult::Failed;
 }
 
 SqliteHistoryFile::Check SqliteHistoryFile::OpenExisting() {

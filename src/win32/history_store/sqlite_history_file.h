@@ -35,6 +35,7 @@ class SqliteHistoryFile final : public HistoryStore {
  private:
   enum class Check { Ours, Blank, Unreadable, Failed };
 
+  OpenResult OpenOrMake(std::wstring& setAsideAs);
   Check OpenExisting();
   Check CheckContents();
   bool CreateNew();

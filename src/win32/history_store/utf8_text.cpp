@@ -51,18 +51,22 @@ char32_t DecodeAt(std::string_view utf8, std::size_t i, std::size_t& length) {
   const std::uint8_t lead = byte(i);
   length = 1;
   if (lead < 0x80) return lead;
+  // Bytes that follow the lead, and the least code point that needs them.
   std::size_t extra = 0;
-  char32_t c = 0;
   char32_t least = 0;
   if (lead >= 0xC2 && lead <= 0xDF) {
-    extra = 1, c = lead & 0x1F, least = 0x80;
+    extra = 1;
+    least = 0x80;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
-    extra = 2, c = lead & 0x0F, least = 0x800;
+    extra = 2;
+    least = 0x800;
   } else if (lead >= 0xF0 && lead <= 0xF4) {
-    extra = 3, c = lead & 0x07, least = 0x10000;
+    extra = 3;
+    least = 0x10000;
   } else {
     return kReplacement;
   }
+  char32_t c = lead & (0x3F >> extra);
   if (utf8.size() - i <= extra) return kReplacement;
   for (std::size_t k = 1; k <= extra; ++k) {
     if ((byte(i + k) & 0xC0) != 0x80) return kReplacement;
