@@ -61,9 +61,12 @@ void Form1::OnKeeperReports() {
         searchWindow_.OnHistoryChanged();
         break;
       }
-      case HistoryKeeper::Report::Kind::SetAside:
-        TellOnce(toldSetAside_, kSetAsideNotice + report.setAsideAs);
+      case HistoryKeeper::Report::Kind::SetAside: {
+        // Its name alone: it lies beside History.db, and a balloon holds little.
+        const std::size_t folderEnd = report.setAsideAs.find_last_of(L"\\/");
+        TellOnce(toldSetAside_, kSetAsideNotice + report.setAsideAs.substr(folderEnd == std::wstring::npos ? 0 : folderEnd + 1));
         break;
+      }
       case HistoryKeeper::Report::Kind::CannotWrite:
         TellOnce(toldCannotWrite_, kCannotWriteNotice);
         break;
