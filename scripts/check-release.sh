@@ -20,7 +20,7 @@ expected_files="CHANGES.txt LICENSE.txt README-en.txt README-ja.txt rTrillex.exe
 # Windows' own DLLs, which every Windows has; msvcrt.dll is among them and is
 # the C library mingw-w64's runtime calls into. Anything else would have to be
 # shipped beside the exe.
-windows_dlls="ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL WINMM.DLL"
+windows_dlls="ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL SHELL32.DLL USER32.DLL WINMM.DLL"
 size_limit=1048576
 
 failures=0

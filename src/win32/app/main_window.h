@@ -34,6 +34,7 @@
 #include "main_window_layout.h"
 #include "settings/profile_settings_file.h"
 #include "single_instance.h"
+#include "tray/startup_item.h"
 #include "tray/tray_icon.h"
 #include "window.h"
 
@@ -142,6 +143,7 @@ class Form1 : public Window, public WatchWindow {
   // The parts it wires together.
   std::optional<SingleInstance> instance_;
   std::optional<TrayIcon> trayIcon_;  // once the window exists
+  StartupItem startupItem_;
   ViewerChain viewerChain_;
   HistoryList historyList_;
   CurrentContentBox currentContent_;
