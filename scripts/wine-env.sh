@@ -29,6 +29,9 @@ rtrillex_use_exe() {
     win64) export RTRILLEX_WINE=/usr/lib/wine/wine64 RTRILLEX_PRESET=windows-x64 RTRILLEX_ARCHIVE=win64 WINEARCH=win64 ;;
   esac
   export WINEDEBUG=-all
+  # Wine's menu builder would turn every shortcut saved (the Startup item's
+  # among them) into a launcher of the Linux desktop outside the prefix.
+  export WINEDLLOVERRIDES=winemenubuilder.exe=d
 }
 
 # rtrillex_pick_wine: the 32-bit exe where this machine runs it, else the 64-bit one.
