@@ -15,6 +15,7 @@
 
 #include "com.h"
 #include "harness.h"
+#include "program_spy.h"
 
 namespace e2e {
 namespace {
@@ -80,6 +81,9 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+// The item's check mark as the menu showed it.
+enum class Shown { Unchecked, Checked };
+
 class TrayStartupItem : public testing::Test {
  protected:
   ComApartment apartment;
@@ -88,6 +92,7 @@ class TrayStartupItem : public testing::Test {
   const std::wstring othersName = startup + L"\\rTrillex (another).lnk";
   TestFolder folder;
   std::optional<RunningApp> app;
+  std::optional<ProgramSpy> spy;  // reads the check mark inside the program
 
   void SetUp() override {
     ASSERT_FALSE(startup.empty());
@@ -96,6 +101,7 @@ class TrayStartupItem : public testing::Test {
   }
   // The person's Startup folder is shared by every test: left as it was found.
   void TearDown() override {
+    spy.reset();
     app.reset();
     RemoveShortcuts();
   }
@@ -109,14 +115,21 @@ class TrayStartupItem : public testing::Test {
   void Start() {
     app.emplace(folder);
     ASSERT_TRUE(app->WaitForMainWindow());
+    spy.emplace(app->ThreadId());
+    ASSERT_TRUE(spy->WaitUntilWatching(app->MainWindow())) << spy->Problem();
   }
-  // The item, chosen from the icon's menu by its access key.
-  void Choose() {
+  // The item, chosen from the icon's menu by its access key, once the menu
+  // has shown it as `shown`.
+  void Choose(Shown shown) {
+    spy->WatchMenuItem(static_cast<UINT>(rtrillex::MenuId::mnuStartup));
     app->PostTrayReport(WM_RBUTTONDOWN);
     const HWND menu = OpenMenu(*app);
     ASSERT_NE(menu, nullptr);
     PostMessageW(menu, WM_KEYDOWN, 'W', 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+    const LONG state = spy->MenuItemState();
+    ASSERT_NE(state, -1) << "the spy read no menu";
+    EXPECT_EQ((state & MF_CHECKED) != 0, shown == Shown::Checked) << "menu item state " << state;
   }
   bool PointsHere(const std::wstring& path) const { return SameFile(ReadShortcut(path).target, folder.Exe()); }
   // What the program left in the folder besides what the test put there.
@@ -132,20 +145,20 @@ class TrayStartupItem : public testing::Test {
 
 TEST_F(TrayStartupItem, ChoosingItMakesTheShortcutToThisExeAndChoosingAgainRemovesIt) {
   Start();
-  Choose();
+  Choose(Shown::Unchecked);
   ASSERT_TRUE(WaitUntil([&] { return Exists(ours); }));
   const Shortcut made = ReadShortcut(ours);
   EXPECT_TRUE(SameFile(made.target, folder.Exe())) << testing::PrintToString(made.target);
   EXPECT_TRUE(SameFile(made.workingFolder, folder.path())) << testing::PrintToString(made.workingFolder);
   EXPECT_EQ(Added(), std::set<std::wstring>{L"rTrillex.lnk"});  // nothing else, no leftover of the making
 
-  Choose();
+  Choose(Shown::Checked);
   EXPECT_TRUE(WaitUntil([&] { return !Exists(ours); }));
 
   // Made by hand, with the path in another case: the same exe, so the item
   // shows checked and choosing it removes the shortcut.
   MakeShortcut(ours, Upper(folder.Exe()));
-  Choose();
+  Choose(Shown::Checked);
   EXPECT_TRUE(WaitUntil([&] { return !Exists(ours); }));
 }
 
@@ -155,10 +168,10 @@ TEST_F(TrayStartupItem, AShortcutToAnotherCopyLeavesItUncheckedAndChoosingItPoin
   // One of another name, even pointing here, is the person's own.
   MakeShortcut(othersName, folder.Exe());
   Start();
-  Choose();
+  Choose(Shown::Unchecked);
   EXPECT_TRUE(WaitUntil([&] { return PointsHere(ours); })) << testing::PrintToString(ReadShortcut(ours).target);
 
-  Choose();
+  Choose(Shown::Checked);
   EXPECT_TRUE(WaitUntil([&] { return !Exists(ours); }));
   EXPECT_TRUE(PointsHere(othersName));
 }
@@ -168,7 +181,7 @@ TEST_F(TrayStartupItem, AShortcutThatCannotBeMadeIsToldAndLeavesNothingBehind) {
   ASSERT_TRUE(CreateDirectoryW(ours.c_str(), nullptr));
   before = Entries(startup);
   Start();
-  Choose();
+  Choose(Shown::Unchecked);
   HWND box = nullptr;
   ASSERT_TRUE(WaitUntil([&] {
     for (HWND window : app->TopLevelWindows(L"#32770"))
@@ -182,7 +195,7 @@ TEST_F(TrayStartupItem, AShortcutThatCannotBeMadeIsToldAndLeavesNothingBehind) {
 
   // Once the way is free, the item works as before.
   ASSERT_TRUE(RemoveDirectoryW(ours.c_str()));
-  Choose();
+  Choose(Shown::Unchecked);
   EXPECT_TRUE(WaitUntil([&] { return PointsHere(ours); }));
 }
 
