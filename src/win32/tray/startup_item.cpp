@@ -1,5 +1,6 @@
 #include "tray/startup_item.h"
 
+#include <cwchar>
 #include <string>
 
 #include "tray/startup_shortcut.h"
