@@ -29,9 +29,6 @@ rtrillex_use_exe() {
     win64) export RTRILLEX_WINE=/usr/lib/wine/wine64 RTRILLEX_PRESET=windows-x64 RTRILLEX_ARCHIVE=win64 WINEARCH=win64 ;;
   esac
   export WINEDEBUG=-all
-  # Wine's menu builder would turn every shortcut saved (the Startup item's
-  # among them) into a launcher of the Linux desktop outside the prefix.
-  export WINEDLLOVERRIDES=winemenubuilder.exe=d
 }
 
 # rtrillex_pick_wine: the 32-bit exe where this machine runs it, else the 64-bit one.
@@ -142,4 +139,10 @@ rtrillex_start_wine() {
   rtrillex_prepare_prefix "$1"
   wineserver -p 2>/dev/null || true  # already running for this prefix is fine
   rtrillex_wine wineboot >/dev/null 2>&1 </dev/null || true
+  # Wine starts its menu builder on every shortcut a program saves (the
+  # Startup item's among them) to mirror it on the Linux desktop, outside the
+  # prefix: kept from acting. Off for the programs started from here on only:
+  # in the environment of the services the boot starts, it left a window
+  # moved partly off the screen somewhere else than asked (seen with Wine 8).
+  export WINEDLLOVERRIDES=winemenubuilder.exe=d
 }
