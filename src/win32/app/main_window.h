@@ -9,7 +9,8 @@
 //     (RecentCopiesMenu), the search window (SearchWindow) and the paste of
 //     their choice (PasteBack);
 //   the notification area and the menu commands: tray/tray_window.cpp, with
-//     the icon itself (TrayIcon).
+//     the icon itself (TrayIcon) and the item that starts the program at
+//     log-on (StartupItem).
 #pragma once
 
 #include <windows.h>
