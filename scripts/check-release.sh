@@ -19,10 +19,11 @@ version=$(version_part MAJOR).$(version_part MINOR).$(version_part PATCH)
 
 expected_files="CHANGES.txt LICENSE.txt README-en.txt README-ja.txt rTrillex.exe"
 # Windows' own DLLs, which every Windows has; msvcrt.dll is among them and is
-# the C library mingw-w64's runtime calls into, crypt32.dll and bcrypt.dll
-# protect the kept history's key and seal its texts. Anything else would have
-# to be shipped beside the exe.
-windows_dlls="ADVAPI32.DLL BCRYPT.DLL COMCTL32.DLL CRYPT32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL WINMM.DLL"
+# the C library mingw-w64's runtime calls into; crypt32.dll and bcrypt.dll
+# protect the kept history's key and seal its texts; ole32.dll makes the
+# Startup folder's shortcut. Anything else would have to be shipped beside
+# the exe.
+windows_dlls="ADVAPI32.DLL BCRYPT.DLL COMCTL32.DLL CRYPT32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL SHELL32.DLL USER32.DLL WINMM.DLL"
 size_limit=2097152
 
 failures=0

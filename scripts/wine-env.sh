@@ -136,7 +136,14 @@ rtrillex_stop_wine() {
 # run, and Wine's own services started away from any caller's output pipes
 # (ctest would otherwise wait for them to close).
 rtrillex_start_wine() {
+  unset WINEDLLOVERRIDES  # set below, by an earlier call for another prefix too
   rtrillex_prepare_prefix "$1"
   wineserver -p 2>/dev/null || true  # already running for this prefix is fine
   rtrillex_wine wineboot >/dev/null 2>&1 </dev/null || true
+  # Wine starts its menu builder on every shortcut a program saves (the
+  # Startup item's among them) to mirror it on the Linux desktop, outside the
+  # prefix: kept from acting. Off for the programs started from here on only:
+  # in the environment of the services the boot starts, it had a window
+  # moved partly off the screen somewhere else than asked (seen with Wine 8).
+  export WINEDLLOVERRIDES=winemenubuilder.exe=d
 }

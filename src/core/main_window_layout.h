@@ -30,7 +30,7 @@ enum class ControlId : int {
   txtCurCB,
 };
 
-enum class MenuId : int { mnuMain = 2001, mnuExit, mnuVer, mnuKeepHistory, mnuClearHistory };
+enum class MenuId : int { mnuMain = 2001, mnuExit, mnuVer, mnuStartup, mnuKeepHistory, mnuClearHistory };
 
 inline constexpr Colour kLightBlue = Rgb(192, 192, 255);
 inline constexpr Colour kDarkBlue = Rgb(0, 0, 192);
@@ -46,6 +46,7 @@ inline constexpr int kClientHeightTwips = 6765;
 
 inline constexpr std::wstring_view kFileMenu = L"ファイル(&F )";
 inline constexpr std::wstring_view kMainItem = L"詳細設定(&M)";
+inline constexpr std::wstring_view kStartupItem = L"Windows の起動時に開始(&W)";
 inline constexpr std::wstring_view kExitItem = L"終了(&X)";
 inline constexpr std::wstring_view kKeepHistoryItem = L"履歴を保存する(&K)";
 inline constexpr std::wstring_view kClearHistoryItem = L"履歴をすべて消去(&D)...";

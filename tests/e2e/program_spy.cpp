@@ -42,6 +42,12 @@ bool ProgramSpy::WaitUntilWatching(HWND programWindow) {
   return false;
 }
 
+void ProgramSpy::WatchMenuItem(UINT command) {
+  if (!record_) return;
+  InterlockedExchange(&record_->menuItemState, -1);
+  InterlockedExchange(&record_->menuItem, static_cast<LONG>(command));
+}
+
 LONG ProgramSpy::Read(LONG ProgramSpyRecord::*field) const {
   return record_ ? InterlockedCompareExchange(&(record_->*field), 0, 0) : 0;
 }

@@ -1,7 +1,8 @@
 // Watches another program from inside it: a message hook that the system
 // loads into that program's GUI thread counts the timer messages it handles
-// (does it wake up while it should be idle?) and records its calls of the
-// system's Beep. What it sees lands in memory the test reads.
+// (does it wake up while it should be idle?), records its calls of the
+// system's Beep and reads its menus, whose handles mean nothing outside it.
+// What it sees lands in memory the test reads.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,8 @@ struct ProgramSpyRecord {
   struct {
     LONG frequency, milliseconds;
   } beep[16];
+  LONG menuItem;       // the command whose state in an open menu is read...
+  LONG menuItemState;  // ...as a key reaches that menu (GetMenuState); -1 until then
 };
 
 class ProgramSpy {
@@ -41,6 +44,10 @@ class ProgramSpy {
   LONG LastTimerId() const { return Read(&ProgramSpyRecord::lastTimerId); }
   // Each Beep call as (frequency, milliseconds).
   std::vector<std::pair<LONG, LONG>> Beeps() const;
+  // From now on, reads the state of `command` in each popup menu of the
+  // program that a key is sent to; -1 until one was.
+  void WatchMenuItem(UINT command);
+  LONG MenuItemState() const { return Read(&ProgramSpyRecord::menuItemState); }
 
  private:
   LONG Read(LONG ProgramSpyRecord::*field) const;

@@ -56,6 +56,20 @@ void RerouteBeep() {
   }
 }
 
+bool IsPopupMenu(HWND window) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  return lstrcmpW(name, L"#32768") == 0;
+}
+
+// Read before the menu acts on the key: the state the person saw.
+void ReadMenuItem(e2e::ProgramSpyRecord& record, const MSG& message) {
+  if (message.message != WM_KEYDOWN || !record.menuItem || !IsPopupMenu(message.hwnd)) return;
+  const auto menu = reinterpret_cast<HMENU>(SendMessageW(message.hwnd, MN_GETHMENU, 0, 0));
+  const UINT state = GetMenuState(menu, static_cast<UINT>(record.menuItem), MF_BYCOMMAND);
+  InterlockedExchange(&record.menuItemState, static_cast<LONG>(state));
+}
+
 }  // namespace
 
 // Exported by its plain name through program_spy_hook.def.
@@ -70,5 +84,6 @@ extern "C" LRESULT CALLBACK SpyOnMessages(int code, WPARAM wParam, LPARAM lParam
     InterlockedExchange(&record->lastTimerId, static_cast<LONG>(message->wParam));
     InterlockedIncrement(&record->ticks);
   }
+  if (record && code == HC_ACTION) ReadMenuItem(*record, *message);
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -51,6 +51,7 @@ HMENU Form1::CreateMenuBar() {
   AppendMenuItem(fileMenu_, MenuId::mnuMain, kMainItem);
   AppendMenuItem(fileMenu_, MenuId::mnuKeepHistory, kKeepHistoryItem);
   AppendMenuItem(fileMenu_, MenuId::mnuClearHistory, kClearHistoryItem);
+  AppendMenuItem(fileMenu_, MenuId::mnuStartup, kStartupItem);
   AppendMenuItem(fileMenu_, MenuId::mnuExit, kExitItem);
   HMENU helpMenu = CreatePopupMenu();
   AppendMenuItem(helpMenu, MenuId::mnuVer, kVersionItem);
@@ -105,6 +106,10 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_MEASUREITEM:
       if (recentCopies_.Measure(hwnd(), *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
+      break;
+    case WM_INITMENUPOPUP:
+      if (reinterpret_cast<HMENU>(wParam) == fileMenu_)
+        startupItem_.ShowIn(fileMenu_, static_cast<UINT>(MenuId::mnuStartup));
       break;
     case WM_MENUCHAR:  // other menus keep the default handling
       if (const std::optional<LRESULT> answer =
@@ -173,6 +178,9 @@ LRESULT Form1::OnCommand(int id, int notification) {
       break;
     case static_cast<int>(MenuId::mnuVer):
       mnuVer_Click();
+      break;
+    case static_cast<int>(MenuId::mnuStartup):
+      startupItem_.OnChosen(hwnd());
       break;
     case static_cast<int>(ControlId::List1):
       if (notification == LBN_DBLCLK) watch_.List1_DblClick();

@@ -11,7 +11,8 @@
 //   the history kept across runs: clipwatch/keeping.cpp, with its writer
 //     (HistoryKeeper);
 //   the notification area and the menu commands: tray/tray_window.cpp, with
-//     the icon itself (TrayIcon).
+//     the icon itself (TrayIcon) and the item that starts the program at
+//     log-on (StartupItem).
 #pragma once
 
 #include <windows.h>
@@ -38,6 +39,7 @@
 #include "main_window_layout.h"
 #include "settings/profile_settings_file.h"
 #include "single_instance.h"
+#include "tray/startup_item.h"
 #include "tray/tray_icon.h"
 #include "window.h"
 
@@ -159,6 +161,7 @@ class Form1 : public Window, public WatchWindow {
   // The parts it wires together.
   std::optional<SingleInstance> instance_;
   std::optional<TrayIcon> trayIcon_;  // once the window exists
+  StartupItem startupItem_;
   ViewerChain viewerChain_;
   HistoryList historyList_;
   CurrentContentBox currentContent_;

@@ -1,0 +1,109 @@
+#include "tray/startup_shortcut.h"
+
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <memory>
+
+#include "com.h"
+#include "settings.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr wchar_t kShortcutName[] = L"rTrillex.lnk";
+
+std::wstring ThisExe() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);  // a long path: try again with room for it
+  }
+}
+
+// A path written as the file system names it: "..", relative parts and 8.3
+// short names resolved, so that two spellings of one file compare equal.
+std::wstring NormalPath(const std::wstring& path) {
+  std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+  if (full.empty()) return path;
+  full.resize(GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  std::wstring longForm(GetLongPathNameW(full.c_str(), nullptr, 0), L'\0');
+  if (longForm.empty()) return full;  // a target that no longer exists keeps its written form
+  longForm.resize(GetLongPathNameW(full.c_str(), longForm.data(), static_cast<DWORD>(longForm.size())));
+  return longForm.empty() ? full : longForm;
+}
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+  // Windows' file names ignore case, in every script.
+  return CompareStringOrdinal(NormalPath(a).c_str(), -1, NormalPath(b).c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring ShortcutTarget(const std::wstring& shortcut) {
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> file;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put())) ||
+      FAILED(link.QueryInto(IID_IPersistFile, file)) || FAILED(file->Load(shortcut.c_str(), STGM_READ)))
+    return L"";
+  std::wstring target(32768, L'\0');
+  if (link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return L"";
+  target.resize(wcslen(target.c_str()));
+  return target;
+}
+
+HRESULT SaveShortcut(const std::wstring& path, const std::wstring& target) {
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> file;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put());
+  if (SUCCEEDED(result)) result = link->SetPath(target.c_str());
+  if (SUCCEEDED(result)) result = link->SetWorkingDirectory(DirectoryOf(target).c_str());
+  if (SUCCEEDED(result)) result = link.QueryInto(IID_IPersistFile, file);
+  if (SUCCEEDED(result)) result = file->Save(path.c_str(), TRUE);
+  return result;
+}
+
+HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
+
+}  // namespace
+
+HRESULT FindStartupFolder(bool create, std::wstring& folder) {
+  PWSTR found = nullptr;
+  // Also on failure the path's memory is ours to free.
+  const HRESULT result =
+      SHGetKnownFolderPath(FOLDERID_Startup, create ? KF_FLAG_CREATE : KF_FLAG_DONT_VERIFY, nullptr, &found);
+  const std::unique_ptr<wchar_t, decltype(&CoTaskMemFree)> owned(found, &CoTaskMemFree);
+  if (SUCCEEDED(result)) folder = found;
+  return result;
+}
+
+bool StartupShortcutPointsHere(const std::wstring& folder) {
+  const ComApartment apartment;
+  if (FAILED(apartment.result())) return false;
+  const std::wstring target = ShortcutTarget(folder + L"\\" + kShortcutName);
+  return !target.empty() && SameFile(target, ThisExe());
+}
+
+HRESULT MakeStartupShortcut(const std::wstring& folder) {
+  const ComApartment apartment;
+  if (FAILED(apartment.result())) return apartment.result();
+  // Made under a name of its own first and then put in place in one move, so
+  // that the folder holds either the old shortcut or the whole new one.
+  const std::wstring made = folder + L"\\rTrillex-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  HRESULT result = SaveShortcut(made, ThisExe());
+  if (SUCCEEDED(result) &&
+      !MoveFileExW(made.c_str(), (folder + L"\\" + kShortcutName).c_str(), MOVEFILE_REPLACE_EXISTING))
+    result = LastError();
+  if (FAILED(result)) DeleteFileW(made.c_str());
+  return result;
+}
+
+HRESULT RemoveStartupShortcut(const std::wstring& folder) {
+  if (DeleteFileW((folder + L"\\" + kShortcutName).c_str())) return S_OK;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(error);
+}
+
+}  // namespace rtrillex
