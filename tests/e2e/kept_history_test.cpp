@@ -1,9 +1,10 @@
 // The history kept across runs when the person asks for it: what comes back
 // after an exit, a kill and a restart, what is removed for good, and files
-// that cannot be read.
+// that cannot be read: damaged, cut short, or with another person's key.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <optional>
 #include <string>
@@ -18,6 +19,18 @@ namespace {
 using rtrillex::ControlId;
 using rtrillex::MenuId;
 using Lines = std::vector<std::wstring>;
+
+// Gives the file a key protected for another account or computer, as a
+// copy of someone else's file has.
+bool ReplaceKey(const std::wstring& path) {
+  sqlite3* db = nullptr;
+  const bool opened = sqlite3_open16(path.c_str(), &db) == SQLITE_OK;
+  const bool replaced =
+      opened && sqlite3_exec(db, "UPDATE file_key SET protected = randomblob(200)", nullptr, nullptr, nullptr) == SQLITE_OK &&
+      sqlite3_changes(db) == 1;
+  sqlite3_close(db);
+  return replaced;
+}
 
 class KeptHistory : public testing::Test {
  protected:
@@ -162,6 +175,15 @@ TEST_F(KeptHistory, AFileThatCannotBeReadIsSetAsideAndANewOneKept) {
   Copy(L"again", 1);
   ASSERT_TRUE(WaitUntil([&] { return SetAside().size() == 2; }));
   EXPECT_EQ(Entries(1), (Lines{L"again"}));
+
+  // A file whose key was protected for someone else: its texts cannot be
+  // read here, so it is set aside as well.
+  Exit();
+  ASSERT_TRUE(ReplaceKey(folder.File(L"History.db")));
+  Start();
+  Copy(L"third file", 1);
+  ASSERT_TRUE(WaitUntil([&] { return SetAside().size() == 3; }));
+  EXPECT_EQ(Entries(1), (Lines{L"third file"}));
 }
 
 }  // namespace
