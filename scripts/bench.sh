@@ -3,7 +3,8 @@
 # history, run in the real program's windows under Wine on a virtual display,
 # the history search's and the kept history's file's; then the copies a Linux
 # program (xclip) makes, timed from the copy to rTrillex's history line beside
-# a bare viewer that only reads the text.
+# a bare viewer that only reads the text; last, the kept history in the real
+# program (its start, its writes, its file's size and its memory).
 #
 # bash scripts/bench.sh [BASELINE]: given a commit or branch, the change
 # handler's benchmark and the timing of xclip's copies are also run on that
@@ -16,7 +17,8 @@ baseline=${1:-}
 bash scripts/setup.sh
 . scripts/wine-env.sh
 rtrillex_pick_wine
-rtrillex_build "$RTRILLEX_PRESET" clipboard_bench history_search_bench history_store_bench copy_timing rTrillex
+rtrillex_build "$RTRILLEX_PRESET" clipboard_bench history_search_bench history_store_bench copy_timing \
+  kept_history_bench rTrillex
 
 if [ -n "$baseline" ]; then
   # The baseline's sources with this benchmark in them, built apart.
@@ -74,3 +76,5 @@ if [ -n "$baseline" ]; then
 fi
 echo "== copies by xclip ($RTRILLEX_ARCHIVE)"
 time_xclip_copies
+echo "== the kept history in the real program ($RTRILLEX_ARCHIVE)"
+rtrillex_wine "build/$RTRILLEX_PRESET/kept_history_bench.exe"

@@ -205,11 +205,14 @@ bool SqliteHistoryFile::Configure() {
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   // WAL: a power cut never leaves the file unreadable, and with synchronous
   // NORMAL a killed process loses nothing it committed. Deleted text is
-  // overwritten with zeros rather than left in free pages.
+  // overwritten with zeros rather than left in free pages. The log is cut
+  // back to 1 MB when it starts over: else one huge copy would leave it that
+  // size beside the database until the exit.
   Statement journal(db, "PRAGMA journal_mode = WAL");
   if (journal.Step() != SQLITE_ROW || journal.Text(0) != "wal") return false;
   return Execute(db, "PRAGMA synchronous = NORMAL") == SQLITE_OK &&
-         Execute(db, "PRAGMA secure_delete = ON") == SQLITE_OK;
+         Execute(db, "PRAGMA secure_delete = ON") == SQLITE_OK &&
+         Execute(db, "PRAGMA journal_size_limit = 1048576") == SQLITE_OK;
 }
 
 bool SqliteHistoryFile::Initialize() {
