@@ -15,6 +15,10 @@ namespace {
 // writer never stalls on a file another program keeps locked.
 constexpr int kBusyMilliseconds = 200;
 
+// The log's size kept beside the database: a larger commit empties it at
+// once, so that a huge copy is not on the disk twice until the next one.
+constexpr std::size_t kLogLimitBytes = 1 << 20;
+
 constexpr auto kLargestKey = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
 
 // What a failed call says of the file: one that is not a database of ours or
@@ -206,13 +210,13 @@ bool SqliteHistoryFile::Configure() {
   // WAL: a power cut never leaves the file unreadable, and with synchronous
   // NORMAL a killed process loses nothing it committed. Deleted text is
   // overwritten with zeros rather than left in free pages. The log is cut
-  // back to 1 MB when it starts over: else one huge copy would leave it that
-  // size beside the database until the exit.
+  // back to kLogLimitBytes when it starts over: else one huge copy would
+  // leave it that size beside the database until the exit.
   Statement journal(db, "PRAGMA journal_mode = WAL");
   if (journal.Step() != SQLITE_ROW || journal.Text(0) != "wal") return false;
   return Execute(db, "PRAGMA synchronous = NORMAL") == SQLITE_OK &&
          Execute(db, "PRAGMA secure_delete = ON") == SQLITE_OK &&
-         Execute(db, "PRAGMA journal_size_limit = 1048576") == SQLITE_OK;
+         Execute(db, ("PRAGMA journal_size_limit = " + std::to_string(kLogLimitBytes)).c_str()) == SQLITE_OK;
 }
 
 bool SqliteHistoryFile::Initialize() {
@@ -264,16 +268,18 @@ bool SqliteHistoryFile::Apply(const std::vector<StoreChange>& changes) {
   if (!db_) return false;
   Transaction transaction(db_.get());
   if (!transaction.begun()) return false;
-  bool removed = false;
+  bool emptyLog = false;
   for (const StoreChange& change : changes) {
-    if (!ApplyOne(change, removed)) return false;
+    if (!ApplyOne(change, emptyLog)) return false;
   }
   if (!transaction.Commit()) return false;
-  if (removed || truncationOwed_) TruncateLog();
+  if (emptyLog || truncationOwed_) TruncateLog();
   return true;
 }
 
-bool SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& removed) {
+// `emptyLog` is set when the change removed text or added more than the log
+// should keep.
+bool SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& emptyLog) {
   sqlite3* db = db_.get();
   switch (change.kind) {
     case StoreChange::Kind::Add: {
@@ -285,6 +291,7 @@ bool SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& removed) {
       insert.Bind(1, static_cast<std::int64_t>(change.key));
       insert.Bind(2, change.copiedAt);
       insert.Bind(3, *sealed);
+      emptyLog = emptyLog || sealed->size() > kLogLimitBytes;
       return insert.Step() == SQLITE_DONE;
     }
     case StoreChange::Kind::Remove: {
@@ -304,7 +311,7 @@ bool SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& removed) {
       break;
     }
   }
-  removed = removed || sqlite3_changes(db) > 0;
+  emptyLog = emptyLog || sqlite3_changes(db) > 0;
   return true;
 }
 

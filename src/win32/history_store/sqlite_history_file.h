@@ -41,7 +41,7 @@ class SqliteHistoryFile final : public HistoryStore {
   bool CreateNew();
   bool Configure();
   bool Initialize();
-  bool ApplyOne(const StoreChange& change, bool& removed);
+  bool ApplyOne(const StoreChange& change, bool& emptyLog);
   void TruncateLog();
   std::uint64_t NextKey();
 
