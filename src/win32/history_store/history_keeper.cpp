@@ -114,84 +114,95 @@ std::vector<HistoryKeeper::Report> HistoryKeeper::TakeReports() {
   return reports;
 }
 
-namespace {
-
-// The writer's side: opens the store, then writes what is asked for.
-class Writer {
+// The writer's side: opens the store, then writes what is asked for until
+// it is told to end.
+class HistoryKeeper::Writer {
  public:
-  Writer(const std::string& path, std::size_t bound) : file_(path, cipher_), kept_(file_, bound) {}
+  explicit Writer(Shared& shared) : shared_(shared), file_(shared.path, cipher_), kept_(file_, shared.bound) {}
 
-  // False when the store could not be opened; what it loaded goes to `tell`.
-  template <typename Tell>
-  bool Open(Tell&& tell) {
-    KeptHistory::Started started = kept_.Open();
-    using Kind = HistoryKeeper::Report::Kind;
-    if (started.result == HistoryStore::OpenResult::Failed) return false;
-    if (started.result == HistoryStore::OpenResult::SetAside) {
-      HistoryKeeper::Report report;
-      report.kind = Kind::SetAside;
-      report.setAsideAs = std::move(started.setAsideAs);
-      tell(std::move(report));
+  void Run() {
+    Open();
+    for (;;) {
+      const Shared::Ending ending = WaitForWork();
+      if (ending == Shared::Ending::Delete) {
+        Delete();
+        return;
+      }
+      // A burst of copies is gathered into one transaction.
+      if (ending == Shared::Ending::No) Sleep(kGatherMilliseconds);
+      if (WriteWhatWaits() == Shared::Ending::Write) return;
     }
-    HistoryKeeper::Report loaded;
-    loaded.kind = Kind::Loaded;
-    loaded.loaded = std::move(started.loaded);
-    tell(std::move(loaded));
-    return true;
   }
-  KeptHistory& kept() { return kept_; }
-  bool Delete() { return file_.DeleteFiles(); }
 
  private:
-  WindowsEntryCipher cipher_;
-  SqliteHistoryFile file_;
-  KeptHistory kept_;
-};
+  void Open() {
+    KeptHistory::Started started = kept_.Open();
+    if (started.result == HistoryStore::OpenResult::Failed) {
+      TellCannotWrite();
+      return;
+    }
+    if (started.result == HistoryStore::OpenResult::SetAside) {
+      Report report;
+      report.kind = Report::Kind::SetAside;
+      report.setAsideAs = std::move(started.setAsideAs);
+      shared_.Tell(std::move(report));
+    }
+    Report loaded;
+    loaded.kind = Report::Kind::Loaded;
+    loaded.loaded = std::move(started.loaded);
+    shared_.Tell(std::move(loaded));
+  }
 
-}  // namespace
+  // Until something is asked for, the keeper ends, or it is time to try a
+  // failed write again.
+  Shared::Ending WaitForWork() {
+    Lock held(shared_.lock);
+    if (shared_.requests.empty() && shared_.ending == Shared::Ending::No)
+      SleepConditionVariableSRW(&shared_.wake, &shared_.lock, failing_ ? kRetryMilliseconds : INFINITE, 0);
+    return shared_.ending;
+  }
 
-DWORD WINAPI HistoryKeeper::Run(void* parameter) {
-  Shared& shared = *static_cast<Shared*>(parameter);
-  Writer writer(shared.path, shared.bound);
-  const auto tell = [&](Report report) { shared.Tell(std::move(report)); };
-  bool toldCannotWrite = false;
-  const auto cannotWrite = [&] {
-    if (toldCannotWrite) return;  // a clear word once, not at every retry
-    toldCannotWrite = true;
-    Report report;
-    report.kind = Report::Kind::CannotWrite;
-    tell(std::move(report));
-  };
-  bool open = writer.Open(tell);
-  if (!open) cannotWrite();
-  bool failing = !open;
-  for (;;) {
+  Shared::Ending WriteWhatWaits() {
     std::vector<std::function<void(KeptHistory&)>> requests;
     Shared::Ending ending;
     {
-      Lock held(shared.lock);
-      if (shared.requests.empty() && shared.ending == Shared::Ending::No)
-        SleepConditionVariableSRW(&shared.wake, &shared.lock, failing ? kRetryMilliseconds : INFINITE, 0);
-      ending = shared.ending;
+      Lock held(shared_.lock);
+      requests.swap(shared_.requests);
+      ending = shared_.ending;
     }
-    if (ending == Shared::Ending::Delete) {
-      const bool deleted = writer.Delete();
-      Lock held(shared.lock);
-      shared.deleted = deleted;
-      return 0;
-    }
-    if (ending == Shared::Ending::No) Sleep(kGatherMilliseconds);
-    {
-      Lock held(shared.lock);
-      requests.swap(shared.requests);
-      ending = shared.ending;
-    }
-    for (auto& request : requests) request(writer.kept());
-    if (!open) open = writer.Open(tell);
-    failing = !writer.kept().Flush();
-    if (failing) cannotWrite();
-    if (ending == Shared::Ending::Write) return 0;
+    for (auto& request : requests) request(kept_);
+    if (!kept_.IsOpen()) Open();
+    failing_ = !kept_.Flush();
+    if (failing_) TellCannotWrite();
+    return ending;
   }
+
+  void Delete() {
+    const bool deleted = file_.DeleteFiles();
+    Lock held(shared_.lock);
+    shared_.deleted = deleted;
+  }
+
+  void TellCannotWrite() {
+    failing_ = true;
+    if (toldCannotWrite_) return;  // a clear word once, not at every retry
+    toldCannotWrite_ = true;
+    Report report;
+    report.kind = Report::Kind::CannotWrite;
+    shared_.Tell(std::move(report));
+  }
+
+  Shared& shared_;
+  WindowsEntryCipher cipher_;
+  SqliteHistoryFile file_;
+  KeptHistory kept_;
+  bool failing_ = false;
+  bool toldCannotWrite_ = false;
+};
+
+DWORD WINAPI HistoryKeeper::Run(void* shared) {
+  Writer(*static_cast<Shared*>(shared)).Run();
+  return 0;
 }
 
 }  // namespace rtrillex

@@ -44,6 +44,7 @@ class HistoryKeeper {
 
  private:
   struct Shared;
+  class Writer;
   void Ask(std::function<void(class KeptHistory&)> request);
   static DWORD WINAPI Run(void* shared);
 
