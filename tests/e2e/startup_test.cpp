@@ -168,7 +168,15 @@ TEST_F(TrayStartupItem, AShortcutToAnotherCopyLeavesItUncheckedAndChoosingItPoin
   // One of another name, even pointing here, is the person's own.
   MakeShortcut(othersName, folder.Exe());
   Start();
-  Choose(Shown::Unchecked);
+  {
+    // Open in another program for a moment, as a virus scanner has it: the
+    // shortcut is replaced once it lets go.
+    const HANDLE scanner = CreateFileW(ours.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+    Choose(Shown::Unchecked);
+    WaitUntil([] { return false; }, 300ms);
+    CloseHandle(scanner);
+  }
   EXPECT_TRUE(WaitUntil([&] { return PointsHere(ours); })) << testing::PrintToString(ReadShortcut(ours).target);
 
   Choose(Shown::Checked);

@@ -67,6 +67,24 @@ HRESULT SaveShortcut(const std::wstring& path, const std::wstring& target) {
 
 HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
 
+// A file another program has open for a moment (a virus scanner, an indexer,
+// the shell reading the shortcut) refuses to be replaced or deleted, most
+// often as access denied: tried again for up to a second before the
+// failure counts.
+template <typename FileCall>
+bool TryForASecond(FileCall call) {
+  constexpr int kAttempts = 20;
+  constexpr DWORD kPauseMilliseconds = 50;
+  for (int attempt = 1;; ++attempt) {
+    if (call()) return true;
+    const DWORD error = GetLastError();
+    const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (!busy || attempt == kAttempts) return false;
+    Sleep(kPauseMilliseconds);
+    SetLastError(error);
+  }
+}
+
 }  // namespace
 
 HRESULT FindStartupFolder(bool create, std::wstring& folder) {
@@ -93,15 +111,17 @@ HRESULT MakeStartupShortcut(const std::wstring& folder) {
   // that the folder holds either the old shortcut or the whole new one.
   const std::wstring made = folder + L"\\rTrillex-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
   HRESULT result = SaveShortcut(made, ThisExe());
+  const std::wstring shortcut = folder + L"\\" + kShortcutName;
   if (SUCCEEDED(result) &&
-      !MoveFileExW(made.c_str(), (folder + L"\\" + kShortcutName).c_str(), MOVEFILE_REPLACE_EXISTING))
+      !TryForASecond([&] { return MoveFileExW(made.c_str(), shortcut.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; }))
     result = LastError();
   if (FAILED(result)) DeleteFileW(made.c_str());
   return result;
 }
 
 HRESULT RemoveStartupShortcut(const std::wstring& folder) {
-  if (DeleteFileW((folder + L"\\" + kShortcutName).c_str())) return S_OK;
+  const std::wstring shortcut = folder + L"\\" + kShortcutName;
+  if (TryForASecond([&] { return DeleteFileW(shortcut.c_str()) != FALSE; })) return S_OK;
   const DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(error);
 }
