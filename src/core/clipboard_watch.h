@@ -130,7 +130,8 @@ struct ClipboardSnapshot {
 // each time, without holding the program up.
 //
 // Reactions run only from LookAtClipboard and Retry_Timer, which the message
-// loop calls; every other call returns without a reaction, and a change the
+// loop calls, and from PutBack, which records a copy already made before it
+// replaces it; every other call returns without a reaction, and a change the
 // program makes itself (a re-copy, a clear) is reacted to from the loop later.
 class ClipboardWatch {
  public:
