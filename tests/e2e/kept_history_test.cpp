@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "clipboard.h"
+#include "utf8_text.h"
 #include "harness.h"
+#include "keyboard_driver.h"
+#include "test_editor.h"
 
 namespace e2e {
 namespace {
@@ -22,6 +25,21 @@ using Lines = std::vector<std::wstring>;
 
 // Gives the file a key protected for another account or computer, as a
 // copy of someone else's file has.
+// The entries in the file, as another program reading it sees them.
+int KeptEntries(const std::wstring& path) {
+  sqlite3* db = nullptr;
+  int count = -1;
+  if (sqlite3_open_v2(rtrillex::ToUtf8(path).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM entries", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+      count = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return count;
+}
+
 bool ReplaceKey(const std::wstring& path) {
   sqlite3* db = nullptr;
   const bool opened = sqlite3_open16(path.c_str(), &db) == SQLITE_OK;
@@ -107,6 +125,18 @@ TEST_F(KeptHistory, ComesBackInOrderAfterAnExitAndAKillWithoutWhatWasRemovedOrMa
   EXPECT_EQ(Entries(3), (Lines{L"first", lines, L"last"}));
   Copy(L"after the restart", 4);
   EXPECT_EQ(Entries(4), (Lines{L"first", lines, L"last", L"after the restart"}));
+  {
+    // The menu of recent copies and the search have them too: "a" is in
+    // "last" and "after the restart" only.
+    TestEditor editor;
+    ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+    PressKeys({'A'});
+    const SearchWindow search = OpenSearchWindow(*app);
+    ASSERT_NE(search.window, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 2; })) << search.Lines();
+    PressKeys({VK_ESCAPE});
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(search.window); }));
+  }
 
   // Killed outright: what showed a second before is on the disk.
   Copy(L"before the kill", 5);
@@ -184,6 +214,26 @@ TEST_F(KeptHistory, AFileThatCannotBeReadIsSetAsideAndANewOneKept) {
   Copy(L"third file", 1);
   ASSERT_TRUE(WaitUntil([&] { return SetAside().size() == 3; }));
   EXPECT_EQ(Entries(1), (Lines{L"third file"}));
+}
+
+TEST_F(KeptHistory, AFileLockedByAnotherProgramIsWrittenOnceItIsFree) {
+  WriteKeepSetting("1");
+  Start();
+  Copy(L"before the lock", 1);
+  Exit();
+  const std::wstring file = folder.File(L"History.db");
+  // A backup program holds the file for itself: the session goes on.
+  HANDLE backup = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(backup, INVALID_HANDLE_VALUE);
+  Start();
+  Copy(L"while locked", 1);
+  WaitUntil([] { return false; }, 1s);
+  CloseHandle(backup);
+  // Tried again every few seconds: what it loaded and what waited come in.
+  EXPECT_TRUE(WaitUntil([&] { return KeptEntries(file) == 2; }, 10s)) << KeptEntries(file);
+  EXPECT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 2; }));
+  EXPECT_EQ(Entries(2), (Lines{L"before the lock", L"while locked"}));
+  EXPECT_TRUE(SetAside().empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "clipboard.h"
 #include "harness.h"
+#include "keyboard_driver.h"
 #include "test_editor.h"
 #include "test_viewer.h"
 #include "program_spy.h"
@@ -24,28 +25,6 @@ using rtrillex::ControlId;
 using rtrillex::MenuId;
 
 void PressKeyInMenu(HWND menu, WPARAM key) { PostMessageW(menu, WM_KEYDOWN, key, 0); }
-
-INPUT KeyInput(WORD key, DWORD flags) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = key;
-  input.ki.dwFlags = flags;
-  return input;
-}
-
-// Presses a key combination as a typist does: the modifiers first, a moment
-// before the key; then releases them all in reverse.
-void PressKeys(std::initializer_list<WORD> keys) {
-  const auto send = [](WORD key, DWORD flags) {
-    INPUT input = KeyInput(key, flags);
-    SendInput(1, &input, sizeof input);
-  };
-  for (auto key = keys.begin(); key != keys.end(); ++key) {
-    if (key + 1 == keys.end()) WaitUntil([] { return false; }, 100ms);
-    send(*key, 0);
-  }
-  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) send(*key, KEYEVENTF_KEYUP);
-}
 
 void PressHistoryKey() { PressKeys({VK_CONTROL, VK_MENU, 'V'}); }
 
@@ -74,16 +53,6 @@ void DisplayKeys(const std::wstring& xdotoolArguments) {
 }
 
 bool IsDown(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
-
-// The history key pressed and released in one go while a window of the
-// test's own is in front: Wine may take the display's modifiers (none down)
-// as that window takes the front, which would undo modifiers sent before.
-HWND OpenRecentCopiesAtOnce(const RunningApp& app) {
-  INPUT keys[] = {KeyInput(VK_CONTROL, 0),       KeyInput(VK_MENU, 0),           KeyInput('V', 0),
-                  KeyInput('V', KEYEVENTF_KEYUP), KeyInput(VK_MENU, KEYEVENTF_KEYUP), KeyInput(VK_CONTROL, KEYEVENTF_KEYUP)};
-  SendInput(static_cast<UINT>(std::size(keys)), keys, sizeof(INPUT));
-  return OpenMenu(app);
-}
 
 // A left click with the mouse on the newest entry of the open menu of
 // recent copies, the first of its items.
@@ -441,25 +410,6 @@ TEST_F(Tray, WithPasteOffAChoiceIsOnlyPutOnTheClipboard) {
   EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == std::optional<std::wstring>(L"entry"); }));
   EXPECT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
   EXPECT_FALSE(WaitUntil([&] { return !editor.Text().empty(); }, 500ms)) << testing::PrintToString(editor.Text());
-}
-
-// The search window while it shows, its box and its list.
-struct SearchWindow {
-  HWND window = nullptr, box = nullptr, list = nullptr;
-  std::wstring Typed() const { return WindowText(box); }
-  LRESULT Lines() const { return SendMessageW(list, LB_GETCOUNT, 0, 0); }
-};
-
-SearchWindow OpenSearchWindow(const RunningApp& app) {
-  SearchWindow search;
-  WaitUntil([&] {
-    for (HWND window : app.TopLevelWindows(L"rTrillexSearch"))
-      if (IsWindowVisible(window)) search.window = window;
-    return search.window != nullptr;
-  });
-  search.box = FindWindowExW(search.window, nullptr, L"Edit", nullptr);
-  search.list = FindWindowExW(search.window, nullptr, L"ListBox", nullptr);
-  return search;
 }
 
 TEST_F(Tray, TypingInTheMenuSearchesTheWholeHistoryAndPastesTheChoice) {
