@@ -39,11 +39,7 @@ double MsSince(Clock::time_point start) {
 }
 
 StoreChange Add(std::uint64_t key, std::wstring text) {
-  StoreChange change;
-  change.key = key;
-  change.copiedAt = 1700000000 + static_cast<LocalSeconds>(key);
-  change.text = std::move(text);
-  return change;
+  return StoreChange::Add(key, 1700000000 + static_cast<LocalSeconds>(key), std::move(text));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rtrillex {
@@ -30,6 +31,13 @@ struct StoreChange {
   LocalSeconds copiedAt = 0;  // Add
   std::wstring text;          // Add
   std::size_t keep = 0;       // Trim: the newest `keep` entries stay
+
+  static StoreChange Add(std::uint64_t key, LocalSeconds copiedAt, std::wstring text) {
+    return {Kind::Add, key, copiedAt, std::move(text), 0};
+  }
+  static StoreChange Remove(std::uint64_t key) { return {Kind::Remove, key, 0, {}, 0}; }
+  static StoreChange Clear() { return {Kind::Clear, 0, 0, {}, 0}; }
+  static StoreChange Trim(std::size_t keep) { return {Kind::Trim, 0, 0, {}, keep}; }
 };
 
 class HistoryStore {

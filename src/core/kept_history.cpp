@@ -30,28 +30,17 @@ KeptHistory::Started KeptHistory::Open() {
   return started;
 }
 
+// The store's key is given at the first try to write (KeyFor).
 void KeptHistory::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry) {
-  Request request;
-  request.change.kind = StoreChange::Kind::Add;
-  request.change.copiedAt = copiedAt;
-  request.change.text = std::move(entry);
-  request.id = id;
-  waiting_.push_back(std::move(request));
+  waiting_.push_back({StoreChange::Add(0, copiedAt, std::move(entry)), id});
 }
 
-void KeptHistory::Remove(HistoryId id) {
-  Request request;
-  request.change.kind = StoreChange::Kind::Remove;
-  request.id = id;
-  waiting_.push_back(std::move(request));
-}
+void KeptHistory::Remove(HistoryId id) { waiting_.push_back({StoreChange::Remove(0), id}); }
 
 void KeptHistory::Clear() {
   // Nothing asked for before a clear-all needs writing first.
   waiting_.clear();
-  Request request;
-  request.change.kind = StoreChange::Kind::Clear;
-  waiting_.push_back(std::move(request));
+  waiting_.push_back({StoreChange::Clear(), 0});
 }
 
 void KeptHistory::Link(const std::vector<HistoryId>& ids, const std::vector<std::uint64_t>& keys) {
@@ -95,12 +84,7 @@ bool KeptHistory::Flush() {
     changes.push_back(std::move(waiting_[i].change));
     from.push_back(i);
   }
-  if (added) {
-    StoreChange trim;
-    trim.kind = StoreChange::Kind::Trim;
-    trim.keep = bound_;
-    changes.push_back(trim);
-  }
+  if (added) changes.push_back(StoreChange::Trim(bound_));
   if (!store_.Apply(changes)) {
     for (std::size_t i = 0; i < from.size(); ++i) waiting_[from[i]].change = std::move(changes[i]);
     return false;

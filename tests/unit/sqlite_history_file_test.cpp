@@ -19,30 +19,11 @@ namespace {
 using Opened = HistoryStore::OpenResult;
 using Row = std::tuple<std::uint64_t, LocalSeconds, std::wstring>;
 
-StoreChange Add(std::uint64_t key, LocalSeconds copiedAt, std::wstring text) {
-  StoreChange change;
-  change.key = key;
-  change.copiedAt = copiedAt;
-  change.text = std::move(text);
-  return change;
-}
-StoreChange Remove(std::uint64_t key) {
-  StoreChange change;
-  change.kind = StoreChange::Kind::Remove;
-  change.key = key;
-  return change;
-}
-StoreChange Clear() {
-  StoreChange change;
-  change.kind = StoreChange::Kind::Clear;
-  return change;
-}
-StoreChange Trim(std::size_t keep) {
-  StoreChange change;
-  change.kind = StoreChange::Kind::Trim;
-  change.keep = keep;
-  return change;
-}
+// As the writer asks for them.
+constexpr auto Add = StoreChange::Add;
+constexpr auto Remove = StoreChange::Remove;
+constexpr auto Clear = StoreChange::Clear;
+constexpr auto Trim = StoreChange::Trim;
 
 std::vector<Row> Rows(const HistoryStore::Loaded& loaded) {
   std::vector<Row> rows;

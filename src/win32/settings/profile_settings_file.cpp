@@ -6,17 +6,19 @@
 
 namespace rtrillex {
 
-std::wstring ProgramDirectory() {
+std::wstring ProgramPath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length < path.size()) {
       path.resize(length);
-      return DirectoryOf(path);
+      return path;
     }
     path.resize(path.size() * 2);  // a long path: try again with room for it
   }
 }
+
+std::wstring ProgramDirectory() { return DirectoryOf(ProgramPath()); }
 
 bool SettingsFileIsPresent(const std::wstring& path) {
   WIN32_FIND_DATAW found;

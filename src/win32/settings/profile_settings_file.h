@@ -10,7 +10,9 @@
 
 namespace rtrillex {
 
-// The directory of the running exe (no trailing separator, but for a drive root).
+// The running exe's full path, and its directory (no trailing separator,
+// but for a drive root).
+std::wstring ProgramPath();
 std::wstring ProgramDirectory();
 
 // Present only as a plain entry: a hidden or system file, or a directory of

@@ -7,23 +7,12 @@
 
 #include "com.h"
 #include "settings.h"
+#include "settings/profile_settings_file.h"
 
 namespace rtrillex {
 namespace {
 
 constexpr wchar_t kShortcutName[] = L"rTrillex.lnk";
-
-std::wstring ThisExe() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);  // a long path: try again with room for it
-  }
-}
 
 // A path written as the file system names it: "..", relative parts and 8.3
 // short names resolved, so that two spellings of one file compare equal.
@@ -101,7 +90,7 @@ bool StartupShortcutPointsHere(const std::wstring& folder) {
   const ComApartment apartment;
   if (FAILED(apartment.result())) return false;
   const std::wstring target = ShortcutTarget(folder + L"\\" + kShortcutName);
-  return !target.empty() && SameFile(target, ThisExe());
+  return !target.empty() && SameFile(target, ProgramPath());
 }
 
 HRESULT MakeStartupShortcut(const std::wstring& folder) {
@@ -110,7 +99,7 @@ HRESULT MakeStartupShortcut(const std::wstring& folder) {
   // Made under a name of its own first and then put in place in one move, so
   // that the folder holds either the old shortcut or the whole new one.
   const std::wstring made = folder + L"\\rTrillex-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-  HRESULT result = SaveShortcut(made, ThisExe());
+  HRESULT result = SaveShortcut(made, ProgramPath());
   const std::wstring shortcut = folder + L"\\" + kShortcutName;
   if (SUCCEEDED(result) &&
       !TryForASecond([&] { return MoveFileExW(made.c_str(), shortcut.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; }))
