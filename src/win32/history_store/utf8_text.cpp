@@ -10,10 +10,9 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
 void AppendUtf8(std::string& out, char32_t c) {
-  if (c > 0x10FFFF || IsSurrogate(c)) c = kReplacement;
+  if (c > 0x10FFFF) c = kReplacement;
   if (c < 0x80) {
     out += static_cast<char>(c);
   } else if (c < 0x800) {
@@ -44,8 +43,8 @@ void AppendWide(std::wstring& out, char32_t c) {
 }
 
 // The code point starting at utf8[i], and how many bytes it takes; a
-// malformed sequence (overlong, a surrogate, beyond U+10FFFF, cut short)
-// counts as one replaced byte.
+// malformed sequence (overlong, beyond U+10FFFF, cut short) counts as one
+// replaced byte. A surrogate is taken as written: only a lone one is.
 char32_t DecodeAt(std::string_view utf8, std::size_t i, std::size_t& length) {
   const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(utf8[k]); };
   const std::uint8_t lead = byte(i);
@@ -72,7 +71,7 @@ char32_t DecodeAt(std::string_view utf8, std::size_t i, std::size_t& length) {
     if ((byte(i + k) & 0xC0) != 0x80) return kReplacement;
     c = (c << 6) | (byte(i + k) & 0x3F);
   }
-  if (c < least || c > 0x10FFFF || IsSurrogate(c)) return kReplacement;
+  if (c < least || c > 0x10FFFF) return kReplacement;
   length = extra + 1;
   return c;
 }

@@ -1,5 +1,8 @@
 // The kept texts are UTF-8 in the file, whatever wchar_t is: UTF-16 on
-// Windows, UTF-32 elsewhere (where the store is tested).
+// Windows, UTF-32 elsewhere (where the store is tested). A clipboard text is
+// any run of UTF-16 units, so a lone surrogate (half of a pair cut off by the
+// program that copied it) is written as its own three bytes, as if it were a
+// character, and read back as itself: the text comes back exactly as copied.
 #pragma once
 
 #include <string>
@@ -7,10 +10,9 @@
 
 namespace rtrillex {
 
-// A lone surrogate, which a clipboard text can hold, becomes U+FFFD.
 std::string ToUtf8(std::wstring_view text);
 
-// A malformed sequence becomes U+FFFD.
+// A malformed sequence becomes U+FFFD; an encoded lone surrogate becomes itself.
 std::wstring FromUtf8(std::string_view utf8);
 
 }  // namespace rtrillex
