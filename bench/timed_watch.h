@@ -32,8 +32,8 @@ class TimedClipboard : public rtrillex::Clipboard {
     return timer_.Time("text read", [&] { return real_.ReadText(); });
   }
   EmptyResult EmptyIfStill(std::uint32_t seen) override { return real_.EmptyIfStill(seen); }
-  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text) override {
-    return real_.PutTextIfStill(seen, text);
+  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text, std::uint32_t& put) override {
+    return real_.PutTextIfStill(seen, text, put);
   }
 
  private:

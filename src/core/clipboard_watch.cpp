@@ -276,9 +276,8 @@ void ClipboardWatch::TryPutBack() {
   // Emptied and filled in one go: viewers never see an empty clipboard
   // between. Compared inside the clipboard session, so that no copy comes in
   // between unrecorded.
-  switch (s_.clipboard.PutTextIfStill(seen_, pendingPut_->text)) {
+  switch (s_.clipboard.PutTextIfStill(seen_, pendingPut_->text, putSequence_)) {
     case Clipboard::PutResult::Put:
-      putSequence_ = s_.clipboard.SequenceNumber();
       EndPutBack(PutBackState::Made);
       break;
     case Clipboard::PutResult::Held:

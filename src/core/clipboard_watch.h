@@ -44,8 +44,10 @@ class Clipboard {
   // Empties the clipboard and puts `text` on it, as one change, if its
   // sequence number is still `seen`. Held and Changed as above: nothing
   // changed. Failed: the text could not be put, and the clipboard may have
-  // been emptied.
-  virtual PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text) = 0;
+  // been emptied. Put: `put` is the sequence number the clipboard has with
+  // the text on it, known before another program could copy (the notice of
+  // the change goes round other programs before this returns).
+  virtual PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text, std::uint32_t& put) = 0;
 };
 
 class Tones {

@@ -72,7 +72,7 @@ struct FakeClipboard : Clipboard {
     if (noticeOfOwnChange) noticeOfOwnChange();
     return EmptyResult::Emptied;
   }
-  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view t) override {
+  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view t, std::uint32_t& put) override {
     if (busySessions > 0) {
       --busySessions;
       log.push_back(L"busy");
@@ -87,6 +87,7 @@ struct FakeClipboard : Clipboard {
     }
     log.push_back(L"put " + std::wstring(t));
     Hold({ClipboardFormat::Text}, std::wstring(t));
+    put = sequence;
     if (noticeOfOwnChange) noticeOfOwnChange();
     return PutResult::Put;
   }
@@ -488,6 +489,26 @@ TEST_F(WatchTest, AReCopyReplacedBeforeThePasteIsNoLongerReportedAsMade) {
   watch.List1_DblClick();
   EXPECT_EQ(watch.LastPutBack(), ClipboardWatch::PutBackState::GivenUp);
   EXPECT_FALSE(window.retryTimer);
+}
+
+TEST_F(WatchTest, ACopyMadeWhileTheReCopyIsAnnouncedIsNeverPastedAsIt) {
+  // The put's session is closed and its notice goes round the viewers, the
+  // next of which may take its time: another program copies a password
+  // before the put has returned. The clipboard no longer holds the chosen
+  // entry, so the paste must not type Ctrl+V.
+  bool copied = false;
+  clipboard.noticeOfOwnChange = [this, &copied] {
+    watch.ChangeClipBoard();
+    if (std::exchange(copied, true)) return;
+    clipboard.Hold({F::Text}, L"password", true);
+    watch.ChangeClipBoard();
+  };
+  window.selected = L"09:05:07\tchosen";
+  watch.List1_DblClick();
+  ASSERT_EQ(clipboard.text, L"password");
+  EXPECT_NE(watch.LastPutBack(), ClipboardWatch::PutBackState::Made);
+  RunQueuedLooks();
+  EXPECT_NE(watch.LastPutBack(), ClipboardWatch::PutBackState::Made);
 }
 
 TEST_F(WatchTest, ACopyTooLargeToKeepStillShowsAndStartsItsTimers) {

@@ -142,7 +142,7 @@ Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
   return EmptyClipboard() ? EmptyResult::Emptied : EmptyResult::Held;
 }
 
-Clipboard::PutResult SystemClipboard::PutTextIfStill(std::uint32_t seen, std::wstring_view text) {
+Clipboard::PutResult SystemClipboard::PutTextIfStill(std::uint32_t seen, std::wstring_view text, std::uint32_t& put) {
   const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
   if (!memory) return PutResult::Failed;
@@ -155,19 +155,36 @@ Clipboard::PutResult SystemClipboard::PutTextIfStill(std::uint32_t seen, std::ws
     std::memcpy(copy.data(), text.data(), text.size() * sizeof(wchar_t));
     copy.data()[text.size()] = L'\0';
   }
-  const PutResult result = PutInSession(seen, memory);
+  const PutResult result = PutInSession(seen, memory, put);
   // Once the clipboard takes the block it owns it; otherwise it is still ours.
   if (result != PutResult::Put) GlobalFree(memory);
   return result;
 }
 
-Clipboard::PutResult SystemClipboard::PutInSession(std::uint32_t seen, HGLOBAL text) {
-  ClipboardSession session(owner_.hwnd());
-  if (!session.open()) return PutResult::Held;
-  // Compared while it is open, so that no copy can come in between.
-  if (GetClipboardSequenceNumber() != seen) return PutResult::Changed;
-  if (!EmptyClipboard()) return PutResult::Held;
-  return SetClipboardData(CF_UNICODETEXT, text) ? PutResult::Put : PutResult::Failed;
+Clipboard::PutResult SystemClipboard::PutInSession(std::uint32_t seen, HGLOBAL text, std::uint32_t& put) {
+  {
+    ClipboardSession session(owner_.hwnd());
+    if (!session.open()) return PutResult::Held;
+    // Compared while it is open, so that no copy can come in between.
+    if (GetClipboardSequenceNumber() != seen) return PutResult::Changed;
+    if (!EmptyClipboard()) return PutResult::Held;
+    if (!SetClipboardData(CF_UNICODETEXT, text)) return PutResult::Failed;
+    put = GetClipboardSequenceNumber();
+  }
+  put = NumberIfStillOurs(put);
+  return PutResult::Put;
+}
+
+// The closing may move the number on by itself (Wine adds the text's other
+// forms then), and it announces the change to the other viewers, one of
+// which may copy before it returns. The number is the put's only while the
+// clipboard is still ours, read twice around the owner so that no copy came
+// in between; else the one taken inside the session, which a later copy has
+// already moved past.
+std::uint32_t SystemClipboard::NumberIfStillOurs(std::uint32_t put) {
+  const std::uint32_t now = GetClipboardSequenceNumber();
+  const bool ours = GetClipboardOwner() == owner_.hwnd();
+  return ours && GetClipboardSequenceNumber() == now ? now : put;
 }
 
 }  // namespace rtrillex
