@@ -26,7 +26,7 @@ using BenchCipher = WindowsEntryCipher;
 class BenchCipher : public EntryCipher {
  public:
   std::optional<Bytes> MakeKey() override { return Bytes{1}; }
-  bool UseKey(ByteView) override { return true; }
+  KeyUse UseKey(ByteView) override { return KeyUse::Used; }
   std::optional<Bytes> Seal(std::string_view text, ByteView) const override { return Bytes(text.begin(), text.end()); }
   std::optional<std::string> Unseal(ByteView sealed, ByteView) const override {
     return std::string(sealed.data, sealed.data + sealed.size);
@@ -50,7 +50,7 @@ int main() {
           .u8string();
   BenchCipher cipher;
   SqliteHistoryFile store(path, cipher);
-  if (store.Open().result != HistoryStore::OpenResult::Ready) {
+  if (store.Open(0).result != HistoryStore::OpenResult::Ready) {
     std::fprintf(stderr, "cannot make %s\n", path.c_str());
     return 1;
   }
@@ -68,8 +68,7 @@ int main() {
   }
   if (!store.Apply(more)) return 1;
   start = Clock::now();
-  const HistoryStore::Loaded loaded = store.LoadNewest(10000);
-  std::printf("loading %zu entries (%zu skipped), ten of 1 MB: %.0f ms\n", loaded.entries.size(), loaded.skipped,
-              MsSince(start));
+  const HistoryStore::Opened loaded = store.Open(10000);
+  std::printf("opening and loading %zu entries, ten of 1 MB: %.0f ms\n", loaded.entries.size(), MsSince(start));
   return store.DeleteFiles() ? 0 : 1;
 }

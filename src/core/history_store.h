@@ -46,27 +46,38 @@ class HistoryStore {
 
   enum class OpenResult {
     Ready,     // opened, or made new where there was none
-    SetAside,  // the file could not be read: it was renamed aside (setAsideAs) and a new one made
-    Failed,    // neither: a folder that cannot be written, a full disk, a file locked by another program
+    SetAside,  // the file could not be read whole: it was renamed aside (setAsideAs) untouched and a new one made
+    Failed,    // neither: a folder that cannot be written, a full disk, a file locked by another program,
+               // a key that cannot be unprotected yet
   };
   struct Opened {
     OpenResult result = OpenResult::Failed;
-    std::uint64_t nextKey = 1;  // greater than every key in the file
-    std::wstring setAsideAs;    // the unreadable file's new name
+    std::uint64_t nextKey = 1;        // greater than every key in the file
+    std::vector<KeptEntry> entries;   // the newest ones asked for, oldest first
+    std::wstring setAsideAs;          // SetAside: the file's new name
+    // SetAside of a damaged file of ours: the entries that were read whole
+    // from it and carried into the new one, and those that could not be.
+    std::size_t carried = 0;
+    std::size_t unreadable = 0;
   };
-  virtual Opened Open() = 0;
+  // Opens the store and reads the newest `newest` entries it keeps. A file
+  // with any damage, including an entry that does not unseal, is set aside
+  // with every entry it still gives whole carried into the new file.
+  virtual Opened Open(std::size_t newest) = 0;
 
-  struct Loaded {
-    std::vector<KeptEntry> entries;  // oldest first
-    std::size_t skipped = 0;         // entries that could not be read (did not decrypt)
+  struct Applied {
+    enum class Result {
+      Done,
+      Refused,     // nothing written; the store stays usable and the same changes can be tried again
+      CannotKeep,  // nothing written: change number `change` can never be (too large for the store)
+    };
+    Result result = Result::Refused;
+    std::size_t change = 0;
+    explicit operator bool() const { return result == Result::Done; }
   };
-  // The newest `count` entries at most; only once Open said Ready or SetAside.
-  virtual Loaded LoadNewest(std::size_t count) = 0;
-
-  // All of `changes` in one transaction, or none of them (false: the store
-  // stays usable and the same changes can be tried again). What Remove,
+  // All of `changes` in one transaction, or none of them. What Remove,
   // Clear and Trim take away does not linger in the file.
-  virtual bool Apply(const std::vector<StoreChange>& changes) = 0;
+  virtual Applied Apply(const std::vector<StoreChange>& changes) = 0;
 
   // Closes the store and deletes its files; false when they are still there.
   virtual bool DeleteFiles() = 0;

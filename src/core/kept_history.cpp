@@ -1,5 +1,8 @@
 #include "kept_history.h"
 
+#include <cstddef>
+#include <utility>
+
 #include "number_text.h"
 
 namespace rtrillex {
@@ -18,15 +21,18 @@ std::size_t KeptEntriesBound(std::wstring_view setting) {
 
 KeptHistory::Started KeptHistory::Open() {
   Started started;
-  const HistoryStore::Opened opened = store_.Open();
+  // A clear-all is always first in what waits.
+  const bool clearWaits = !waiting_.empty() && waiting_.front().change.kind == StoreChange::Kind::Clear;
+  HistoryStore::Opened opened = store_.Open(clearWaits ? 0 : bound_);
   started.result = opened.result;
-  started.setAsideAs = opened.setAsideAs;
+  started.setAsideAs = std::move(opened.setAsideAs);
   if (opened.result == HistoryStore::OpenResult::Failed) return started;
   open_ = true;
   nextKey_ = opened.nextKey;
-  HistoryStore::Loaded loaded = store_.LoadNewest(bound_);
-  started.loaded = std::move(loaded.entries);
-  started.skipped = loaded.skipped;
+  started.loaded = std::move(opened.entries);
+  started.carried = opened.carried;
+  started.unreadable = opened.unreadable;
+  trimOwed_ = !clearWaits && started.loaded.size() >= bound_;
   return started;
 }
 
@@ -38,8 +44,11 @@ void KeptHistory::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry) {
 void KeptHistory::Remove(HistoryId id) { waiting_.push_back({StoreChange::Remove(0), id}); }
 
 void KeptHistory::Clear() {
-  // Nothing asked for before a clear-all needs writing first.
+  // Nothing asked for before a clear-all needs writing first, and no line
+  // kept so far is kept after it. Forgotten now, not at each try to write:
+  // a line added after the clear has its key by then.
   waiting_.clear();
+  keys_.clear();
   waiting_.push_back({StoreChange::Clear(), 0});
 }
 
@@ -63,8 +72,6 @@ bool KeptHistory::KeyFor(Request& request) {
       return true;
     }
     case StoreChange::Kind::Clear:
-      keys_.clear();
-      return true;
     case StoreChange::Kind::Trim:
       return true;
   }
@@ -73,7 +80,17 @@ bool KeptHistory::KeyFor(Request& request) {
 
 bool KeptHistory::Flush() {
   if (!open_) return false;
-  if (waiting_.empty()) return true;
+  for (;;) {
+    HistoryStore::Applied applied;
+    if (TryToWrite(applied)) return true;
+    if (applied.result != HistoryStore::Applied::Result::CannotKeep) return false;
+  }
+}
+
+// One try; on CannotKeep the change that can never be written is dropped,
+// so that the next try writes the rest.
+bool KeptHistory::TryToWrite(HistoryStore::Applied& applied) {
+  if (waiting_.empty() && !trimOwed_) return true;
   // Moved out and back rather than copied: an entry can be megabytes.
   std::vector<StoreChange> changes;
   std::vector<std::size_t> from;
@@ -84,13 +101,31 @@ bool KeptHistory::Flush() {
     changes.push_back(std::move(waiting_[i].change));
     from.push_back(i);
   }
-  if (added) changes.push_back(StoreChange::Trim(bound_));
-  if (!store_.Apply(changes)) {
-    for (std::size_t i = 0; i < from.size(); ++i) waiting_[from[i]].change = std::move(changes[i]);
-    return false;
+  if (added || trimOwed_) changes.push_back(StoreChange::Trim(bound_));
+  applied = store_.Apply(changes);
+  if (applied) {
+    waiting_.clear();
+    trimOwed_ = false;
+    return true;
   }
-  waiting_.clear();
-  return true;
+  for (std::size_t i = 0; i < from.size(); ++i) waiting_[from[i]].change = std::move(changes[i]);
+  if (applied.result == HistoryStore::Applied::Result::CannotKeep) {
+    if (applied.change < from.size() && waiting_[from[applied.change]].change.kind == StoreChange::Kind::Add) {
+      DropNotKept(from[applied.change]);
+    } else {
+      applied.result = HistoryStore::Applied::Result::Refused;  // not one it can drop: tried again later
+    }
+  }
+  return false;
 }
+
+void KeptHistory::DropNotKept(std::size_t request) {
+  const HistoryId id = waiting_[request].id;
+  keys_.erase(id);  // a later Delete of its line has nothing to remove
+  notKept_.push_back(id);
+  waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(request));
+}
+
+std::vector<HistoryId> KeptHistory::TakeNotKept() { return std::exchange(notKept_, {}); }
 
 }  // namespace rtrillex

@@ -38,10 +38,12 @@ class KeptHistory {
     HistoryStore::OpenResult result = HistoryStore::OpenResult::Failed;
     std::wstring setAsideAs;
     std::vector<KeptEntry> loaded;  // oldest first; their keys go back through Link
-    std::size_t skipped = 0;
+    std::size_t carried = 0;        // as the store's Opened
+    std::size_t unreadable = 0;
   };
   // Opens the store and loads what it keeps, newest `bound` at most; tried
-  // again by the next Flush while it fails.
+  // again by the next Flush while it fails. Nothing is loaded when a
+  // clear-all waits: it would only come back on screen to be deleted.
   Started Open();
   bool IsOpen() const { return open_; }
 
@@ -53,9 +55,12 @@ class KeptHistory {
   void Link(const std::vector<HistoryId>& ids, const std::vector<std::uint64_t>& keys);
 
   // Writes every waiting change in one go; false when the store is not open
-  // or refused them: they stay waiting, in order, for the next try.
+  // or refused them: they stay waiting, in order, for the next try. A line
+  // the store can never keep is dropped from what waits, so that it holds
+  // up nothing else, and is told by TakeNotKept.
   bool Flush();
-  bool HasWaiting() const { return !waiting_.empty(); }
+  bool HasWaiting() const { return !waiting_.empty() || trimOwed_; }
+  std::vector<HistoryId> TakeNotKept();
 
  private:
   HistoryStore& store_;
@@ -69,7 +74,12 @@ class KeptHistory {
     HistoryId id = 0;
   };
   std::vector<Request> waiting_;
+  // The store may hold more than the bound (lowered since the last run).
+  bool trimOwed_ = false;
+  std::vector<HistoryId> notKept_;
   bool KeyFor(Request& request);
+  bool TryToWrite(HistoryStore::Applied& applied);
+  void DropNotKept(std::size_t request);
 };
 
 }  // namespace rtrillex

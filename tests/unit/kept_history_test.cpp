@@ -9,27 +9,28 @@
 namespace rtrillex {
 namespace {
 
-// The store as a map of keys, refusing whole batches while told to.
+// The store as a map of keys, refusing whole batches while told to, and
+// never taking a text longer than `largest`.
 struct FakeStore : HistoryStore {
   std::map<std::uint64_t, KeptEntry> entries;
   bool opens = true;
   bool refuses = false;
+  std::size_t largest = 1'000'000;
   int applied = 0;
-  Opened Open() override {
+  Opened Open(std::size_t newest) override {
     Opened opened;
     opened.result = opens ? OpenResult::Ready : OpenResult::Failed;
     opened.nextKey = entries.empty() ? 1 : entries.rbegin()->first + 1;
+    if (!opens) return opened;
+    for (const auto& [key, entry] : entries) opened.entries.push_back(entry);
+    if (opened.entries.size() > newest)
+      opened.entries.erase(opened.entries.begin(), opened.entries.end() - static_cast<std::ptrdiff_t>(newest));
     return opened;
   }
-  Loaded LoadNewest(std::size_t count) override {
-    Loaded loaded;
-    for (const auto& [key, entry] : entries) loaded.entries.push_back(entry);
-    if (loaded.entries.size() > count)
-      loaded.entries.erase(loaded.entries.begin(), loaded.entries.end() - static_cast<std::ptrdiff_t>(count));
-    return loaded;
-  }
-  bool Apply(const std::vector<StoreChange>& changes) override {
-    if (refuses) return false;
+  Applied Apply(const std::vector<StoreChange>& changes) override {
+    if (refuses) return {};
+    for (std::size_t i = 0; i < changes.size(); ++i)
+      if (changes[i].text.size() > largest) return {Applied::Result::CannotKeep, i};
     ++applied;
     for (const StoreChange& change : changes) {
       switch (change.kind) {
@@ -47,7 +48,7 @@ struct FakeStore : HistoryStore {
           break;
       }
     }
-    return true;
+    return {Applied::Result::Done, 0};
   }
   bool DeleteFiles() override { return true; }
   std::vector<std::wstring> Texts() const {
@@ -115,6 +116,73 @@ TEST(KeptHistory, WhatTheStoreRefusesWaitsInOrderAndIsWrittenOnceItCan) {
   EXPECT_FALSE(kept.HasWaiting());
   ASSERT_EQ(store.entries.size(), 1u);
   EXPECT_EQ(store.entries.begin()->second.text.size(), 1'000'000u);  // whole after a refused try
+
+  // A line the store can never take holds up nothing after it: it is told
+  // and dropped, and a Delete of it later has nothing to remove.
+  kept.Add(3, 3, std::wstring(1'000'001, L'y'));
+  kept.Add(4, 4, L"after the huge one");
+  EXPECT_TRUE(kept.Flush());
+  EXPECT_EQ(kept.TakeNotKept(), std::vector<HistoryId>{3});
+  EXPECT_TRUE(kept.TakeNotKept().empty());
+  kept.Remove(3);
+  EXPECT_TRUE(kept.Flush());
+  EXPECT_EQ(store.entries.size(), 2u);
+  EXPECT_EQ(store.entries.rbegin()->second.text, L"after the huge one");
+}
+
+TEST(KeptHistory, ALineCopiedAfterAClearThatHadToWaitIsRemovedFromTheStoreWhenDeleted) {
+  FakeStore store;
+  KeptHistory kept(store, 10);
+  ASSERT_EQ(kept.Open().result, HistoryStore::OpenResult::Ready);
+  kept.Add(1, 1, L"before the clear");
+  ASSERT_TRUE(kept.Flush());
+  // The clear-all and the copy after it meet a file held by another program,
+  // twice, and are written at the third try.
+  store.refuses = true;
+  kept.Clear();
+  kept.Add(2, 2, L"after the clear");
+  EXPECT_FALSE(kept.Flush());
+  EXPECT_FALSE(kept.Flush());
+  store.refuses = false;
+  ASSERT_TRUE(kept.Flush());
+  ASSERT_EQ(store.Texts(), (Texts{L"after the clear"}));
+  // Delete on that line: it must not come back at the next start.
+  kept.Remove(2);
+  EXPECT_TRUE(kept.Flush());
+  EXPECT_EQ(store.Texts(), Texts{});
+}
+
+TEST(KeptHistory, AClearAskedForBeforeTheStoreOpensLeavesNothingToLoad) {
+  // The file is locked at the start, and the person clears everything before
+  // the writer gets to open it: the cleared entries must not come back into
+  // the history on screen (from where turning keeping off and on would keep
+  // them again).
+  FakeStore store;
+  store.entries[1] = {1, 10, L"from an earlier run"};
+  store.opens = false;
+  KeptHistory kept(store, 10);
+  EXPECT_EQ(kept.Open().result, HistoryStore::OpenResult::Failed);
+  kept.Clear();
+  store.opens = true;
+  const KeptHistory::Started started = kept.Open();
+  ASSERT_EQ(started.result, HistoryStore::OpenResult::Ready);
+  EXPECT_TRUE(started.loaded.empty());
+  EXPECT_TRUE(kept.Flush());
+  EXPECT_TRUE(store.entries.empty());
+}
+
+TEST(KeptHistory, ALoweredBoundLeavesTheStoreWithinItAtTheFirstWrite) {
+  // Entries lowered from 5 to 2 between runs: the three older entries show
+  // nowhere, so nothing can delete them one by one.
+  FakeStore store;
+  for (std::uint64_t key = 1; key <= 5; ++key) store.entries[key] = {key, static_cast<LocalSeconds>(key), L"entry"};
+  KeptHistory kept(store, 2);
+  const KeptHistory::Started started = kept.Open();
+  ASSERT_EQ(started.loaded.size(), 2u);
+  kept.Link({100, 101}, {started.loaded[0].key, started.loaded[1].key});
+  kept.Remove(101);
+  EXPECT_TRUE(kept.Flush());
+  EXPECT_LE(store.entries.size(), 2u);
 }
 
 TEST(LocalTime, DatesAndTimesGoBothWaysAcrossMonthsYearsAndLeapDays) {

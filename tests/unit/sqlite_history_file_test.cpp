@@ -25,7 +25,7 @@ constexpr auto Remove = StoreChange::Remove;
 constexpr auto Clear = StoreChange::Clear;
 constexpr auto Trim = StoreChange::Trim;
 
-std::vector<Row> Rows(const HistoryStore::Loaded& loaded) {
+std::vector<Row> Rows(const HistoryStore::Opened& loaded) {
   std::vector<Row> rows;
   for (const KeptEntry& entry : loaded.entries) rows.emplace_back(entry.key, entry.copiedAt, entry.text);
   return rows;
@@ -33,7 +33,7 @@ std::vector<Row> Rows(const HistoryStore::Loaded& loaded) {
 
 std::vector<std::uint64_t> Keys(HistoryStore& store) {
   std::vector<std::uint64_t> keys;
-  for (const KeptEntry& entry : store.LoadNewest(1000).entries) keys.push_back(entry.key);
+  for (const KeptEntry& entry : store.Open(1000).entries) keys.push_back(entry.key);
   return keys;
 }
 
@@ -52,12 +52,15 @@ class OtherConnection {
   sqlite3* db_ = nullptr;
 };
 
+// The text MakeStore gives entry `key`.
+std::wstring MadeText(std::uint64_t key) { return std::wstring(1000, static_cast<wchar_t>(L'a' + key % 26)); }
+
 // A store of `count` entries, closed again.
 void MakeStore(const std::string& path, EntryCipher& cipher, int count) {
   SqliteHistoryFile store(path, cipher);
-  ASSERT_EQ(store.Open().result, Opened::Ready);
+  ASSERT_EQ(store.Open(0).result, Opened::Ready);
   std::vector<StoreChange> changes;
-  for (int i = 1; i <= count; ++i) changes.push_back(Add(i, 1000 + i, std::wstring(1000, static_cast<wchar_t>(L'a' + i % 26))));
+  for (int i = 1; i <= count; ++i) changes.push_back(Add(i, 1000 + i, MadeText(i)));
   ASSERT_TRUE(store.Apply(changes));
 }
 
@@ -67,7 +70,7 @@ TEST(SqliteHistoryFile, KeepsEntriesWithTheirKeysInOrderAcrossReopening) {
   StandInCipher cipher;
   {
     SqliteHistoryFile store(path, cipher);
-    const HistoryStore::Opened opened = store.Open();
+    const HistoryStore::Opened opened = store.Open(10);
     EXPECT_EQ(opened.result, Opened::Ready);
     EXPECT_EQ(opened.nextKey, 1u);
     ASSERT_TRUE(store.Apply({Add(1, 100, L"first"), Add(2, 200, L"二番目\tの行"), Add(5, 300, L"𠮷野家 \U0001F389")}));
@@ -75,16 +78,15 @@ TEST(SqliteHistoryFile, KeepsEntriesWithTheirKeysInOrderAcrossReopening) {
   }
   SqliteHistoryFile store(path, cipher);
   const int keysOpened = cipher.keysOpened;
-  const HistoryStore::Opened opened = store.Open();
-  EXPECT_EQ(opened.result, Opened::Ready);
-  EXPECT_EQ(opened.nextKey, 7u);
+  const HistoryStore::Opened all = store.Open(10);
+  EXPECT_EQ(all.result, Opened::Ready);
+  EXPECT_EQ(all.nextKey, 7u);
   EXPECT_EQ(cipher.keysOpened, keysOpened + 1) << "the file's key is opened once, not for each entry";
-  const HistoryStore::Loaded all = store.LoadNewest(10);
   EXPECT_EQ(Rows(all), (std::vector<Row>{{1, 100, L"first"}, {2, 200, L"二番目\tの行"},
                                          {5, 300, L"𠮷野家 \U0001F389"}, {6, -400, L""}}));
-  EXPECT_EQ(all.skipped, 0u);
-  EXPECT_EQ(Rows(store.LoadNewest(2)), (std::vector<Row>{{5, 300, L"𠮷野家 \U0001F389"}, {6, -400, L""}}));
-  EXPECT_TRUE(store.LoadNewest(0).entries.empty());
+  EXPECT_EQ(all.unreadable, 0u);
+  EXPECT_EQ(Rows(store.Open(2)), (std::vector<Row>{{5, 300, L"𠮷野家 \U0001F389"}, {6, -400, L""}}));
+  EXPECT_TRUE(store.Open(0).entries.empty());
 }
 
 TEST(SqliteHistoryFile, KeepsWhatWasCommittedWhenTheProgramIsKilled) {
@@ -92,7 +94,7 @@ TEST(SqliteHistoryFile, KeepsWhatWasCommittedWhenTheProgramIsKilled) {
   const std::string path = folder.File("History.db");
   StandInCipher cipher;
   SqliteHistoryFile store(path, cipher);
-  ASSERT_EQ(store.Open().result, Opened::Ready);
+  ASSERT_EQ(store.Open(0).result, Opened::Ready);
   ASSERT_TRUE(store.Apply({Add(1, 10, L"kept")}));
   // The files as a killed process leaves them: nothing closed, the log not
   // yet copied into the database.
@@ -101,10 +103,10 @@ TEST(SqliteHistoryFile, KeepsWhatWasCommittedWhenTheProgramIsKilled) {
   WriteFile(copy + "-wal", ReadFile(path + "-wal"));
 
   SqliteHistoryFile reopened(copy, cipher);
-  const HistoryStore::Opened opened = reopened.Open();
+  const HistoryStore::Opened opened = reopened.Open(5);
   EXPECT_EQ(opened.result, Opened::Ready);
   EXPECT_EQ(opened.nextKey, 2u);
-  EXPECT_EQ(Rows(reopened.LoadNewest(5)), (std::vector<Row>{{1, 10, L"kept"}}));
+  EXPECT_EQ(Rows(opened), (std::vector<Row>{{1, 10, L"kept"}}));
 }
 
 TEST(SqliteHistoryFile, AppliesAllChangesOrNone) {
@@ -112,7 +114,7 @@ TEST(SqliteHistoryFile, AppliesAllChangesOrNone) {
   const std::string path = folder.File("History.db");
   StandInCipher cipher;
   SqliteHistoryFile store(path, cipher);
-  ASSERT_EQ(store.Open().result, Opened::Ready);
+  ASSERT_EQ(store.Open(0).result, Opened::Ready);
   ASSERT_TRUE(store.Apply({Add(1, 10, L"a"), Add(2, 20, L"b")}));
 
   EXPECT_FALSE(store.Apply({Add(3, 30, L"c"), Remove(1), Add(2, 20, L"again")})) << "key 2 is taken";
@@ -137,7 +139,7 @@ TEST(SqliteHistoryFile, AppliesAllChangesOrNone) {
     EXPECT_FALSE(store.Apply({Add(10, 100, L"j")})) << "another writer holds the file";
   }
   EXPECT_TRUE(store.Apply({Add(10, 100, L"j")}));
-  EXPECT_EQ(store.Open().nextKey, 11u);
+  EXPECT_EQ(store.Open(0).nextKey, 11u);
   EXPECT_TRUE(store.Apply({Trim(0)}));
   EXPECT_TRUE(Keys(store).empty());
 }
@@ -147,7 +149,7 @@ TEST(SqliteHistoryFile, LeavesNoTraceOfRemovedTextsInTheFiles) {
   const std::string path = folder.File("History.db");
   StandInCipher cipher;
   SqliteHistoryFile store(path, cipher);
-  ASSERT_EQ(store.Open().result, Opened::Ready);
+  ASSERT_EQ(store.Open(0).result, Opened::Ready);
   // Small ones fit in a page, large ones spill over many.
   const auto text = [](int key) {
     return "entry-" + std::to_string(key) + "-" + std::string(key % 2 ? 120 : 50000, static_cast<char>('a' + key));
@@ -223,7 +225,7 @@ TEST(SqliteHistoryFile, SetsAsideEachKindOfUnreadableFileUnderANameOfItsOwn) {
     const std::string log = ReadFile(path + "-wal");
 
     SqliteHistoryFile store(path, cipher, [] { return std::time_t{1700000000}; });
-    const HistoryStore::Opened opened = store.Open();
+    const HistoryStore::Opened opened = store.Open(1000);
     EXPECT_EQ(opened.result, Opened::SetAside);
     if (i == 0) first = opened.setAsideAs;
     // Every file in the same second: the first takes the plain name, the others numbers.
@@ -231,9 +233,11 @@ TEST(SqliteHistoryFile, SetsAsideEachKindOfUnreadableFileUnderANameOfItsOwn) {
     EXPECT_EQ(ReadFile(ToUtf8(opened.setAsideAs)), bytes);
     EXPECT_EQ(ReadFile(ToUtf8(opened.setAsideAs) + "-wal"), log);
 
-    EXPECT_EQ(opened.nextKey, 1u);
-    EXPECT_TRUE(store.Apply({Add(1, 1, L"new")}));
-    EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{1}));
+    // Only a damaged file of ours has entries to carry; after them, the new file goes on.
+    EXPECT_EQ(opened.carried, opened.entries.size());
+    EXPECT_EQ(opened.nextKey, opened.entries.empty() ? 1u : opened.entries.back().key + 1);
+    EXPECT_TRUE(store.Apply({Add(opened.nextKey, 1, L"new")}));
+    EXPECT_EQ(Keys(store).back(), opened.nextKey);
     EXPECT_TRUE(store.DeleteFiles());
   }
   EXPECT_EQ(first.rfind(FromUtf8(path) + L".unreadable-", 0), 0u) << ToUtf8(first);
@@ -242,30 +246,111 @@ TEST(SqliteHistoryFile, SetsAsideEachKindOfUnreadableFileUnderANameOfItsOwn) {
   EXPECT_EQ(static_cast<std::size_t>(files), kinds.size() + 1) << "every file set aside, and the one log beside the first, are still there";
 }
 
-TEST(SqliteHistoryFile, SkipsEntriesThatDoNotUnsealAndLoadsTheOthers) {
+struct Damage {
+  const char* what;
+  std::function<void(const std::string& path)> make;
+  std::size_t leastCarried;
+};
+
+TEST(SqliteHistoryFile, SetsADamagedFileAsideAndCarriesEveryEntryStillWholeIntoTheNewOne) {
   TempFolder folder;
   const std::string path = folder.File("History.db");
   StandInCipher cipher;
-  {
+  const auto overwrite = [](const std::string& file, std::size_t at, const std::string& bytes) {
+    std::string whole = ReadFile(file);
+    whole.replace(at, bytes.size(), bytes);
+    WriteFile(file, whole);
+  };
+  const std::vector<Damage> kinds = {
+      {"entries that do not unseal: swapped, changed, moved in time", [](const std::string& file) {
+         OtherConnection other(file);
+         other.Run("CREATE TEMP TABLE kept AS SELECT key, sealed FROM entries;"
+                   "UPDATE entries SET sealed = (SELECT sealed FROM kept WHERE kept.key = 3 - entries.key) "
+                   "WHERE key IN (1, 2)");
+         other.Run("UPDATE entries SET sealed = unhex(substr(hex(sealed), 1, 28) || '00' || substr(hex(sealed), 31)) "
+                   "WHERE key = 3");
+         other.Run("UPDATE entries SET copied_at = 41 WHERE key = 4");
+       }, 296},
+      {"a page of entries overwritten", [&](const std::string& file) { overwrite(file, 40 * 4096, std::string(4096, '\xA5')); }, 280},
+      {"cut short", [](const std::string& file) { WriteFile(file, ReadFile(file).substr(0, ReadFile(file).size() * 2 / 3)); }, 100},
+      {"twenty bits flipped", [](const std::string& file) {
+         std::string whole = ReadFile(file);
+         std::uint32_t seed = 12345;
+         for (int flip = 0; flip < 20; ++flip) {
+           seed = seed * 1103515245u + 12345u;
+           const std::size_t at = 8192 + (seed >> 8) % (whole.size() - 8192);  // past the header and the schema
+           whole[at] = static_cast<char>(whole[at] ^ (1 << (seed % 8)));
+         }
+         WriteFile(file, whole);
+       }, 100},
+  };
+  for (const Damage& kind : kinds) {
+    SCOPED_TRACE(kind.what);
+    MakeStore(path, cipher, 300);
+    kind.make(path);
+    const std::string damaged = ReadFile(path);
+
     SqliteHistoryFile store(path, cipher);
-    ASSERT_EQ(store.Open().result, Opened::Ready);
-    ASSERT_TRUE(store.Apply({Add(1, 10, L"one"), Add(2, 20, L"two"), Add(3, 30, L"three"), Add(4, 40, L"four"),
-                             Add(5, 50, L"five")}));
+    const HistoryStore::Opened opened = store.Open(1000);
+    ASSERT_EQ(opened.result, Opened::SetAside);
+    EXPECT_EQ(ReadFile(ToUtf8(opened.setAsideAs)), damaged) << "the damaged file stays as it was found";
+    EXPECT_GE(opened.carried, kind.leastCarried);
+    EXPECT_LT(opened.carried, 300u);
+    EXPECT_EQ(opened.entries.size(), opened.carried);
+    for (std::size_t i = 0; i < opened.entries.size(); ++i) {
+      const KeptEntry& entry = opened.entries[i];
+      if (i > 0) {
+        EXPECT_LT(opened.entries[i - 1].key, entry.key) << "oldest first";
+      }
+      EXPECT_EQ(entry.copiedAt, static_cast<LocalSeconds>(1000 + entry.key));
+      EXPECT_TRUE(entry.text == MadeText(entry.key)) << "entry " << entry.key << " came back changed";
+    }
+    if (std::string(kind.what).rfind("entries that", 0) == 0) {
+      EXPECT_EQ(opened.unreadable, 4u);
+    }
+
+    // What was carried is in the new file, whole, for the next start.
+    SqliteHistoryFile again(path, cipher);
+    const HistoryStore::Opened reopened = again.Open(1000);
+    EXPECT_EQ(reopened.result, Opened::Ready);
+    EXPECT_EQ(Rows(reopened), Rows(opened));
+    EXPECT_TRUE(again.DeleteFiles());
   }
-  {
-    OtherConnection other(path);
-    other.Run("CREATE TEMP TABLE kept AS SELECT key, sealed FROM entries;"
-              "UPDATE entries SET sealed = (SELECT sealed FROM kept WHERE kept.key = 3 - entries.key) "
-              "WHERE key IN (1, 2)");
-    other.Run("UPDATE entries SET sealed = unhex(substr(hex(sealed), 1, 28) || '00' || substr(hex(sealed), 31)) "
-              "WHERE key = 3");
-    other.Run("UPDATE entries SET copied_at = 41 WHERE key = 4");
-  }
+}
+
+TEST(SqliteHistoryFile, LeavesItsFileInPlaceWhileTheUsersKeysAreNotReady) {
+  // At log-on the system may not unprotect the file's key yet: that is no
+  // reason to set a good file aside.
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  MakeStore(path, cipher, 3);
+  const std::string bytes = ReadFile(path);
   SqliteHistoryFile store(path, cipher);
-  ASSERT_EQ(store.Open().result, Opened::Ready);
-  const HistoryStore::Loaded loaded = store.LoadNewest(10);
-  EXPECT_EQ(Rows(loaded), (std::vector<Row>{{5, 50, L"five"}}));
-  EXPECT_EQ(loaded.skipped, 4u);
+  cipher.notReadyFor = 1;
+  EXPECT_EQ(store.Open(10).result, Opened::Failed);
+  EXPECT_EQ(ReadFile(path), bytes);
+  const HistoryStore::Opened later = store.Open(10);
+  EXPECT_EQ(later.result, Opened::Ready);
+  EXPECT_EQ(later.entries.size(), 3u);
+  EXPECT_EQ(static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder.path()), {})), 3u)
+      << "the file, its log and index: nothing set aside";
+}
+
+TEST(SqliteHistoryFile, TellsWhichChangeCanNeverBeWrittenAndWritesNoneOfTheBatch) {
+  TempFolder folder;
+  StandInCipher cipher;
+  SqliteHistoryFile store(folder.File("History.db"), cipher);
+  store.LimitEntryBytes(4000);
+  ASSERT_EQ(store.Open(0).result, Opened::Ready);
+  for (const std::size_t large : {std::size_t{3990}, std::size_t{5000}}) {
+    const HistoryStore::Applied applied = store.Apply({Add(1, 1, L"fits"), Add(2, 2, std::wstring(large, L'x'))});
+    EXPECT_EQ(applied.result, HistoryStore::Applied::Result::CannotKeep) << large;
+    EXPECT_EQ(applied.change, 1u);
+  }
+  EXPECT_TRUE(Keys(store).empty());
+  EXPECT_TRUE(store.Apply({Add(1, 1, L"fits")}));
+  EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{1}));
 }
 
 TEST(SqliteHistoryFile, FailsWithoutTouchingAFileItCannotReachAndCanTryAgain) {
@@ -273,11 +358,10 @@ TEST(SqliteHistoryFile, FailsWithoutTouchingAFileItCannotReachAndCanTryAgain) {
   StandInCipher cipher;
   const std::string nowhere = folder.File("missing") + "/History.db";
   SqliteHistoryFile lost(nowhere, cipher);
-  EXPECT_EQ(lost.Open().result, Opened::Failed);
+  EXPECT_EQ(lost.Open(0).result, Opened::Failed);
   EXPECT_FALSE(lost.Apply({Add(1, 1, L"a")}));
-  EXPECT_TRUE(lost.LoadNewest(10).entries.empty());
   std::filesystem::create_directory(std::filesystem::u8path(folder.File("missing")));
-  EXPECT_EQ(lost.Open().result, Opened::Ready);
+  EXPECT_EQ(lost.Open(0).result, Opened::Ready);
 
   const std::string path = folder.File("History.db");
   MakeStore(path, cipher, 3);
@@ -285,14 +369,14 @@ TEST(SqliteHistoryFile, FailsWithoutTouchingAFileItCannotReachAndCanTryAgain) {
   {
     OtherConnection other(path);
     other.Run("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; SELECT count(*) FROM entries");
-    EXPECT_EQ(store.Open().result, Opened::Failed) << "another program holds the file";
+    EXPECT_EQ(store.Open(0).result, Opened::Failed) << "another program holds the file";
   }
-  EXPECT_EQ(store.Open().result, Opened::Ready);
+  EXPECT_EQ(store.Open(0).result, Opened::Ready);
   EXPECT_EQ(Keys(store), (std::vector<std::uint64_t>{1, 2, 3}));
 
   EXPECT_TRUE(store.DeleteFiles());
   WriteFile(path, "");
-  EXPECT_EQ(store.Open().result, Opened::Ready) << "an empty file holds nothing to set aside";
+  EXPECT_EQ(store.Open(0).result, Opened::Ready) << "an empty file holds nothing to set aside";
   EXPECT_TRUE(store.Apply({Add(1, 1, L"a")}));
   for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
     EXPECT_EQ(entry.path().u8string().find(".unreadable"), std::string::npos) << entry.path().u8string();
@@ -309,14 +393,14 @@ TEST(SqliteHistoryFile, KeepsLargeTextsWholeAndOnTheDiskOnce) {
   while (large.size() < 10 * 1024 * 1024) large += L"line of text 履歴 \U0001F389\r\n";
   {
     SqliteHistoryFile store(path, cipher);
-    ASSERT_EQ(store.Open().result, Opened::Ready);
+    ASSERT_EQ(store.Open(0).result, Opened::Ready);
     ASSERT_TRUE(store.Apply({Add(1, 1, large)}));
     // Not on the disk twice while the program runs on: the log is emptied.
     EXPECT_LE(ReadFile(path + "-wal").size(), 1u << 20);
   }
   SqliteHistoryFile store(path, cipher);
-  ASSERT_EQ(store.Open().result, Opened::Ready);
-  const HistoryStore::Loaded loaded = store.LoadNewest(2);
+  const HistoryStore::Opened loaded = store.Open(2);
+  ASSERT_EQ(loaded.result, Opened::Ready);
   ASSERT_EQ(loaded.entries.size(), 1u);
   EXPECT_TRUE(loaded.entries[0].text == large) << "the 10 MB text came back changed";
 }
@@ -338,14 +422,14 @@ TEST(SqliteHistoryFile, GivesEveryTextBackAfterAReopeningAsItWasCopied) {
   StandInCipher cipher;
   {
     SqliteHistoryFile store(path, cipher);
-    ASSERT_EQ(store.Open().result, Opened::Ready);
+    ASSERT_EQ(store.Open(0).result, Opened::Ready);
     std::vector<StoreChange> adds;
     for (std::size_t i = 0; i < texts.size(); ++i) adds.push_back(Add(i + 1, 1, texts[i]));
     ASSERT_TRUE(store.Apply(adds));
   }
   SqliteHistoryFile store(path, cipher);
-  ASSERT_EQ(store.Open().result, Opened::Ready);
-  const HistoryStore::Loaded loaded = store.LoadNewest(texts.size());
+  const HistoryStore::Opened loaded = store.Open(texts.size());
+  ASSERT_EQ(loaded.result, Opened::Ready);
   ASSERT_EQ(loaded.entries.size(), texts.size());
   for (std::size_t i = 0; i < texts.size(); ++i) {
     EXPECT_TRUE(loaded.entries[i].text == texts[i]) << "text " << i << " came back changed";

@@ -19,6 +19,7 @@ class StandInCipher : public EntryCipher {
 
   int keysOpened = 0;       // UseKey calls
   bool sealFails = false;  // as when the system refuses
+  int notReadyFor = 0;     // UseKey calls that find the user's keys not ready yet, as at log-on
 
   std::optional<Bytes> MakeKey() override {
     key_ = 0x5EED0000u + ++keysMade_ * 7919u;
@@ -29,12 +30,17 @@ class StandInCipher : public EntryCipher {
     return blob;
   }
 
-  bool UseKey(ByteView blob) override {
+  KeyUse UseKey(ByteView blob) override {
     ++keysOpened;
+    hasKey_ = false;
+    if (notReadyFor > 0) {
+      --notReadyFor;
+      return KeyUse::NotNow;
+    }
     hasKey_ = blob.size == 18 && blob.data[0] == 'K' && blob.data[1] == user_ &&
               Read(blob.data + 10) == Hash(1, {ByteView(blob.data, 10)});
     if (hasKey_) key_ = Read(blob.data + 2);
-    return hasKey_;
+    return hasKey_ ? KeyUse::Used : KeyUse::WrongKey;
   }
 
   std::optional<Bytes> Seal(std::string_view text, ByteView associated) const override {

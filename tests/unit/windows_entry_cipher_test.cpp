@@ -50,14 +50,16 @@ TEST(WindowsEntryCipher, OpensItsProtectedKeyButNotATamperedOne) {
   ASSERT_TRUE(sealed);
 
   WindowsEntryCipher reader;
-  ASSERT_TRUE(reader.UseKey(*protectedKey));
+  ASSERT_EQ(reader.UseKey(*protectedKey), EntryCipher::KeyUse::Used);
   EXPECT_EQ(reader.Unseal(*sealed, kRow), "kept");
 
   Bytes tampered = *protectedKey;
   tampered[tampered.size() / 2] ^= 0x01;
-  EXPECT_FALSE(reader.UseKey(tampered));
+  // Never to open: the file is set aside, not tried again and again.
+  EXPECT_EQ(reader.UseKey(tampered), EntryCipher::KeyUse::WrongKey);
   EXPECT_FALSE(reader.Unseal(*sealed, kRow)) << "a key that does not open leaves none in use";
-  EXPECT_FALSE(reader.UseKey(Bytes{}));
+  EXPECT_EQ(reader.UseKey(Bytes{}), EntryCipher::KeyUse::WrongKey);
+  EXPECT_EQ(reader.UseKey(Bytes(200, 0x5A)), EntryCipher::KeyUse::WrongKey);
 }
 
 TEST(WindowsEntryCipher, KeepsAHistoryFileAcrossReopening) {
@@ -70,13 +72,13 @@ TEST(WindowsEntryCipher, KeepsAHistoryFileAcrossReopening) {
   {
     WindowsEntryCipher cipher;
     SqliteHistoryFile store(path, cipher);
-    ASSERT_EQ(store.Open().result, HistoryStore::OpenResult::Ready);
+    ASSERT_EQ(store.Open(0).result, HistoryStore::OpenResult::Ready);
     ASSERT_TRUE(store.Apply({add}));
   }
   WindowsEntryCipher cipher;
   SqliteHistoryFile store(path, cipher);
-  ASSERT_EQ(store.Open().result, HistoryStore::OpenResult::Ready);
-  const HistoryStore::Loaded loaded = store.LoadNewest(5);
+  const HistoryStore::Opened loaded = store.Open(5);
+  ASSERT_EQ(loaded.result, HistoryStore::OpenResult::Ready);
   ASSERT_EQ(loaded.entries.size(), 1u);
   EXPECT_EQ(loaded.entries[0].text, add.text);
   EXPECT_EQ(ReadFile(path).find("\xE5\xB1\xA5"), std::string::npos) << "the text is in the file in the clear";

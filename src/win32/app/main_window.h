@@ -115,6 +115,8 @@ class Form1 : public Window, public WatchWindow {
   void ForgetLine(HistoryId id);
   void OnKeeperReports();
   void TellOnce(bool& told, std::wstring_view text);
+  void OnKeptEntriesLoaded(std::vector<KeptEntry> loaded);
+  void TellSetAside(const HistoryKeeper::Report& report);
   void mnuKeepHistory_Click();
   void mnuClearHistory_Click();
   std::wstring KeptHistoryPath() const;
@@ -173,6 +175,13 @@ class Form1 : public Window, public WatchWindow {
   std::size_t keptBound_ = kDefaultKeptEntries;
   bool toldSetAside_ = false;
   bool toldCannotWrite_ = false;
+  // The kept entries the writer reads at its start are wanted on screen only
+  // while nothing has been cleared since: a clear-all asked for before they
+  // come would otherwise bring them back.
+  bool wantsLoaded_ = false;
+  // Turning keeping off could not delete the file: it still holds this
+  // session's lines, which turning it on again keeps anew.
+  bool keptFileLeft_ = false;
   bool timerEnabled_[4] = {false, false, false, false};  // by WatchTimer
   Form2 form2_;
   Form3 form3_;

@@ -33,9 +33,12 @@ class EntryCipher {
   // that key protected, to keep in the file. nullopt: no key was made.
   virtual std::optional<Bytes> MakeKey() = 0;
 
-  // Uses the key a file keeps in protected form. false: it does not open
-  // (another user or machine, or a tampered blob), and no key is in use.
-  virtual bool UseKey(ByteView protectedKey) = 0;
+  // Uses the key a file keeps in protected form; unless Used, no key is in
+  // use. WrongKey: it never opens here (another user or machine, or a
+  // tampered blob). NotNow: the system could not unprotect it this time (at
+  // log-on the user's keys may not be ready yet), and may later.
+  enum class KeyUse { Used, WrongKey, NotNow };
+  virtual KeyUse UseKey(ByteView protectedKey) = 0;
 
   // The text sealed with the key in use, as nonce | ciphertext | tag; the
   // associated data must be given again, unchanged, to unseal it.

@@ -103,6 +103,11 @@ std::optional<std::string> MoveAside(const std::string& path, std::time_t now) {
   return name;
 }
 
+bool DeleteFileAt(const std::string& path) {
+  Delete(path);
+  return !Exists(path);
+}
+
 bool DeleteWithCompanions(const std::string& path) {
   bool gone = true;
   for (const char* suffix : kSuffixes) {

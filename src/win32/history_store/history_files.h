@@ -22,6 +22,9 @@ std::optional<std::string> ReadHead(const std::string& path, std::size_t count);
 // they could not all be moved (then none is).
 std::optional<std::string> MoveAside(const std::string& path, std::time_t now);
 
+// Deletes one file; false when it is still there.
+bool DeleteFileAt(const std::string& path);
+
 // false when the file or a companion is still there.
 bool DeleteWithCompanions(const std::string& path);
 

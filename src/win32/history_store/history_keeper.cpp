@@ -145,6 +145,8 @@ class HistoryKeeper::Writer {
       Report report;
       report.kind = Report::Kind::SetAside;
       report.setAsideAs = std::move(started.setAsideAs);
+      report.carried = started.carried;
+      report.unreadable = started.unreadable;
       shared_.Tell(std::move(report));
     }
     Report loaded;
@@ -173,8 +175,18 @@ class HistoryKeeper::Writer {
     for (auto& request : requests) request(kept_);
     if (!kept_.IsOpen()) Open();
     failing_ = !kept_.Flush();
+    TellNotKept();
     if (failing_) TellCannotWrite();
     return ending;
+  }
+
+  void TellNotKept() {
+    std::vector<HistoryId> ids = kept_.TakeNotKept();
+    if (ids.empty()) return;
+    Report report;
+    report.kind = Report::Kind::NotKept;
+    report.notKept = std::move(ids);
+    shared_.Tell(std::move(report));
   }
 
   void Delete() {

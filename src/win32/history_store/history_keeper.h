@@ -20,9 +20,12 @@ namespace rtrillex {
 class HistoryKeeper {
  public:
   struct Report {
-    enum class Kind { Loaded, SetAside, CannotWrite } kind = Kind::Loaded;
+    enum class Kind { Loaded, SetAside, CannotWrite, NotKept } kind = Kind::Loaded;
     std::vector<KeptEntry> loaded;  // Loaded: oldest first
     std::wstring setAsideAs;        // SetAside: the unreadable file's new name
+    std::size_t carried = 0;        // SetAside: entries read whole from it into the new file
+    std::size_t unreadable = 0;     // SetAside: entries it holds that could not be read
+    std::vector<HistoryId> notKept; // NotKept: lines the file can never hold
   };
 
   // Opens `path` (UTF-16) on the writer's thread at once; `reportMessage` is

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "history_files.h"
@@ -103,20 +105,22 @@ bool ReadNumber(sqlite3* db, const char* sql, std::int64_t& value, int& error) {
 SqliteHistoryFile::SqliteHistoryFile(std::string path, EntryCipher& cipher, Clock clock)
     : path_(std::move(path)), cipher_(cipher), clock_(std::move(clock)) {}
 
-HistoryStore::Opened SqliteHistoryFile::Open() {
+HistoryStore::Opened SqliteHistoryFile::Open(std::size_t newest) {
   db_.reset();
   truncationOwed_ = false;
+  fileKeyInUse_ = false;
   Opened opened;
-  opened.result = OpenOrMake(opened.setAsideAs);
+  opened.result = OpenOrMake(newest, opened);
   if (opened.result == OpenResult::Failed) {
     db_.reset();
+    opened.entries.clear();
   } else {
     opened.nextKey = NextKey();
   }
   return opened;
 }
 
-HistoryStore::OpenResult SqliteHistoryFile::OpenOrMake(std::wstring& setAsideAs) {
+HistoryStore::OpenResult SqliteHistoryFile::OpenOrMake(std::size_t newest, Opened& opened) {
   switch (FileAt(path_)) {
     case Presence::Unknown:
       return OpenResult::Failed;
@@ -127,20 +131,23 @@ HistoryStore::OpenResult SqliteHistoryFile::OpenOrMake(std::wstring& setAsideAs)
   }
   switch (OpenExisting()) {
     case Check::Ours:
-      return OpenResult::Ready;
+      break;
     case Check::Blank:
       return Initialize() ? OpenResult::Ready : OpenResult::Failed;
     case Check::Failed:
       return OpenResult::Failed;
-    case Check::Unreadable:
-      break;
+    case Check::NotOurs:
+      return StartOver({}, opened);
+    case Check::Damaged:
+      // What can still be read is read with the key the file gave, if any.
+      return StartOver(fileKeyInUse_ ? ReadNewest(newest) : Read{}, opened);
   }
-  // Closed first: Windows renames no open file.
-  db_.reset();
-  const std::optional<std::string> name = MoveAside(path_, clock_());
-  if (!name) return OpenResult::Failed;
-  setAsideAs = FromUtf8(*name);
-  return CreateNew() ? OpenResult::SetAside : OpenResult::Failed;
+  Read read = ReadNewest(newest);
+  if (!read.whole) return StartOver(std::move(read), opened);
+  // Whole: from now on it is written, and closing may fold the log in.
+  if (!Configure()) return OpenResult::Failed;
+  opened.entries.assign(std::make_move_iterator(read.entries.rbegin()), std::make_move_iterator(read.entries.rend()));
+  return OpenResult::Ready;
 }
 
 SqliteHistoryFile::Check SqliteHistoryFile::OpenExisting() {
@@ -148,50 +155,64 @@ SqliteHistoryFile::Check SqliteHistoryFile::OpenExisting() {
     case Header::CannotRead:
       return Check::Failed;
     case Header::Foreign:
-      return Check::Unreadable;
+      return Check::NotOurs;
     case Header::Plausible:
       break;
   }
+  hadLog_ = FileAt(path_ + "-wal") != Presence::Missing;
+  hadIndex_ = FileAt(path_ + "-shm") != Presence::Missing;
   int error = SQLITE_OK;
   db_ = OpenConnection(path_, SQLITE_OPEN_READWRITE, error);
-  if (!db_) return MeansUnreadable(error) ? Check::Unreadable : Check::Failed;
+  if (!db_) return MeansUnreadable(error) ? Check::NotOurs : Check::Failed;
+  // Until the file is known whole, closing must not fold the log into it: a
+  // damaged file is set aside as it was found. And a file cut short is read
+  // as far as it goes (SQLite refuses it whole, without this, for the pages
+  // its header promises); nothing in the schema is written.
+  sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_WRITABLE_SCHEMA, 1, nullptr);
   sqlite3_busy_timeout(db_.get(), kBusyMilliseconds);
-  const Check contents = CheckContents();
-  if (contents != Check::Ours) return contents;
-  // Only now that the file is known to be ours is anything in it changed.
-  return Configure() ? Check::Ours : Check::Failed;
+  sqlite3_limit(db_.get(), SQLITE_LIMIT_LENGTH, entryLimit_);
+  return CheckContents();
 }
 
+// The key is taken before the pages are checked, so that what a damaged
+// file still holds can be read with it.
 SqliteHistoryFile::Check SqliteHistoryFile::CheckContents() {
   sqlite3* db = db_.get();
-  const auto failure = [](int error) { return MeansUnreadable(error) ? Check::Unreadable : Check::Failed; };
+  const auto failure = [](int error) { return MeansUnreadable(error) ? Check::Damaged : Check::Failed; };
   std::int64_t application = 0;
   std::int64_t version = 0;
   std::int64_t objects = 0;
   int error = SQLITE_OK;
   if (!ReadNumber(db, "PRAGMA application_id", application, error) ||
-      !ReadNumber(db, "PRAGMA user_version", version, error) ||
-      !ReadNumber(db, "SELECT count(*) FROM sqlite_schema", objects, error)) {
+      !ReadNumber(db, "PRAGMA user_version", version, error)) {
     return failure(error);
   }
+  // Another program's database, or one a newer rTrillex laid out otherwise.
+  if ((application != 0 && application != kApplicationId) || version > kSchemaVersion) return Check::NotOurs;
+  if (!ReadNumber(db, "SELECT count(*) FROM sqlite_schema", objects, error)) return failure(error);
   // What a crash between making the file and its first commit leaves.
   if (application == 0 && version == 0 && objects == 0) return Check::Blank;
-  if (application != kApplicationId || version != kSchemaVersion) return Check::Unreadable;
+  if (application != kApplicationId || version != kSchemaVersion) return Check::NotOurs;
+
+  Statement key(db, "SELECT protected FROM file_key WHERE id = 1");
+  error = key.Step();
+  if (error == SQLITE_DONE) return Check::Damaged;
+  if (error != SQLITE_ROW) return failure(error);
+  switch (cipher_.UseKey(key.Blob(0))) {
+    case EntryCipher::KeyUse::Used:
+      fileKeyInUse_ = true;
+      break;
+    case EntryCipher::KeyUse::WrongKey:
+      return Check::NotOurs;  // nothing in it can be read here
+    case EntryCipher::KeyUse::NotNow:
+      return Check::Failed;  // kept as it is, for a later try
+  }
 
   Statement check(db, "PRAGMA quick_check(1)");
   error = check.Step();
   if (error != SQLITE_ROW) return failure(error);
-  if (check.Text(0) != "ok") return Check::Unreadable;
-
-  Statement key(db, "SELECT protected FROM file_key WHERE id = 1");
-  error = key.Step();
-  if (error == SQLITE_DONE) return Check::Unreadable;
-  if (error != SQLITE_ROW) return failure(error);
-  if (!cipher_.UseKey(key.Blob(0))) return Check::Unreadable;
-
-  Statement entries(db, "SELECT count(*) FROM entries WHERE 0");
-  error = entries.Step();
-  return error == SQLITE_ROW ? Check::Ours : failure(error);
+  return check.Text(0) == "ok" ? Check::Ours : Check::Damaged;
 }
 
 bool SqliteHistoryFile::CreateNew() {
@@ -199,6 +220,7 @@ bool SqliteHistoryFile::CreateNew() {
   db_ = OpenConnection(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error);
   if (!db_) return false;
   sqlite3_busy_timeout(db_.get(), kBusyMilliseconds);
+  sqlite3_limit(db_.get(), SQLITE_LIMIT_LENGTH, entryLimit_);
   if (Initialize()) return true;
   db_.reset();
   return false;
@@ -207,6 +229,8 @@ bool SqliteHistoryFile::CreateNew() {
 bool SqliteHistoryFile::Configure() {
   sqlite3* db = db_.get();
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_WRITABLE_SCHEMA, 0, nullptr);
   // WAL: a power cut never leaves the file unreadable, and with synchronous
   // NORMAL a killed process loses nothing it committed. Deleted text is
   // overwritten with zeros rather than left in free pages. The log is cut
@@ -245,74 +269,167 @@ std::uint64_t SqliteHistoryFile::NextKey() {
   return static_cast<std::uint64_t>(largest.Int(0)) + 1;
 }
 
-HistoryStore::Loaded SqliteHistoryFile::LoadNewest(std::size_t count) {
-  Loaded loaded;
-  if (!db_) return loaded;
-  Statement newest(db_.get(), "SELECT key, copied_at, sealed FROM entries ORDER BY key DESC LIMIT ?");
-  newest.Bind(1, static_cast<std::int64_t>(std::min<std::uint64_t>(count, kLargestKey)));
-  while (newest.Step() == SQLITE_ROW) {
-    const auto key = static_cast<std::uint64_t>(newest.Int(0));
-    const LocalSeconds copiedAt = newest.Int(1);
-    const std::optional<std::string> text = cipher_.Unseal(newest.Blob(2), View(AssociatedData(key, copiedAt)));
-    if (!text) {
-      ++loaded.skipped;
-      continue;
+// Row by row from the newest, so that a damaged page costs only the rows on
+// it: past one that cannot be read, the reading goes on below it.
+SqliteHistoryFile::Read SqliteHistoryFile::ReadNewest(std::size_t newest) {
+  Read read;
+  std::int64_t below = std::numeric_limits<std::int64_t>::max();
+  while (read.entries.size() < newest) {
+    Statement rows(db_.get(), "SELECT key, copied_at, sealed FROM entries WHERE key <= ? ORDER BY key DESC");
+    rows.Bind(1, below);
+    int step = SQLITE_ROW;
+    while (read.entries.size() < newest && (step = rows.Step()) == SQLITE_ROW) {
+      const auto key = static_cast<std::uint64_t>(rows.Int(0));
+      const LocalSeconds copiedAt = rows.Int(1);
+      below = rows.Int(0) - 1;
+      // The key and time are sealed with the text: a changed one does not unseal.
+      const std::optional<std::string> text = cipher_.Unseal(rows.Blob(2), View(AssociatedData(key, copiedAt)));
+      if (text) {
+        read.entries.push_back({key, copiedAt, FromUtf8(*text)});
+      } else {
+        ++read.unreadable;
+        read.whole = false;
+      }
     }
-    loaded.entries.push_back({key, copiedAt, FromUtf8(*text)});
+    if (step == SQLITE_DONE || read.entries.size() >= newest) break;
+    read.whole = false;
+    const std::optional<std::int64_t> readable = ReadableBelow(below);
+    if (!readable) break;
+    below = *readable;
   }
-  std::reverse(loaded.entries.begin(), loaded.entries.end());
-  return loaded;
+  return read;
 }
 
-bool SqliteHistoryFile::Apply(const std::vector<StoreChange>& changes) {
-  if (!db_) return false;
+// The greatest key from which the rows read again, below `failed` where
+// they did not: stepped down by doubling, then narrowed by halving.
+std::optional<std::int64_t> SqliteHistoryFile::ReadableBelow(std::int64_t failed) {
+  std::int64_t fine = failed;
+  for (std::int64_t step = 1;; step *= 2) {
+    if (failed <= 0) return std::nullopt;
+    fine = failed > step ? failed - step : 0;
+    if (SeeksFine(fine)) break;
+    failed = fine;
+  }
+  while (failed - fine > 1) {
+    const std::int64_t middle = fine + (failed - fine) / 2;
+    (SeeksFine(middle) ? fine : failed) = middle;
+  }
+  return fine;
+}
+
+bool SqliteHistoryFile::SeeksFine(std::int64_t at) {
+  Statement row(db_.get(), "SELECT key, copied_at, sealed FROM entries WHERE key <= ? ORDER BY key DESC LIMIT 1");
+  row.Bind(1, at);
+  const int step = row.Step();
+  return step == SQLITE_ROW || step == SQLITE_DONE;
+}
+
+// The file is moved aside untouched, with its log, and a new one is made
+// holding what was read whole from it.
+HistoryStore::OpenResult SqliteHistoryFile::StartOver(Read carried, Opened& opened) {
+  // Closed first: Windows renames no open file. What the reading made beside
+  // it (an empty log and its index) is not the file's and goes.
+  if (db_) {
+    db_.reset();
+    if (!hadLog_) DeleteFileAt(path_ + "-wal");
+    if (!hadIndex_) DeleteFileAt(path_ + "-shm");
+  }
+  const std::optional<std::string> name = MoveAside(path_, clock_());
+  if (!name) return OpenResult::Failed;
+  opened.setAsideAs = FromUtf8(*name);
+  if (!CreateNew()) return OpenResult::Failed;
+  opened.unreadable = carried.unreadable;
+  if (!carried.entries.empty() && Carry(carried.entries)) {
+    opened.carried = carried.entries.size();
+    opened.entries.assign(std::make_move_iterator(carried.entries.rbegin()),
+                          std::make_move_iterator(carried.entries.rend()));
+  }
+  return OpenResult::SetAside;
+}
+
+// Sealed anew with the new file's key, under their own keys and times.
+bool SqliteHistoryFile::Carry(const std::vector<KeptEntry>& entries) {
   Transaction transaction(db_.get());
   if (!transaction.begun()) return false;
   bool emptyLog = false;
-  for (const StoreChange& change : changes) {
-    if (!ApplyOne(change, emptyLog)) return false;
+  for (const KeptEntry& entry : entries) {
+    if (Insert(entry.key, entry.copiedAt, entry.text, emptyLog) != Written::Done) return false;
   }
-  if (!transaction.Commit()) return false;
+  return transaction.Commit();
+}
+
+HistoryStore::Applied SqliteHistoryFile::Apply(const std::vector<StoreChange>& changes) {
+  Applied applied;
+  if (!db_) return applied;
+  Transaction transaction(db_.get());
+  if (!transaction.begun()) return applied;
+  bool emptyLog = false;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    switch (ApplyOne(changes[i], emptyLog)) {
+      case Written::Done:
+        continue;
+      case Written::Failed:
+        return applied;
+      case Written::CannotKeep:
+        return {Applied::Result::CannotKeep, i};
+    }
+  }
+  if (!transaction.Commit()) return applied;
   if (emptyLog || truncationOwed_) TruncateLog();
-  return true;
+  return {Applied::Result::Done, 0};
+}
+
+SqliteHistoryFile::Written SqliteHistoryFile::Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text,
+                                                     bool& emptyLog) {
+  if (key > kLargestKey) return Written::Failed;
+  const int limit = sqlite3_limit(db_.get(), SQLITE_LIMIT_LENGTH, -1);
+  // A text beyond what the store can hold is refused before it is converted
+  // and sealed: at up to 3 bytes a unit, such a copy would need gigabytes.
+  if (text.size() > static_cast<std::size_t>(limit)) return Written::CannotKeep;
+  std::optional<Bytes> sealed;
+  try {
+    sealed = cipher_.Seal(ToUtf8(text), View(AssociatedData(key, copiedAt)));
+  } catch (const std::bad_alloc&) {
+    return Written::CannotKeep;  // this text is too large for the memory left, every time
+  }
+  if (!sealed) return Written::Failed;
+  if (sealed->size() > static_cast<std::size_t>(limit)) return Written::CannotKeep;
+  Statement insert(db_.get(), "INSERT INTO entries(key, copied_at, sealed) VALUES (?, ?, ?)");
+  insert.Bind(1, static_cast<std::int64_t>(key));
+  insert.Bind(2, copiedAt);
+  insert.Bind(3, *sealed);
+  emptyLog = emptyLog || sealed->size() > kLogLimitBytes;
+  const int step = insert.Step();
+  if (step == SQLITE_DONE) return Written::Done;
+  return (step & 0xFF) == SQLITE_TOOBIG ? Written::CannotKeep : Written::Failed;
 }
 
 // `emptyLog` is set when the change removed text or added more than the log
 // should keep.
-bool SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& emptyLog) {
+SqliteHistoryFile::Written SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& emptyLog) {
   sqlite3* db = db_.get();
   switch (change.kind) {
-    case StoreChange::Kind::Add: {
-      if (change.key > kLargestKey) return false;
-      const std::optional<Bytes> sealed =
-          cipher_.Seal(ToUtf8(change.text), View(AssociatedData(change.key, change.copiedAt)));
-      if (!sealed) return false;
-      Statement insert(db, "INSERT INTO entries(key, copied_at, sealed) VALUES (?, ?, ?)");
-      insert.Bind(1, static_cast<std::int64_t>(change.key));
-      insert.Bind(2, change.copiedAt);
-      insert.Bind(3, *sealed);
-      emptyLog = emptyLog || sealed->size() > kLogLimitBytes;
-      return insert.Step() == SQLITE_DONE;
-    }
+    case StoreChange::Kind::Add:
+      return Insert(change.key, change.copiedAt, change.text, emptyLog);
     case StoreChange::Kind::Remove: {
-      if (change.key > kLargestKey) return true;  // never stored
+      if (change.key > kLargestKey) return Written::Done;  // never stored
       Statement remove(db, "DELETE FROM entries WHERE key = ?");
       remove.Bind(1, static_cast<std::int64_t>(change.key));
-      if (remove.Step() != SQLITE_DONE) return false;
+      if (remove.Step() != SQLITE_DONE) return Written::Failed;
       break;
     }
     case StoreChange::Kind::Clear:
-      if (Execute(db, "DELETE FROM entries") != SQLITE_OK) return false;
+      if (Execute(db, "DELETE FROM entries") != SQLITE_OK) return Written::Failed;
       break;
     case StoreChange::Kind::Trim: {
       Statement trim(db, "DELETE FROM entries WHERE key NOT IN (SELECT key FROM entries ORDER BY key DESC LIMIT ?)");
       trim.Bind(1, static_cast<std::int64_t>(std::min<std::uint64_t>(change.keep, kLargestKey)));
-      if (trim.Step() != SQLITE_DONE) return false;
+      if (trim.Step() != SQLITE_DONE) return Written::Failed;
       break;
     }
   }
   emptyLog = emptyLog || sqlite3_changes(db) > 0;
-  return true;
+  return Written::Done;
 }
 
 // Removed text leaves no copy behind: secure_delete zeroes it in the pages,

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "entry_cipher.h"
@@ -27,21 +29,38 @@ class SqliteHistoryFile final : public HistoryStore {
   // a file set aside.
   SqliteHistoryFile(std::string path, EntryCipher& cipher, Clock clock = [] { return std::time(nullptr); });
 
-  Opened Open() override;
-  Loaded LoadNewest(std::size_t count) override;
-  bool Apply(const std::vector<StoreChange>& changes) override;
+  Opened Open(std::size_t newest) override;
+  Applied Apply(const std::vector<StoreChange>& changes) override;
   bool DeleteFiles() override;
 
- private:
-  enum class Check { Ours, Blank, Unreadable, Failed };
+  // The most bytes one sealed entry may take; SQLite's own limit unless
+  // lowered (a test cannot make a gigabyte text).
+  void LimitEntryBytes(int bytes) { entryLimit_ = bytes; }
 
-  OpenResult OpenOrMake(std::wstring& setAsideAs);
+ private:
+  enum class Check { Ours, Blank, Damaged, NotOurs, Failed };
+  // Entries read newest first; `whole` is false when anything on the way
+  // could not be read: a damaged page, or an entry that did not unseal.
+  struct Read {
+    std::vector<KeptEntry> entries;  // newest first
+    std::size_t unreadable = 0;
+    bool whole = true;
+  };
+
+  OpenResult OpenOrMake(std::size_t newest, Opened& opened);
   Check OpenExisting();
   Check CheckContents();
   bool CreateNew();
   bool Configure();
   bool Initialize();
-  bool ApplyOne(const StoreChange& change, bool& emptyLog);
+  Read ReadNewest(std::size_t newest);
+  std::optional<std::int64_t> ReadableBelow(std::int64_t failed);
+  bool SeeksFine(std::int64_t at);
+  OpenResult StartOver(Read carried, Opened& opened);
+  bool Carry(const std::vector<KeptEntry>& entries);
+  enum class Written { Done, Failed, CannotKeep };
+  Written Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text, bool& emptyLog);
+  Written ApplyOne(const StoreChange& change, bool& emptyLog);
   void TruncateLog();
   std::uint64_t NextKey();
 
@@ -51,6 +70,12 @@ class SqliteHistoryFile final : public HistoryStore {
   Connection db_;
   // A removal whose traces are still in the log, the last truncation having failed.
   bool truncationOwed_ = false;
+  int entryLimit_ = -1;
+  // Of this Open: the file's key is in use, and which companions were
+  // there before SQLite opened the file (a reading makes a log and an index).
+  bool fileKeyInUse_ = false;
+  bool hadLog_ = false;
+  bool hadIndex_ = false;
 };
 
 }  // namespace rtrillex

@@ -65,6 +65,16 @@ BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO ModeInfo(const std::uint8_t* nonce, ByteVi
   return info;
 }
 
+// What DPAPI says of a blob that will never open here: made for another
+// user or machine, or changed. Anything else (its service not answering yet
+// at log-on, no memory) may pass, and the file is kept for a later try.
+bool MeansWrongKey(DWORD error) {
+  const auto code = static_cast<HRESULT>(error);
+  return error == ERROR_INVALID_DATA || code == HRESULT_FROM_WIN32(ERROR_INVALID_DATA) ||
+         code == NTE_BAD_KEY_STATE /* another user's or machine's key */ || code == NTE_BAD_DATA ||
+         code == NTE_BAD_KEY || code == NTE_BAD_SIGNATURE;
+}
+
 }  // namespace
 
 WindowsEntryCipher::~WindowsEntryCipher() {
@@ -115,17 +125,18 @@ std::optional<Bytes> WindowsEntryCipher::MakeKey() {
   return Bytes(protectedKey.blob.pbData, protectedKey.blob.pbData + protectedKey.blob.cbData);
 }
 
-bool WindowsEntryCipher::UseKey(ByteView protectedKey) {
+EntryCipher::KeyUse WindowsEntryCipher::UseKey(ByteView protectedKey) {
   DropKey();
-  if (!FitsUlong(protectedKey.size)) return false;
+  if (!FitsUlong(protectedKey.size)) return KeyUse::WrongKey;
   DATA_BLOB stored{static_cast<DWORD>(protectedKey.size), Buffer(protectedKey.data)};
   DATA_BLOB entropy = EntropyBlob();
   LocalBlob clear;
   clear.secret = true;
   if (!CryptUnprotectData(&stored, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &clear.blob)) {
-    return false;
+    return MeansWrongKey(GetLastError()) ? KeyUse::WrongKey : KeyUse::NotNow;
   }
-  return SetKey(clear.blob.pbData, clear.blob.cbData);
+  if (clear.blob.cbData != kKeyBytes) return KeyUse::WrongKey;
+  return SetKey(clear.blob.pbData, clear.blob.cbData) ? KeyUse::Used : KeyUse::NotNow;
 }
 
 std::optional<Bytes> WindowsEntryCipher::Seal(std::string_view utf8, ByteView associated) const {

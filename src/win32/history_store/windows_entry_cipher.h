@@ -18,7 +18,7 @@ class WindowsEntryCipher final : public EntryCipher {
   ~WindowsEntryCipher() override;
 
   std::optional<Bytes> MakeKey() override;
-  bool UseKey(ByteView protectedKey) override;
+  KeyUse UseKey(ByteView protectedKey) override;
   std::optional<Bytes> Seal(std::string_view utf8, ByteView associated) const override;
   std::optional<std::string> Unseal(ByteView sealed, ByteView associated) const override;
 
