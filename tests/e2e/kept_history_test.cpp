@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,6 +91,14 @@ class KeptHistory : public testing::Test {
   void Menu(MenuId command) {
     PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(command), 0);
   }
+  // 履歴をすべて消去..., confirmed.
+  void ClearAll() {
+    Menu(MenuId::mnuClearHistory);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (question = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }));
+    PostMessageW(question, WM_COMMAND, IDYES, 0);
+    ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).empty(); }));
+  }
   bool Exists(const std::wstring& name) const {
     return GetFileAttributesW(folder.File(name).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
@@ -148,11 +157,7 @@ TEST_F(KeptHistory, ComesBackInOrderAfterAnExitAndAKillWithoutWhatWasRemovedOrMa
   EXPECT_EQ(Entries(5), (Lines{L"first", lines, L"last", L"after the restart", L"before the kill"}));
 
   // Cleared: nothing comes back.
-  Menu(MenuId::mnuClearHistory);
-  HWND question = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (question = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }));
-  PostMessageW(question, WM_COMMAND, IDYES, 0);
-  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).empty(); }));
+  ClearAll();
   Copy(L"after the clear", 1);
   Restart();
   EXPECT_EQ(Entries(1), (Lines{L"after the clear"}));
@@ -175,10 +180,27 @@ TEST_F(KeptHistory, OffMakesNoFileAndTurningItOffDeletesIt) {
   Restart();
   EXPECT_EQ(Entries(1), (Lines{L"kept from now"}));
 
+  // Turned off while another program keeps the file from being deleted,
+  // then on again: the session's lines are kept once, not twice.
+  Copy(L"second", 2);
+  HANDLE reader = CreateFileW(folder.File(L"History.db").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  Menu(MenuId::mnuKeepHistory);
+  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(folder.SettingsFile()).find("Keep=0") != std::string::npos; }));
+  CloseHandle(reader);
+  ASSERT_TRUE(Exists(L"History.db")) << "the file could be deleted after all";
+  Menu(MenuId::mnuKeepHistory);
+  EXPECT_TRUE(WaitUntil([&] { return KeptEntries(folder.File(L"History.db")) == 2; })) << KeptEntries(folder.File(L"History.db"));
+  EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 2; }, 500ms));
+  Restart();
+  EXPECT_EQ(Entries(2), (Lines{L"kept from now", L"second"}));
+  EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 2; }, 500ms));
+
   // Turned off: the file goes at once; the lines stay on show.
   Menu(MenuId::mnuKeepHistory);
   EXPECT_TRUE(WaitUntil([&] { return !Exists(L"History.db") && !Exists(L"History.db-wal"); }));
-  EXPECT_EQ(HistoryLines(*app).size(), 1u);
+  EXPECT_EQ(HistoryLines(*app).size(), 2u);
   Restart();
   EXPECT_FALSE(Exists(L"History.db"));
   EXPECT_FALSE(WaitUntil([&] { return !HistoryLines(*app).empty(); }, 500ms));
@@ -195,16 +217,43 @@ TEST_F(KeptHistory, AFileThatCannotBeReadIsSetAsideAndANewOneKept) {
   Restart();
   EXPECT_EQ(Entries(1), (Lines{L"works all the same"}));
 
-  // A file cut short: set aside under a name of its own; the first one stays.
+  // Damaged in a few bits: set aside as it was, under a name of its own
+  // (the first one stays), and what still reads whole comes back.
+  Lines copied;
+  for (int i = 1; i <= 40; ++i) {
+    copied.push_back(L"entry " + std::to_wstring(i) + L" " + std::wstring(2000, static_cast<wchar_t>(L'a' + i % 26)));
+    Copy(copied.back(), copied.size() + 1);
+  }
   Exit();
-  const std::string kept = ReadFileBytes(folder.File(L"History.db"));
-  ASSERT_GT(kept.size(), 4096u);
-  WriteFileBytes(folder.File(L"History.db"), kept.substr(0, kept.size() / 2));
-  DeleteFileW(folder.File(L"History.db-wal").c_str());
+  std::string kept = ReadFileBytes(folder.File(L"History.db"));
+  ASSERT_GT(kept.size(), 20 * 4096u);
+  std::uint32_t seed = 7;
+  for (int flip = 0; flip < 20; ++flip) {
+    seed = seed * 1103515245u + 12345u;
+    const std::size_t at = 2 * 4096 + (seed >> 8) % (kept.size() - 2 * 4096);  // past the header and the schema
+    kept[at] = static_cast<char>(kept[at] ^ (1 << (seed % 8)));
+  }
+  WriteFileBytes(folder.File(L"History.db"), kept);
   Start();
-  Copy(L"again", 1);
   ASSERT_TRUE(WaitUntil([&] { return SetAside().size() == 2; }));
-  EXPECT_EQ(Entries(1), (Lines{L"again"}));
+  EXPECT_EQ(ReadFileBytes(folder.File(SetAside().back())), kept);
+  Copy(L"again", 2);
+  Lines back = Entries(2);
+  EXPECT_GE(back.size(), 10u) << "the entries in the undamaged pages come back";
+  ASSERT_EQ(back.back(), L"again");
+  back.pop_back();
+  if (back.front() == L"works all the same") back.erase(back.begin());
+  for (std::size_t i = 0, from = 0; i < back.size(); ++i) {
+    // The list shows the start of a long line.
+    const auto found = std::find_if(copied.begin() + static_cast<std::ptrdiff_t>(from), copied.end(),
+                                    [&](const std::wstring& whole) { return whole.compare(0, back[i].size(), back[i]) == 0; });
+    ASSERT_NE(found, copied.end()) << "in order and unchanged: " << testing::PrintToString(back[i].substr(0, 10));
+    from = static_cast<std::size_t>(found - copied.begin()) + 1;
+  }
+  // What came back is in the new file for the next start.
+  const std::size_t shown = HistoryLines(*app).size();
+  Restart();
+  EXPECT_EQ(Entries(shown).size(), shown);
 
   // A file whose key was protected for someone else: its texts cannot be
   // read here, so it is set aside as well.
@@ -234,6 +283,21 @@ TEST_F(KeptHistory, AFileLockedByAnotherProgramIsWrittenOnceItIsFree) {
   EXPECT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 2; }));
   EXPECT_EQ(Entries(2), (Lines{L"before the lock", L"while locked"}));
   EXPECT_TRUE(SetAside().empty());
+
+  // Locked again at the start, and everything cleared before it is free:
+  // what the file held must not come back on screen once it is read.
+  Exit();
+  backup = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(backup, INVALID_HANDLE_VALUE);
+  Start();
+  Copy(L"before the clear", 1);
+  ClearAll();
+  Copy(L"after the clear", 1);
+  CloseHandle(backup);
+  EXPECT_TRUE(WaitUntil([&] { return KeptEntries(file) == 1; }, 10s)) << KeptEntries(file);
+  EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 1; }, 500ms));
+  Restart();
+  EXPECT_EQ(Entries(1), (Lines{L"after the clear"}));
 }
 
 }  // namespace
