@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "com.h"
 #include "harness.h"
@@ -173,8 +174,11 @@ TEST_F(TrayStartupItem, AShortcutToAnotherCopyLeavesItUncheckedAndChoosingItPoin
     // shortcut is replaced once it lets go.
     const HANDLE scanner = CreateFileW(ours.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+    before = Entries(startup);
     Choose(Shown::Unchecked);
-    WaitUntil([] { return false; }, 300ms);
+    // Meanwhile the new shortcut waits to be moved in: never in the Startup
+    // folder, whose every file the shell opens at log-on.
+    EXPECT_FALSE(WaitUntil([&] { return !Added().empty(); }, 300ms)) << testing::PrintToString(Added());
     CloseHandle(scanner);
   }
   EXPECT_TRUE(WaitUntil([&] { return PointsHere(ours); })) << testing::PrintToString(ReadShortcut(ours).target);
@@ -182,6 +186,20 @@ TEST_F(TrayStartupItem, AShortcutToAnotherCopyLeavesItUncheckedAndChoosingItPoin
   Choose(Shown::Checked);
   EXPECT_TRUE(WaitUntil([&] { return !Exists(ours); }));
   EXPECT_TRUE(PointsHere(othersName));
+}
+
+TEST_F(TrayStartupItem, WhatAnInterruptedMakingLeftIsRemovedAtStartAndNothingElse) {
+  const std::wstring leftover = startup + L"\\rTrillex-1234.tmp";
+  const std::vector<std::wstring> persons = {startup + L"\\other.tmp", startup + L"\\rTrillex-notes.tmp"};
+  for (const std::wstring& path : persons) WriteFileBytes(path, "the person's own");
+  WriteFileBytes(leftover, "a shortcut cut short");
+  Start();
+  EXPECT_TRUE(WaitUntil([&] { return !Exists(leftover); }));
+  for (const std::wstring& path : persons) {
+    EXPECT_TRUE(Exists(path)) << testing::PrintToString(path);
+    DeleteFileW(path.c_str());
+  }
+  DeleteFileW(leftover.c_str());
 }
 
 TEST_F(TrayStartupItem, AShortcutThatCannotBeMadeIsToldAndLeavesNothingBehind) {

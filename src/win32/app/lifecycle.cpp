@@ -43,6 +43,7 @@ bool Form1::Form_Load() {
 
   // The text popup waits hidden; its label starts empty.
   form2_.SetCaption(L"");
+  StartupItem::RemoveLeftovers();
   return true;
 }
 

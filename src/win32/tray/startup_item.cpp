@@ -39,6 +39,11 @@ void StartupItem::ShowIn(HMENU menu, UINT command) {
   CheckMenuItem(menu, command, MF_BYCOMMAND | (shownChecked_ ? MF_CHECKED : MF_UNCHECKED));
 }
 
+void StartupItem::RemoveLeftovers() {
+  std::wstring folder;
+  if (SUCCEEDED(FindStartupFolder(false, folder))) RemoveLeftoversOfMaking(folder);
+}
+
 void StartupItem::OnChosen(HWND owner) {
   const bool removing = shownChecked_;
   std::wstring folder;

@@ -12,6 +12,9 @@ class StartupItem {
   // deleted or moved by hand shows as it is.
   void ShowIn(HMENU menu, UINT command);
 
+  // At start: clears what an interrupted making left in the Startup folder.
+  static void RemoveLeftovers();
+
   // Does the opposite of what the menu showed. A failure changes nothing
   // and is told once, in a message box over `owner`.
   void OnChosen(HWND owner);

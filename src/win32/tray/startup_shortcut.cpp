@@ -3,7 +3,9 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <memory>
+#include <string_view>
 
 #include "com.h"
 #include "settings.h"
@@ -13,6 +15,27 @@ namespace rtrillex {
 namespace {
 
 constexpr wchar_t kShortcutName[] = L"rTrillex.lnk";
+// The name a shortcut is made under before it is moved into place, with the
+// making process's id and ".tmp".
+constexpr wchar_t kTemporaryPrefix[] = L"rTrillex-";
+
+// Ends with a backslash.
+std::wstring TemporaryFolder() {
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, path);
+  return length > 0 && length <= MAX_PATH ? std::wstring(path, length) : std::wstring();
+}
+
+// "rTrillex-<digits>.tmp", and nothing else: the person's own files stay.
+bool IsLeftoverName(std::wstring_view name) {
+  constexpr std::wstring_view kStart = kTemporaryPrefix;
+  constexpr std::wstring_view kEnd = L".tmp";
+  if (name.size() <= kStart.size() + kEnd.size() || name.substr(0, kStart.size()) != kStart ||
+      name.substr(name.size() - kEnd.size()) != kEnd)
+    return false;
+  const std::wstring_view digits = name.substr(kStart.size(), name.size() - kStart.size() - kEnd.size());
+  return std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
 
 // A path written as the file system names it: "..", relative parts and 8.3
 // short names resolved, so that two spellings of one file compare equal.
@@ -97,15 +120,29 @@ HRESULT MakeStartupShortcut(const std::wstring& folder) {
   const ComApartment apartment;
   if (FAILED(apartment.result())) return apartment.result();
   // Made under a name of its own first and then put in place in one move, so
-  // that the folder holds either the old shortcut or the whole new one.
-  const std::wstring made = folder + L"\\rTrillex-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  // that the folder holds either the old shortcut or the whole new one. Made
+  // in the temporary folder, not in the Startup folder, whose every file the
+  // shell opens at log-on: a crash before the move leaves nothing there. On
+  // another volume the move is a copy, which still never leaves a stray name.
+  const std::wstring made = TemporaryFolder() + kTemporaryPrefix + std::to_wstring(GetCurrentProcessId()) + L".tmp";
   HRESULT result = SaveShortcut(made, ProgramPath());
   const std::wstring shortcut = folder + L"\\" + kShortcutName;
-  if (SUCCEEDED(result) &&
-      !TryForASecond([&] { return MoveFileExW(made.c_str(), shortcut.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; }))
+  constexpr DWORD kMove = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED;
+  if (SUCCEEDED(result) && !TryForASecond([&] { return MoveFileExW(made.c_str(), shortcut.c_str(), kMove) != FALSE; }))
     result = LastError();
   if (FAILED(result)) DeleteFileW(made.c_str());
   return result;
+}
+
+void RemoveLeftoversOfMaking(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  const std::wstring pattern = folder + L"\\" + kTemporaryPrefix + L"*.tmp";
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (IsLeftoverName(found.cFileName)) DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
 }
 
 HRESULT RemoveStartupShortcut(const std::wstring& folder) {
