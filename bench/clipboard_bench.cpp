@@ -305,7 +305,7 @@ int main() {
   rtrillex::WatchWindow& history = form;
   const std::wstring line = L"12:00:00\t" + TextInLines(60);
   while (SendMessageW(form.Control(rtrillex::ControlId::List1), LB_GETCOUNT, 0, 0) < 10000)
-    history.AppendHistoryLine(line, 0);
+    history.AppendHistoryLine(line, 0, nullptr);
   MeasureSmall(form, "1 KB, 10,000 history lines", TextInLines(1024));
 
   MeasureMemory(form);

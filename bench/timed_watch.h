@@ -32,8 +32,9 @@ class TimedClipboard : public rtrillex::Clipboard {
     return timer_.Time("text read", [&] { return real_.ReadText(); });
   }
   EmptyResult EmptyIfStill(std::uint32_t seen) override { return real_.EmptyIfStill(seen); }
-  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text, std::uint32_t& put) override {
-    return real_.PutTextIfStill(seen, text, put);
+  std::optional<std::vector<std::wstring>> ReadFiles() override { return real_.ReadFiles(); }
+  PutResult PutIfStill(std::uint32_t seen, const rtrillex::PutContent& content, std::uint32_t& put) override {
+    return real_.PutIfStill(seen, content, put);
   }
 
  private:
@@ -122,8 +123,8 @@ class TimedWindow : public rtrillex::WatchWindow {
   TimedWindow(rtrillex::WatchWindow& real, StepTimer& timer) : real_(real), timer_(timer) {}
   // The bench hands the looks to this watch itself; the main window's are its own watch's.
   void QueueLook() override {}
-  void AppendHistoryLine(std::wstring line, rtrillex::LocalSeconds copiedAt) override {
-    timer_.Time("history list line", [&] { real_.AppendHistoryLine(std::move(line), copiedAt); });
+  void AppendHistoryLine(std::wstring line, rtrillex::LocalSeconds copiedAt, rtrillex::AttachmentPtr attachment) override {
+    timer_.Time("history list line", [&] { real_.AppendHistoryLine(std::move(line), copiedAt, std::move(attachment)); });
   }
   void SetCurrentContent(std::wstring_view text) override {
     timer_.Time("current-content box", [&] { real_.SetCurrentContent(text); });

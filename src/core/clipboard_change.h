@@ -9,7 +9,9 @@
 
 namespace rtrillex {
 
-enum class ClipboardFormat { Text, Bitmap, Dib, RichText };
+// Files (a list of paths, as Explorer copies them) counts in no format mask:
+// a file copy's line and tones are its own.
+enum class ClipboardFormat { Text, Bitmap, Dib, RichText, Files };
 
 // Weights of the four formats, summed into the format mask (0 to 15).
 inline constexpr std::array<std::pair<ClipboardFormat, int>, 4> kFormatWeights = {{

@@ -75,9 +75,11 @@ std::optional<ClipboardSnapshot> ClipboardWatch::TakeSnapshot(bool lastAttempt) 
   if (opened && complete) return snapshot;
   if (!lastAttempt) return std::nullopt;
   // Held for too long: what can be seen from outside is the copy, and a
-  // text that could not be read leaves an entry of its own, empty.
+  // text that could not be read leaves an entry of its own, empty; files
+  // that could not be read leave nothing.
   if (!opened) ReadSnapshot(snapshot);
   snapshot.text.clear();
+  snapshot.files.clear();
   return snapshot;
 }
 
@@ -87,8 +89,15 @@ bool ClipboardWatch::ReadSnapshot(ClipboardSnapshot& snapshot) {
   for (const auto& [format, weight] : kFormatWeights)
     if (s_.clipboard.HasFormat(format)) snapshot.formatMask += weight;
   // A copy marked as not to be monitored is treated as if nothing known were on the clipboard.
-  if (s_.clipboard.AsksNotToBeMonitored()) snapshot.formatMask = 0;
+  const bool secret = s_.clipboard.AsksNotToBeMonitored();
+  if (secret) snapshot.formatMask = 0;
   bool complete = true;
+  snapshot.files.clear();
+  if (snapshot.formatMask == 0 && !secret && s_.clipboard.HasFormat(ClipboardFormat::Files)) {
+    std::optional<std::vector<std::wstring>> files = s_.clipboard.ReadFiles();
+    complete = files.has_value();
+    if (files) snapshot.files = std::move(*files);
+  }
   if (ReactionTo(snapshot.formatMask).kind == ChangeKind::Text) {
     try {
       std::optional<std::wstring> text = s_.clipboard.ReadText();
@@ -112,6 +121,10 @@ void ClipboardWatch::React(ClipboardSnapshot snapshot) {
   const ChangeReaction reaction = ReactionTo(snapshot.formatMask);
   if (reaction.kind == ChangeKind::Text) {
     ReactToText(reaction, std::move(snapshot.text), toneLength, comment, clear);
+    return;
+  }
+  if (!snapshot.files.empty()) {
+    ReactToFiles(std::move(snapshot.files));
     return;
   }
   if (reaction.addsHistoryLine) {
@@ -155,10 +168,19 @@ void ClipboardWatch::ReactToText(const ChangeReaction& reaction, std::wstring te
   s_.window.SetCurrentContent(content);
 }
 
-void ClipboardWatch::AppendHistoryLine(std::wstring entry) {
+// A file copy makes no tone, no popup and no countdown, as any copy without
+// text; its line holds its paths, and the files go with it.
+void ClipboardWatch::ReactToFiles(std::vector<std::wstring> files) {
+  std::wstring entry = FilesEntry(files);
+  const std::wstring content = main_window::CurrentContentShown(entry);
+  AppendHistoryLine(std::move(entry), FilesAttachment(std::move(files)));
+  s_.window.SetCurrentContent(content);
+}
+
+void ClipboardWatch::AppendHistoryLine(std::wstring entry, AttachmentPtr attachment) {
   try {
     const LocalSeconds now = s_.clock.Now();
-    s_.window.AppendHistoryLine(HistoryLineFrom(TimeOfDayOf(now), std::move(entry)), now);
+    s_.window.AppendHistoryLine(HistoryLineFrom(TimeOfDayOf(now), std::move(entry)), now, std::move(attachment));
   } catch (const std::bad_alloc&) {
     // A copy too large to keep a second time is left out of the history;
     // the rest of the reaction goes on.
@@ -248,7 +270,7 @@ void ClipboardWatch::List1_DblClick() {
   PutBack(*line);
 }
 
-void ClipboardWatch::PutBack(std::wstring_view historyLine) {
+void ClipboardWatch::PutBack(std::wstring_view historyLine, AttachmentPtr attachment) {
   // A copy already made, whose notice is still queued or which waits for a
   // held clipboard, gets its history line before it is replaced.
   const std::uint32_t asked = s_.clipboard.SequenceNumber();
@@ -257,7 +279,7 @@ void ClipboardWatch::PutBack(std::wstring_view historyLine) {
   // text rendered for its read moved the number on.
   const std::uint32_t saw = s_.clipboard.SequenceNumber() == seen_ ? seen_ : asked;
   // The newest request wins over one still waiting for the clipboard.
-  pendingPut_ = PendingPut{std::wstring(EntryIn(historyLine)), saw, kPutAttempts};
+  pendingPut_ = PendingPut{PutContent{std::wstring(EntryIn(historyLine)), std::move(attachment)}, saw, kPutAttempts};
   lastPutBack_ = PutBackState::Waiting;
   TryPutBack();
   UpdateRetryTimer();
@@ -276,7 +298,7 @@ void ClipboardWatch::TryPutBack() {
   // Emptied and filled in one go: viewers never see an empty clipboard
   // between. Compared inside the clipboard session, so that no copy comes in
   // between unrecorded.
-  switch (s_.clipboard.PutTextIfStill(seen_, pendingPut_->text, putSequence_)) {
+  switch (s_.clipboard.PutIfStill(seen_, pendingPut_->content, putSequence_)) {
     case Clipboard::PutResult::Put:
       EndPutBack(PutBackState::Made);
       break;

@@ -8,14 +8,23 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "clipboard_change.h"
+#include "entry.h"
 #include "history_store.h"
 #include "pointer_placement.h"
 #include "settings.h"
 #include "units.h"
 
 namespace rtrillex {
+
+// What a put-back puts on the clipboard: the entry's text, or what its
+// attachment holds (files, a picture) when it has one.
+struct PutContent {
+  std::wstring text;
+  AttachmentPtr attachment;
+};
 
 // The clipboard as the watch reads it. A copy is read in one session, so
 // that everything read belongs to the same copy.
@@ -35,19 +44,22 @@ class Clipboard {
   // The plain text; nullopt outside a session, or when the text is listed
   // but not delivered (yet).
   virtual std::optional<std::wstring> ReadText() = 0;
+  // The full paths of a file copy; nullopt outside a session, or when the
+  // list is not delivered or does not read.
+  virtual std::optional<std::vector<std::wstring>> ReadFiles() = 0;
   enum class EmptyResult { Emptied, Held, Changed };
   // Empties the clipboard if its sequence number is still `seen`. Held:
   // another program holds it open; Changed: it holds a newer copy. Either
   // way nothing changed.
   virtual EmptyResult EmptyIfStill(std::uint32_t seen) = 0;
   enum class PutResult { Put, Held, Changed, Failed };
-  // Empties the clipboard and puts `text` on it, as one change, if its
+  // Empties the clipboard and puts `content` on it, as one change, if its
   // sequence number is still `seen`. Held and Changed as above: nothing
   // changed. Failed: the text could not be put, and the clipboard may have
   // been emptied. Put: `put` is the sequence number the clipboard has with
   // the text on it, known before another program could copy (the notice of
   // the change goes round other programs before this returns).
-  virtual PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text, std::uint32_t& put) = 0;
+  virtual PutResult PutIfStill(std::uint32_t seen, const PutContent& content, std::uint32_t& put) = 0;
 };
 
 class Tones {
@@ -95,8 +107,9 @@ class WatchWindow {
   // Calls the watch's LookAtClipboard from the message loop, after the
   // handler under way has returned.
   virtual void QueueLook() = 0;
-  // `copiedAt`: the date and time its time stamp shows.
-  virtual void AppendHistoryLine(std::wstring line, LocalSeconds copiedAt) = 0;
+  // `copiedAt`: the date and time its time stamp shows; `attachment`: what
+  // the line holds besides its text, if anything.
+  virtual void AppendHistoryLine(std::wstring line, LocalSeconds copiedAt, AttachmentPtr attachment) = 0;
   // What the current-content box shows of the copy (CurrentContentShown).
   virtual void SetCurrentContent(std::wstring_view shown) = 0;
   virtual void SetTimerEnabled(WatchTimer timer, bool enabled) = 0;
@@ -120,8 +133,9 @@ struct WatchServices {
 // What the clipboard held at one moment, read in one session.
 struct ClipboardSnapshot {
   std::uint32_t sequence = 0;
-  std::int32_t formatMask = 0;  // 0 for a copy marked as not to be monitored
-  std::wstring text;            // read only for a copy of plain text alone
+  std::int32_t formatMask = 0;     // 0 for a copy marked as not to be monitored
+  std::wstring text;               // read only for a copy of plain text alone
+  std::vector<std::wstring> files;  // read only for a copy of files with none of the four formats
 };
 
 // Each copy gets one reaction, made from one snapshot: the tones, the
@@ -147,8 +161,9 @@ class ClipboardWatch {
   void Retry_Timer();
   void List1_DblClick();
   // Puts a history line's entry back on the clipboard, where it comes back
-  // as a fresh copy; tried again for a while if the clipboard is held.
-  void PutBack(std::wstring_view historyLine);
+  // as a fresh copy; tried again for a while if the clipboard is held. With
+  // an attachment, what it holds is put back instead of the line's text.
+  void PutBack(std::wstring_view historyLine, AttachmentPtr attachment = nullptr);
   // Made only while the clipboard still holds what was put back: Replaced
   // once any later copy has taken its place.
   enum class PutBackState { None, Waiting, Made, Replaced, GivenUp };
@@ -167,7 +182,7 @@ class ClipboardWatch {
   };
   // A re-copy not yet made, because the clipboard was held.
   struct PendingPut {
-    std::wstring text;
+    PutContent content;
     std::uint32_t sequence;  // the clipboard's when it was asked for: a newer copy cancels it
     int attemptsLeft;
   };
@@ -178,7 +193,8 @@ class ClipboardWatch {
   void React(ClipboardSnapshot snapshot);
   void ReactToText(const ChangeReaction& reaction, std::wstring text, int toneLength, bool comment,
                    bool clear);
-  void AppendHistoryLine(std::wstring entry);
+  void ReactToFiles(std::vector<std::wstring> files);
+  void AppendHistoryLine(std::wstring entry, AttachmentPtr attachment = nullptr);
   void TryPutBack();
   void EndPutBack(PutBackState outcome);
   void ClearIfDue();

@@ -4,8 +4,8 @@
 
 namespace rtrillex {
 
-HistoryId History::Add(std::wstring line, LocalSeconds copiedAt) {
-  lines_.push_back({nextId_, std::move(line), copiedAt});
+HistoryId History::Add(std::wstring line, LocalSeconds copiedAt, AttachmentPtr attachment) {
+  lines_.push_back({nextId_, std::move(line), copiedAt, std::move(attachment)});
   return nextId_++;
 }
 
@@ -18,7 +18,7 @@ std::vector<HistoryId> History::InsertOlder(std::vector<OlderLine> older) {
   lowestId_ = id;
   for (OlderLine& line : older) {
     ids.push_back(id);
-    lines.push_back({id++, std::move(line.line), line.copiedAt});
+    lines.push_back({id++, std::move(line.line), line.copiedAt, nullptr});
   }
   for (Line& line : lines_) lines.push_back(std::move(line));
   lines_ = std::move(lines);
@@ -43,6 +43,11 @@ bool History::Remove(HistoryId id) {
 LocalSeconds History::CopiedAtOf(HistoryId id) const {
   const std::size_t position = PositionOf(id);
   return position == lines_.size() ? 0 : lines_[position].copiedAt;
+}
+
+AttachmentPtr History::AttachmentOf(HistoryId id) const {
+  const std::size_t position = PositionOf(id);
+  return position == lines_.size() ? nullptr : lines_[position].attachment;
 }
 
 const std::wstring* History::Find(HistoryId id) const {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "entry.h"
 #include "history_store.h"
 
 namespace rtrillex {
@@ -19,7 +20,7 @@ class History {
  public:
   // The new line's id, greater than every id given before. `copiedAt`: the
   // date and time of its time stamp.
-  HistoryId Add(std::wstring line, LocalSeconds copiedAt = 0);
+  HistoryId Add(std::wstring line, LocalSeconds copiedAt = 0, AttachmentPtr attachment = nullptr);
   struct OlderLine {
     std::wstring line;
     LocalSeconds copiedAt;
@@ -39,6 +40,9 @@ class History {
   LocalSeconds CopiedAtAt(std::size_t position) const { return lines_[position].copiedAt; }
   // 0 when the line is gone or its date is not known.
   LocalSeconds CopiedAtOf(HistoryId id) const;
+  // What the line holds besides its text; null for a text, or a line gone.
+  AttachmentPtr AttachmentOf(HistoryId id) const;
+  const AttachmentPtr& AttachmentAt(std::size_t position) const { return lines_[position].attachment; }
   std::size_t size() const { return lines_.size(); }
   bool empty() const { return lines_.empty(); }
   // The ids of the newest `count` lines at most, newest first.
@@ -49,6 +53,7 @@ class History {
     HistoryId id;
     std::wstring text;
     LocalSeconds copiedAt;
+    AttachmentPtr attachment;
   };
   std::vector<Line> lines_;  // in the order of their ids
   // The session's lines count up from here, older lines down: both fit the

@@ -153,10 +153,23 @@ bool Matches(std::wstring_view entry, const SearchQuery& query) {
   });
 }
 
+namespace {
+
+// A picture is found by its own words too (画像, image, its size), which its
+// tag line lacks; the words may be in either.
+bool EntryMatches(std::wstring_view entry, const AttachmentPtr& attachment, const SearchQuery& query) {
+  const std::wstring words = attachment ? AttachmentSearchText(*attachment) : std::wstring();
+  if (words.empty()) return Matches(entry, query);
+  return Matches(std::wstring(entry) + L"\n" + words, query);
+}
+
+}  // namespace
+
 std::vector<HistoryId> MatchingIds(const History& history, const SearchQuery& query) {
   std::vector<HistoryId> ids;
   for (std::size_t position = history.size(); position-- > 0;) {
-    if (Matches(EntryIn(history.LineAt(position)), query)) ids.push_back(history.IdAt(position));
+    if (EntryMatches(EntryIn(history.LineAt(position)), history.AttachmentAt(position), query))
+      ids.push_back(history.IdAt(position));
   }
   return ids;
 }
@@ -173,7 +186,7 @@ std::vector<HistoryId> MatchingIds(const History& history, const SearchQuery& qu
 
 bool LineMatches(const History& history, HistoryId id, const SearchQuery& query) {
   const std::wstring* line = history.Find(id);
-  return line != nullptr && Matches(EntryIn(*line), query);
+  return line != nullptr && EntryMatches(EntryIn(*line), history.AttachmentOf(id), query);
 }
 
 }  // namespace rtrillex

@@ -1,5 +1,8 @@
 #include "clipboard.h"
 
+#include <shellapi.h>
+#include <shlobj.h>
+
 #include <cstring>
 #include <vector>
 
@@ -55,6 +58,21 @@ ClipboardWriter& ClipboardWriter::RichText(const std::string& rtf) {
   return Registered(L"Rich Text Format", rtf.c_str(), rtf.size() + 1);
 }
 
+ClipboardWriter& ClipboardWriter::Files(const std::vector<std::wstring>& paths) {
+  std::vector<BYTE> block(sizeof(DROPFILES), 0);
+  DROPFILES header{};
+  header.pFiles = sizeof header;
+  header.fWide = TRUE;
+  std::memcpy(block.data(), &header, sizeof header);
+  for (const std::wstring& path : paths) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(path.c_str());
+    block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(wchar_t));
+  }
+  block.insert(block.end(), sizeof(wchar_t), 0);
+  SetClipboardData(CF_HDROP, Copy(block.data(), block.size()));
+  return *this;
+}
+
 ClipboardWriter& ClipboardWriter::Registered(const wchar_t* formatName, const void* data, std::size_t size) {
   SetClipboardData(RegisterClipboardFormatW(formatName), Copy(data, size));
   return *this;
@@ -76,5 +94,32 @@ std::optional<std::wstring> ClipboardText() {
 }
 
 bool ClipboardIsEmpty() { return CountClipboardFormats() == 0; }
+
+std::vector<std::wstring> ClipboardFiles() {
+  std::vector<std::wstring> paths;
+  if (!OpenWithRetry()) return paths;
+  if (HANDLE data = GetClipboardData(CF_HDROP)) {
+    const auto drop = static_cast<HDROP>(data);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      std::wstring path(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+      DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+      paths.push_back(path);
+    }
+  }
+  CloseClipboard();
+  return paths;
+}
+
+DWORD ClipboardDropEffect() {
+  DWORD effect = 0;
+  if (!OpenWithRetry()) return effect;
+  if (HANDLE data = GetClipboardData(RegisterClipboardFormatW(L"Preferred DropEffect"))) {
+    if (GlobalSize(data) >= sizeof effect) std::memcpy(&effect, GlobalLock(data), sizeof effect);
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return effect;
+}
 
 }  // namespace e2e

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -21,6 +22,7 @@ class ClipboardWriter {
   ClipboardWriter& Text(const std::wstring& text);
   ClipboardWriter& Image();  // a small device-independent bitmap
   ClipboardWriter& RichText(const std::string& rtf);
+  ClipboardWriter& Files(const std::vector<std::wstring>& paths);  // as Explorer's Ctrl+C
   ClipboardWriter& Registered(const wchar_t* formatName, const void* data, std::size_t size);
 
  private:
@@ -31,5 +33,9 @@ void PutText(const std::wstring& text);
 void EmptyClipboardNow();
 std::optional<std::wstring> ClipboardText();
 bool ClipboardIsEmpty();
+// The files on the clipboard as the shell reads them, and what their paste
+// is to do with them ("Preferred DropEffect"; 0 when not said).
+std::vector<std::wstring> ClipboardFiles();
+DWORD ClipboardDropEffect();
 
 }  // namespace e2e

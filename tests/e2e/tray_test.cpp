@@ -412,6 +412,26 @@ TEST_F(Tray, WithPasteOffAChoiceIsOnlyPutOnTheClipboard) {
   EXPECT_FALSE(WaitUntil([&] { return !editor.Text().empty(); }, 500ms)) << testing::PrintToString(editor.Text());
 }
 
+TEST_F(Tray, FilesCopiedAreChosenAgainAsTheSameFilesToCopy) {
+  StartQuietWithHotKey("[HotKey]\r\nPaste=0\r\n");
+  const std::vector<std::wstring> paths = {L"C:\\work\\report.docx", L"C:\\work\\写真.png", L"C:\\work\\data.csv"};
+  ClipboardWriter().Files(paths);
+  ASSERT_EQ(WaitForLines(1), 1u);
+  EXPECT_EQ(EntryOfLine(HistoryLines(*app).back()), L"C:\\work\\report.docx\r\nC:\\work\\写真.png\r\nC:\\work\\data.csv");
+  PutText(L"after the files");
+  ASSERT_EQ(WaitForLines(2), 2u);
+  TestEditor editor;  // where the person was typing
+  ASSERT_TRUE(editor.HasKeyboard());
+  const HWND menu = OpenRecentCopiesAtOnce(*app);
+  ASSERT_NE(menu, nullptr);
+  PressKeys({'2'});
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardFiles() == paths; })) << testing::PrintToString(ClipboardFiles());
+  EXPECT_EQ(ClipboardDropEffect(), 1u) << "copied, not moved, by the paste";
+  // The put-back is a copy of its own, files again.
+  ASSERT_EQ(WaitForLines(3), 3u);
+  EXPECT_EQ(EntryOfLine(HistoryLines(*app).back()), EntryOfLine(HistoryLines(*app).front()));
+}
+
 TEST_F(Tray, TypingInTheMenuSearchesTheWholeHistoryAndPastesTheChoice) {
   StartQuietWithHotKey(nullptr);
   std::size_t lines = 0;

@@ -23,6 +23,7 @@ struct FakeClipboard : Clipboard {
   std::set<ClipboardFormat> formats;
   bool optedOut = false;
   std::optional<std::wstring> text;
+  std::optional<std::vector<std::wstring>> files;
   std::uint32_t sequence = 1;
   int busySessions = 0;  // sessions refused first, as while another program holds the clipboard
   int busyEmpties = 0;
@@ -37,6 +38,7 @@ struct FakeClipboard : Clipboard {
   void Hold(std::set<ClipboardFormat> f, std::optional<std::wstring> t, bool secret = false) {
     formats = std::move(f);
     text = std::move(t);
+    files.reset();
     optedOut = secret;
     ++sequence;
   }
@@ -60,6 +62,7 @@ struct FakeClipboard : Clipboard {
     if (whileReadingText) whileReadingText();
     return inSession ? text : std::nullopt;
   }
+  std::optional<std::vector<std::wstring>> ReadFiles() override { return inSession ? files : std::nullopt; }
   EmptyResult EmptyIfStill(std::uint32_t seen) override {
     if (busyEmpties > 0) {
       --busyEmpties;
@@ -72,7 +75,7 @@ struct FakeClipboard : Clipboard {
     if (noticeOfOwnChange) noticeOfOwnChange();
     return EmptyResult::Emptied;
   }
-  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view t, std::uint32_t& put) override {
+  PutResult PutIfStill(std::uint32_t seen, const PutContent& content, std::uint32_t& put) override {
     if (busySessions > 0) {
       --busySessions;
       log.push_back(L"busy");
@@ -85,8 +88,14 @@ struct FakeClipboard : Clipboard {
       Hold({}, std::nullopt);  // emptied, then nothing set
       return PutResult::Failed;
     }
-    log.push_back(L"put " + std::wstring(t));
-    Hold({ClipboardFormat::Text}, std::wstring(t));
+    if (content.attachment && content.attachment->kind == EntryKind::Files) {
+      log.push_back(L"put files " + FilesEntry(content.attachment->files));
+      Hold({ClipboardFormat::Files}, std::nullopt);
+      files = content.attachment->files;
+    } else {
+      log.push_back(L"put " + content.text);
+      Hold({ClipboardFormat::Text}, content.text);
+    }
     put = sequence;
     if (noticeOfOwnChange) noticeOfOwnChange();
     return PutResult::Put;
@@ -149,9 +158,11 @@ struct FakeWindow : WatchWindow {
   int queuedLooks = 0;
   explicit FakeWindow(Log& l) : log(l) {}
   void QueueLook() override { ++queuedLooks; }
-  void AppendHistoryLine(std::wstring line, LocalSeconds) override {
+  std::vector<AttachmentPtr> attachments;  // of each line of `history`
+  void AppendHistoryLine(std::wstring line, LocalSeconds, AttachmentPtr attachment) override {
     if (outOfMemory) throw std::bad_alloc();
     history.push_back(line);
+    attachments.push_back(std::move(attachment));
     log.push_back(L"history " + line);
   }
   void SetCurrentContent(std::wstring_view t) override {
@@ -533,6 +544,43 @@ TEST_F(WatchTest, OptedOutCopiesAreTreatedAsAnEmptyClipboard) {
   EXPECT_EQ(log, (Log{L"current "}));  // no tone, no read, no line, no popup, no timer
   EXPECT_TRUE(window.history.empty());
   EXPECT_EQ(watch.ViewTicks, 4);
+}
+
+TEST_F(WatchTest, AFileCopyKeepsItsPathsSilentlyAndIsPutBackAsTheSameFiles) {
+  const std::vector<std::wstring> paths = {L"C:\\work\\report.docx", L"C:\\work\\data.csv"};
+  watch.ClearTicks = 7;
+  clipboard.Hold({F::Files}, std::nullopt);
+  clipboard.files = paths;
+  Notice();
+  // No tone, no popup, no countdown: only its line, which holds the paths.
+  EXPECT_EQ(log, (Log{L"history 09:05:07\tC:\\work\\report.docx\r\nC:\\work\\data.csv",
+                      L"current C:\\work\\report.docx\r\nC:\\work\\data.csv"}));
+  EXPECT_EQ(watch.ClearTicks, 7);
+  ASSERT_TRUE(window.attachments.back());
+  EXPECT_EQ(window.attachments.back()->files, paths);
+  EXPECT_EQ(AttachmentLabel(*window.attachments.back()), L"report.docx ほか 1 件");
+
+  // Chosen again: the files go back, and come back as a copy of their own.
+  log.clear();
+  watch.PutBack(window.history.back(), window.attachments.back());
+  EXPECT_EQ(log.front(), L"put files C:\\work\\report.docx\r\nC:\\work\\data.csv");
+  RunQueuedLooks();
+  EXPECT_EQ(window.attachments.back()->files, paths);
+  EXPECT_EQ(window.history.size(), 2u);
+
+  // Files with text are a text copy; a secret list of files leaves nothing,
+  // nor does a list that cannot be read.
+  clipboard.Hold({F::Files, F::Text}, L"report.docx");
+  clipboard.files = paths;
+  Notice();
+  EXPECT_FALSE(window.attachments.back());
+  clipboard.Hold({F::Files}, std::nullopt, true);
+  clipboard.files = paths;
+  Notice();
+  clipboard.Hold({F::Files}, std::nullopt);
+  Notice();
+  for (int tick = 0; tick < 45; ++tick) watch.Retry_Timer();
+  EXPECT_EQ(window.history.size(), 3u);
 }
 
 // Runs ticks of the view timer until it stops or `max` ticks pass; returns the ticks run.

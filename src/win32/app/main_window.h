@@ -98,7 +98,7 @@ class Form1 : public Window, public WatchWindow {
 
   // clipwatch/watch_window.cpp: the watch's view of this window
   void QueueLook() override;
-  void AppendHistoryLine(std::wstring line, LocalSeconds copiedAt) override;
+  void AppendHistoryLine(std::wstring line, LocalSeconds copiedAt, AttachmentPtr attachment) override;
   void SetCurrentContent(std::wstring_view shown) override;
   void SetTimerEnabled(WatchTimer timer, bool enabled) override;
   std::wstring DurationText(WatchTimer timer) override;

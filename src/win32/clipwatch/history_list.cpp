@@ -8,9 +8,9 @@
 
 namespace rtrillex {
 
-std::optional<HistoryId> HistoryList::Append(std::wstring line, LocalSeconds copiedAt) {
+std::optional<HistoryId> HistoryList::Append(std::wstring line, LocalSeconds copiedAt, AttachmentPtr attachment) {
   const std::wstring shown(Beginning(line, kHistoryLineDrawnChars));
-  const HistoryId id = history_.Add(std::move(line), copiedAt);
+  const HistoryId id = history_.Add(std::move(line), copiedAt, std::move(attachment));
   const LRESULT added = SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str()));
   if (added == LB_ERR || added == LB_ERRSPACE) {
     history_.Remove(id);  // the list and the history stay in step

@@ -21,7 +21,7 @@ class HistoryList {
 
   // A line too large to keep throws before anything is stored. Its id;
   // nullopt when the list refused it.
-  std::optional<HistoryId> Append(std::wstring line, LocalSeconds copiedAt);
+  std::optional<HistoryId> Append(std::wstring line, LocalSeconds copiedAt, AttachmentPtr attachment = nullptr);
   // Lines kept from earlier runs, oldest first, put before all others; their ids.
   std::vector<HistoryId> InsertOlder(std::vector<History::OlderLine> older);
   void Clear();

@@ -43,7 +43,10 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   const CalendarDate today = LocalToday();
   for (std::size_t position = 0; position < shown_.size(); ++position) {
     const HistoryId id = shown_[position];
-    labels_.push_back(MenuLabelRuns(position, EntryIn(*history_.Find(id)),
+    // Files and pictures by their label, texts by their beginning.
+    const AttachmentPtr attachment = history_.AttachmentOf(id);
+    const std::wstring label = attachment ? AttachmentLabel(*attachment) : std::wstring();
+    labels_.push_back(MenuLabelRuns(position, attachment ? std::wstring_view(label) : EntryIn(*history_.Find(id)),
                                     EarlierDayMark(history_.CopiedAtOf(id), today)));
     AppendMenuW(menu.get(), MF_OWNERDRAW, kFirstRecentCopy + position, nullptr);
   }

@@ -169,7 +169,12 @@ void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
       text.left += 2;
       text.top += 2;
       const std::wstring date = EarlierDayMark(history_.CopiedAtOf(id), LocalToday());
-      DrawShownRuns(item.hDC, text, HistoryLineRuns(*line, date), selected, RunText::ListLine);
+      // Files and pictures by their label, after the line's time stamp.
+      const AttachmentPtr attachment = history_.AttachmentOf(id);
+      const ShownRuns runs =
+          attachment ? HistoryLineRuns(line->substr(0, kHistoryPrefixLength) + AttachmentLabel(*attachment), date)
+                     : HistoryLineRuns(*line, date);
+      DrawShownRuns(item.hDC, text, runs, selected, RunText::ListLine);
     }
   }
   if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &area);

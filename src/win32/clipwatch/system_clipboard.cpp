@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "clipboard_change.h"
+#include "file_drop.h"
+#include "text.h"
 
 namespace rtrillex {
 namespace {
@@ -69,6 +73,60 @@ RegisteredFormat richText{L"Rich Text Format"};
 RegisteredFormat excludeFromMonitoring{L"ExcludeClipboardContentFromMonitorProcessing"};
 RegisteredFormat viewerIgnore{L"Clipboard Viewer Ignore"};
 RegisteredFormat canIncludeInHistory{L"CanIncludeInClipboardHistory"};
+// What Explorer's paste does with the files: copy them (not move).
+RegisteredFormat preferredDropEffect{L"Preferred DropEffect"};
+
+// A block of global memory made for the clipboard: freed unless the
+// clipboard took it.
+class ClipboardBlock {
+ public:
+  ClipboardBlock(UINT format, const void* bytes, std::size_t size)
+      : format_(format), memory_(GlobalAlloc(GMEM_MOVEABLE, size ? size : 1)) {
+    if (!memory_) return;
+    GlobalLockView<std::uint8_t> copy(memory_);
+    if (!copy.data()) {
+      GlobalFree(std::exchange(memory_, nullptr));
+      return;
+    }
+    if (size) std::memcpy(copy.data(), bytes, size);
+  }
+  ClipboardBlock(ClipboardBlock&& other) noexcept
+      : format_(other.format_), memory_(std::exchange(other.memory_, nullptr)) {}
+  ClipboardBlock(const ClipboardBlock&) = delete;
+  ClipboardBlock& operator=(const ClipboardBlock&) = delete;
+  ClipboardBlock& operator=(ClipboardBlock&&) = delete;
+  ~ClipboardBlock() {
+    if (memory_) GlobalFree(memory_);
+  }
+  bool made() const { return memory_ != nullptr; }
+  // In an open session, after emptying; the clipboard owns it from then on.
+  bool Give() {
+    if (!SetClipboardData(format_, memory_)) return false;
+    memory_ = nullptr;
+    return true;
+  }
+
+ private:
+  UINT format_;
+  HGLOBAL memory_;
+};
+
+// What a put-back puts on the clipboard, one block a format; none when it
+// could not be made.
+std::vector<ClipboardBlock> BlocksFor(const PutContent& content) {
+  std::vector<ClipboardBlock> blocks;
+  if (content.attachment && content.attachment->kind == EntryKind::Files) {
+    const std::vector<std::uint8_t> list = DropBlockFromFiles(content.attachment->files);
+    blocks.emplace_back(CF_HDROP, list.data(), list.size());
+    const DWORD copy = 1;  // DROPEFFECT_COPY
+    blocks.emplace_back(preferredDropEffect.id(), &copy, sizeof copy);
+  } else {
+    blocks.emplace_back(CF_UNICODETEXT, content.text.c_str(), (content.text.size() + 1) * sizeof(wchar_t));
+  }
+  for (const ClipboardBlock& block : blocks)
+    if (!block.made()) return {};
+  return blocks;
+}
 
 }  // namespace
 
@@ -82,6 +140,8 @@ bool SystemClipboard::HasFormat(ClipboardFormat format) {
       return IsClipboardFormatAvailable(CF_DIB);
     case ClipboardFormat::RichText:
       return IsClipboardFormatAvailable(richText.id());
+    case ClipboardFormat::Files:
+      return IsClipboardFormatAvailable(CF_HDROP);
   }
   return false;
 }
@@ -134,6 +194,15 @@ std::optional<std::wstring> SystemClipboard::ReadText() {
   return copy;
 }
 
+std::optional<std::vector<std::wstring>> SystemClipboard::ReadFiles() {
+  if (!inSession_) return std::nullopt;
+  HANDLE data = GetClipboardData(CF_HDROP);
+  if (!data) return std::nullopt;
+  GlobalLockView<std::uint8_t> block(data);
+  if (!block.data()) return std::nullopt;
+  return FilesFromDropBlock(block.data(), block.count(), FromAnsi);
+}
+
 Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
   ClipboardSession session(owner_.hwnd());
   if (!session.open()) return EmptyResult::Held;
@@ -142,33 +211,17 @@ Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
   return EmptyClipboard() ? EmptyResult::Emptied : EmptyResult::Held;
 }
 
-Clipboard::PutResult SystemClipboard::PutTextIfStill(std::uint32_t seen, std::wstring_view text, std::uint32_t& put) {
-  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (!memory) return PutResult::Failed;
-  {
-    GlobalLockView<wchar_t> copy(memory);
-    if (!copy.data()) {
-      GlobalFree(memory);
-      return PutResult::Failed;
-    }
-    std::memcpy(copy.data(), text.data(), text.size() * sizeof(wchar_t));
-    copy.data()[text.size()] = L'\0';
-  }
-  const PutResult result = PutInSession(seen, memory, put);
-  // Once the clipboard takes the block it owns it; otherwise it is still ours.
-  if (result != PutResult::Put) GlobalFree(memory);
-  return result;
-}
-
-Clipboard::PutResult SystemClipboard::PutInSession(std::uint32_t seen, HGLOBAL text, std::uint32_t& put) {
+Clipboard::PutResult SystemClipboard::PutIfStill(std::uint32_t seen, const PutContent& content, std::uint32_t& put) {
+  std::vector<ClipboardBlock> blocks = BlocksFor(content);
+  if (blocks.empty()) return PutResult::Failed;
   {
     ClipboardSession session(owner_.hwnd());
     if (!session.open()) return PutResult::Held;
     // Compared while it is open, so that no copy can come in between.
     if (GetClipboardSequenceNumber() != seen) return PutResult::Changed;
     if (!EmptyClipboard()) return PutResult::Held;
-    if (!SetClipboardData(CF_UNICODETEXT, text)) return PutResult::Failed;
+    for (ClipboardBlock& block : blocks)
+      if (!block.Give()) return PutResult::Failed;
     put = GetClipboardSequenceNumber();
   }
   put = NumberIfStillOurs(put);

@@ -19,10 +19,10 @@ class SystemClipboard : public Clipboard {
   bool AsksNotToBeMonitored() override;
   std::optional<std::wstring> ReadText() override;
   EmptyResult EmptyIfStill(std::uint32_t seen) override;
-  PutResult PutTextIfStill(std::uint32_t seen, std::wstring_view text, std::uint32_t& put) override;
+  std::optional<std::vector<std::wstring>> ReadFiles() override;
+  PutResult PutIfStill(std::uint32_t seen, const PutContent& content, std::uint32_t& put) override;
 
  private:
-  PutResult PutInSession(std::uint32_t seen, HGLOBAL text, std::uint32_t& put);
   std::uint32_t NumberIfStillOurs(std::uint32_t put);
 
   const Window& owner_;

@@ -23,8 +23,8 @@ void Form1::OnTimer(UINT_PTR id) {
 
 void Form1::QueueLook() { PostMessageW(hwnd(), kLookAtClipboardMessage, 0, 0); }
 
-void Form1::AppendHistoryLine(std::wstring line, LocalSeconds copiedAt) {
-  const std::optional<HistoryId> id = historyList_.Append(std::move(line), copiedAt);
+void Form1::AppendHistoryLine(std::wstring line, LocalSeconds copiedAt, AttachmentPtr attachment) {
+  const std::optional<HistoryId> id = historyList_.Append(std::move(line), copiedAt, std::move(attachment));
   if (id) KeepLine(*id, copiedAt, *historyList_.history().Find(*id));
   searchWindow_.OnHistoryChanged();
 }
@@ -60,7 +60,8 @@ void Form1::OnHotKey(int id) {
 void Form1::PutBackAndPaste(HistoryId line, const KeyboardOwner& previous) {
   const std::wstring* text = historyList_.history().Find(line);
   if (!text) return;  // removed while it was on show
-  watch_.PutBack(*text);
+  // Chosen from the menu or the search: the entry whole, files as files.
+  watch_.PutBack(*text, historyList_.history().AttachmentOf(line));
   if (recentCopies_.PastesChoice()) pasteBack_->Start(previous.window);
 }
 

@@ -1,0 +1,56 @@
+#include "entry.h"
+
+#include <utility>
+
+namespace rtrillex {
+namespace {
+
+std::wstring NameOf(const std::wstring& path) {
+  const std::size_t folderEnd = path.find_last_of(L"\\/");
+  return folderEnd == std::wstring::npos ? path : path.substr(folderEnd + 1);
+}
+
+std::wstring SizeText(const PictureData& picture) {
+  return std::to_wstring(picture.width) + L"x" + std::to_wstring(picture.height);
+}
+
+}  // namespace
+
+AttachmentPtr FilesAttachment(std::vector<std::wstring> files) {
+  auto attachment = std::make_shared<Attachment>();
+  attachment->kind = EntryKind::Files;
+  attachment->files = std::move(files);
+  return attachment;
+}
+
+std::wstring FilesEntry(const std::vector<std::wstring>& files) {
+  std::wstring entry;
+  for (const std::wstring& path : files) {
+    if (!entry.empty()) entry += L"\r\n";
+    entry += path;
+  }
+  return entry;
+}
+
+std::wstring AttachmentLabel(const Attachment& attachment) {
+  switch (attachment.kind) {
+    case EntryKind::Files: {
+      if (attachment.files.empty()) return L"";
+      std::wstring label = NameOf(attachment.files.front());
+      if (attachment.files.size() > 1) label += L" ほか " + std::to_wstring(attachment.files.size() - 1) + L" 件";
+      return label;
+    }
+    case EntryKind::Picture:
+      return L"画像 " + SizeText(attachment.picture);
+    case EntryKind::Text:
+      break;
+  }
+  return L"";
+}
+
+std::wstring AttachmentSearchText(const Attachment& attachment) {
+  if (attachment.kind != EntryKind::Picture) return L"";
+  return L"画像 image " + SizeText(attachment.picture);
+}
+
+}  // namespace rtrillex
