@@ -41,6 +41,7 @@ class ComPtr {
   ~ComPtr() { reset(); }
 
   Interface* operator->() const { return pointer_; }
+  Interface* get() const { return pointer_; }
   explicit operator bool() const { return pointer_ != nullptr; }
   void reset() {
     if (pointer_) std::exchange(pointer_, nullptr)->Release();
@@ -49,6 +50,12 @@ class ComPtr {
   void** put() {
     reset();
     return reinterpret_cast<void**>(&pointer_);
+  }
+
+  // The same, for a call typed with this interface.
+  Interface** out() {
+    reset();
+    return &pointer_;
   }
 
   template <typename Other>
