@@ -126,6 +126,7 @@ class TimedWindow : public rtrillex::WatchWindow {
   void AppendHistoryLine(std::wstring line, rtrillex::LocalSeconds copiedAt, rtrillex::AttachmentPtr attachment) override {
     timer_.Time("history list line", [&] { real_.AppendHistoryLine(std::move(line), copiedAt, std::move(attachment)); });
   }
+  void QueuePictureRead(std::uint32_t sequence) override { real_.QueuePictureRead(sequence); }
   void SetCurrentContent(std::wstring_view text) override {
     timer_.Time("current-content box", [&] { real_.SetCurrentContent(text); });
   }

@@ -10,8 +10,9 @@
 namespace rtrillex {
 
 // Files (a list of paths, as Explorer copies them) counts in no format mask:
-// a file copy's line and tones are its own.
-enum class ClipboardFormat { Text, Bitmap, Dib, RichText, Files };
+// a file copy's line and tones are its own. Png (the registered "PNG" that
+// browsers and image programs add) counts as a bitmap when it comes alone.
+enum class ClipboardFormat { Text, Bitmap, Dib, RichText, Files, Png };
 
 // Weights of the four formats, summed into the format mask (0 to 15).
 inline constexpr std::array<std::pair<ClipboardFormat, int>, 4> kFormatWeights = {{

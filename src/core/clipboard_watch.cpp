@@ -88,6 +88,9 @@ bool ClipboardWatch::ReadSnapshot(ClipboardSnapshot& snapshot) {
   snapshot.formatMask = 0;
   for (const auto& [format, weight] : kFormatWeights)
     if (s_.clipboard.HasFormat(format)) snapshot.formatMask += weight;
+  // A picture offered only as PNG is a picture all the same.
+  constexpr std::int32_t kDibWeight = 4;
+  if (snapshot.formatMask == 0 && s_.clipboard.HasFormat(ClipboardFormat::Png)) snapshot.formatMask = kDibWeight;
   // A copy marked as not to be monitored is treated as if nothing known were on the clipboard.
   const bool secret = s_.clipboard.AsksNotToBeMonitored();
   if (secret) snapshot.formatMask = 0;
@@ -130,7 +133,13 @@ void ClipboardWatch::React(ClipboardSnapshot snapshot) {
   if (reaction.addsHistoryLine) {
     for (int tone : reaction.tones)
       if (tone) s_.tones.Beep(tone, toneLength);
-    AppendHistoryLine(std::wstring(reaction.tag));
+    if (reaction.kind == ChangeKind::Image) {
+      // Its line first, the picture itself read afterwards.
+      if (AppendHistoryLine(std::wstring(reaction.tag), PictureAttachment({})))
+        s_.window.QueuePictureRead(snapshot.sequence);
+    } else {
+      AppendHistoryLine(std::wstring(reaction.tag));
+    }
   }
   s_.window.SetCurrentContent(main_window::CurrentContentShown(reaction.tag));
 }
@@ -177,13 +186,15 @@ void ClipboardWatch::ReactToFiles(std::vector<std::wstring> files) {
   s_.window.SetCurrentContent(content);
 }
 
-void ClipboardWatch::AppendHistoryLine(std::wstring entry, AttachmentPtr attachment) {
+bool ClipboardWatch::AppendHistoryLine(std::wstring entry, AttachmentPtr attachment) {
   try {
     const LocalSeconds now = s_.clock.Now();
     s_.window.AppendHistoryLine(HistoryLineFrom(TimeOfDayOf(now), std::move(entry)), now, std::move(attachment));
+    return true;
   } catch (const std::bad_alloc&) {
     // A copy too large to keep a second time is left out of the history;
     // the rest of the reaction goes on.
+    return false;
   }
 }
 

@@ -110,6 +110,10 @@ class WatchWindow {
   // `copiedAt`: the date and time its time stamp shows; `attachment`: what
   // the line holds besides its text, if anything.
   virtual void AppendHistoryLine(std::wstring line, LocalSeconds copiedAt, AttachmentPtr attachment) = 0;
+  // The picture of the copy whose line was appended last, which has the
+  // sequence number `sequence`, is to be read from the clipboard (later,
+  // so that the reaction does not wait for it) and kept with its line.
+  virtual void QueuePictureRead(std::uint32_t sequence) = 0;
   // What the current-content box shows of the copy (CurrentContentShown).
   virtual void SetCurrentContent(std::wstring_view shown) = 0;
   virtual void SetTimerEnabled(WatchTimer timer, bool enabled) = 0;
@@ -194,7 +198,8 @@ class ClipboardWatch {
   void ReactToText(const ChangeReaction& reaction, std::wstring text, int toneLength, bool comment,
                    bool clear);
   void ReactToFiles(std::vector<std::wstring> files);
-  void AppendHistoryLine(std::wstring entry, AttachmentPtr attachment = nullptr);
+  // False when the line could not be kept.
+  bool AppendHistoryLine(std::wstring entry, AttachmentPtr attachment = nullptr);
   void TryPutBack();
   void EndPutBack(PutBackState outcome);
   void ClearIfDue();

@@ -23,6 +23,13 @@ AttachmentPtr FilesAttachment(std::vector<std::wstring> files) {
   return attachment;
 }
 
+AttachmentPtr PictureAttachment(PictureData picture) {
+  auto attachment = std::make_shared<Attachment>();
+  attachment->kind = EntryKind::Picture;
+  attachment->picture = std::move(picture);
+  return attachment;
+}
+
 std::wstring FilesEntry(const std::vector<std::wstring>& files) {
   std::wstring entry;
   for (const std::wstring& path : files) {
@@ -41,7 +48,8 @@ std::wstring AttachmentLabel(const Attachment& attachment) {
       return label;
     }
     case EntryKind::Picture:
-      return L"画像 " + SizeText(attachment.picture);
+      // Its size once it has been read.
+      return attachment.picture.png ? L"画像 " + SizeText(attachment.picture) : L"画像";
     case EntryKind::Text:
       break;
   }
@@ -50,7 +58,7 @@ std::wstring AttachmentLabel(const Attachment& attachment) {
 
 std::wstring AttachmentSearchText(const Attachment& attachment) {
   if (attachment.kind != EntryKind::Picture) return L"";
-  return L"画像 image " + SizeText(attachment.picture);
+  return attachment.picture.png ? L"画像 image " + SizeText(attachment.picture) : L"画像 image";
 }
 
 }  // namespace rtrillex

@@ -27,6 +27,8 @@ struct Attachment {
 using AttachmentPtr = std::shared_ptr<const Attachment>;
 
 AttachmentPtr FilesAttachment(std::vector<std::wstring> files);
+// A picture's; one without PNG yet is still to be read.
+AttachmentPtr PictureAttachment(PictureData picture);
 
 // What a file copy's history line holds: its paths, one a line, so that the
 // search finds any of their names and a double-click copies them as text.

@@ -40,6 +40,13 @@ bool History::Remove(HistoryId id) {
   return true;
 }
 
+bool History::SetAttachment(HistoryId id, AttachmentPtr attachment) {
+  const std::size_t position = PositionOf(id);
+  if (position == lines_.size()) return false;
+  lines_[position].attachment = std::move(attachment);
+  return true;
+}
+
 LocalSeconds History::CopiedAtOf(HistoryId id) const {
   const std::size_t position = PositionOf(id);
   return position == lines_.size() ? 0 : lines_[position].copiedAt;

@@ -31,6 +31,9 @@ class History {
   void Clear() { lines_.clear(); }
   // False when no line has that id (any more).
   bool Remove(HistoryId id);
+  // What the line holds besides its text, once it is known (a picture read
+  // after its line was made); false when the line is gone.
+  bool SetAttachment(HistoryId id, AttachmentPtr attachment);
   // The line, or nullptr when it is gone. Valid until the history changes.
   const std::wstring* Find(HistoryId id) const;
   // Where the line stands, oldest first; size() when it is gone.

@@ -73,6 +73,11 @@ ClipboardWriter& ClipboardWriter::Files(const std::vector<std::wstring>& paths) 
   return *this;
 }
 
+ClipboardWriter& ClipboardWriter::Block(UINT format, const std::vector<BYTE>& bytes) {
+  SetClipboardData(format, Copy(bytes.data(), bytes.size()));
+  return *this;
+}
+
 ClipboardWriter& ClipboardWriter::Registered(const wchar_t* formatName, const void* data, std::size_t size) {
   SetClipboardData(RegisterClipboardFormatW(formatName), Copy(data, size));
   return *this;
@@ -109,6 +114,18 @@ std::vector<std::wstring> ClipboardFiles() {
   }
   CloseClipboard();
   return paths;
+}
+
+std::vector<BYTE> ClipboardBlock(UINT format) {
+  std::vector<BYTE> bytes;
+  if (!OpenWithRetry()) return bytes;
+  if (HANDLE data = GetClipboardData(format)) {
+    const auto* start = static_cast<const BYTE*>(GlobalLock(data));
+    if (start) bytes.assign(start, start + GlobalSize(data));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return bytes;
 }
 
 DWORD ClipboardDropEffect() {

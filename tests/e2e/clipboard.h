@@ -23,6 +23,7 @@ class ClipboardWriter {
   ClipboardWriter& Image();  // a small device-independent bitmap
   ClipboardWriter& RichText(const std::string& rtf);
   ClipboardWriter& Files(const std::vector<std::wstring>& paths);  // as Explorer's Ctrl+C
+  ClipboardWriter& Block(UINT format, const std::vector<BYTE>& bytes);
   ClipboardWriter& Registered(const wchar_t* formatName, const void* data, std::size_t size);
 
  private:
@@ -37,5 +38,7 @@ bool ClipboardIsEmpty();
 // is to do with them ("Preferred DropEffect"; 0 when not said).
 std::vector<std::wstring> ClipboardFiles();
 DWORD ClipboardDropEffect();
+// A format's block as it is on the clipboard; empty when it is not there.
+std::vector<BYTE> ClipboardBlock(UINT format);
 
 }  // namespace e2e

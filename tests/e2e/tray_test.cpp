@@ -12,6 +12,7 @@
 
 #include "clipboard.h"
 #include "harness.h"
+#include "picture.h"
 #include "keyboard_driver.h"
 #include "test_editor.h"
 #include "test_viewer.h"
@@ -430,6 +431,44 @@ TEST_F(Tray, FilesCopiedAreChosenAgainAsTheSameFilesToCopy) {
   // The put-back is a copy of its own, files again.
   ASSERT_EQ(WaitForLines(3), 3u);
   EXPECT_EQ(EntryOfLine(HistoryLines(*app).back()), EntryOfLine(HistoryLines(*app).front()));
+}
+
+TEST_F(Tray, APictureCopiedIsChosenAgainPixelForPixelWithItsTransparency) {
+  StartQuietWithHotKey("[HotKey]\r\nPaste=0\r\n");
+  rtrillex::Pixels opaque;
+  opaque.width = 3;
+  opaque.height = 2;
+  opaque.bgra = {10, 20, 30, 255, 40, 50, 60, 255, 70, 80, 90, 255, 1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255};
+  rtrillex::Pixels seeThrough = opaque;
+  for (std::size_t i = 3; i < seeThrough.bgra.size(); i += 4) seeThrough.bgra[i] = static_cast<BYTE>(i * 20);
+  ClipboardWriter().Block(CF_DIB, rtrillex::DibFromPixels(opaque));
+  ASSERT_EQ(WaitForLines(1), 1u);
+  ClipboardWriter().Block(CF_DIBV5, rtrillex::DibV5FromPixels(seeThrough));
+  ASSERT_EQ(WaitForLines(2), 2u);
+  EXPECT_EQ(EntryOfLine(HistoryLines(*app).back()), L"[画像COPY]");
+  PutText(L"after the pictures");
+  ASSERT_EQ(WaitForLines(3), 3u);
+  // Each picture is read just after its line, within milliseconds.
+  WaitUntil([] { return false; }, 500ms);
+
+  const auto pixelsOf = [](UINT format) {
+    const std::vector<BYTE> block = ClipboardBlock(format);
+    return rtrillex::PixelsFromDib(block.data(), block.size());
+  };
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'2'});  // the transparent one
+  ASSERT_TRUE(WaitUntil([&] { return pixelsOf(CF_DIBV5).has_value(); }));
+  EXPECT_EQ(pixelsOf(CF_DIBV5)->bgra, seeThrough.bgra);
+  EXPECT_FALSE(ClipboardBlock(RegisterClipboardFormatW(L"PNG")).empty()) << "its PNG, for programs that paste that";
+  ASSERT_EQ(WaitForLines(4), 4u);  // the put-back is a copy of its own
+
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'4'});  // the opaque one, older by now
+  ASSERT_TRUE(WaitUntil([&] { return pixelsOf(CF_DIB) && pixelsOf(CF_DIB)->bgra == opaque.bgra; }))
+      << testing::PrintToString(pixelsOf(CF_DIB) ? pixelsOf(CF_DIB)->bgra : std::vector<std::uint8_t>{});
+  EXPECT_TRUE(ClipboardBlock(RegisterClipboardFormatW(L"PNG")).empty()) << "an opaque picture needs none";
 }
 
 TEST_F(Tray, TypingInTheMenuSearchesTheWholeHistoryAndPastesTheChoice) {

@@ -159,6 +159,8 @@ struct FakeWindow : WatchWindow {
   explicit FakeWindow(Log& l) : log(l) {}
   void QueueLook() override { ++queuedLooks; }
   std::vector<AttachmentPtr> attachments;  // of each line of `history`
+  std::vector<std::uint32_t> pictureReads;  // the copies whose picture is to be read
+  void QueuePictureRead(std::uint32_t sequence) override { pictureReads.push_back(sequence); }
   void AppendHistoryLine(std::wstring line, LocalSeconds, AttachmentPtr attachment) override {
     if (outOfMemory) throw std::bad_alloc();
     history.push_back(line);
@@ -264,6 +266,7 @@ TEST_F(WatchTest, EveryFormatMaskHasItsTonesAndEntry) {
       {{F::RichText, F::Text, F::Dib}, 13, {}, nullptr},
       {{F::RichText, F::Bitmap, F::Dib}, 14, {}, nullptr},
       {{F::RichText, F::Text, F::Bitmap, F::Dib}, 15, {}, nullptr},
+      {{F::Png}, 4, {}, L"[画像COPY]"},
   };
   for (const MaskCase& c : cases) {
     SCOPED_TRACE(c.mask);
@@ -580,6 +583,24 @@ TEST_F(WatchTest, AFileCopyKeepsItsPathsSilentlyAndIsPutBackAsTheSameFiles) {
   clipboard.Hold({F::Files}, std::nullopt);
   Notice();
   for (int tick = 0; tick < 45; ++tick) watch.Retry_Timer();
+  EXPECT_EQ(window.history.size(), 3u);
+}
+
+TEST_F(WatchTest, APictureIsReadAfterItsLineAndOnlyForAPictureAlone) {
+  Copy({F::Dib, F::Bitmap});
+  ASSERT_EQ(window.pictureReads, std::vector<std::uint32_t>{clipboard.sequence});
+  ASSERT_TRUE(window.attachments.back());
+  EXPECT_EQ(window.attachments.back()->kind, EntryKind::Picture);
+  EXPECT_FALSE(window.attachments.back()->picture.png) << "read later, not in the reaction";
+  EXPECT_EQ(AttachmentLabel(*window.attachments.back()), L"画像");
+
+  // Text with a picture stays as it was, and a secret picture leaves nothing.
+  Copy({F::Png, F::Text}, L"a caption");
+  EXPECT_EQ(window.history.back(), L"09:05:07\ta caption");
+  Copy({F::Dib, F::Text}, L"cells");
+  clipboard.Hold({F::Dib}, std::nullopt, true);
+  Notice();
+  EXPECT_EQ(window.pictureReads.size(), 1u);
   EXPECT_EQ(window.history.size(), 3u);
 }
 

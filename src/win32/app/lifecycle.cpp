@@ -53,6 +53,7 @@ void Form1::Form_Unload() {
   recentCopies_.UnregisterHotKey();
   pasteBack_->Stop();
   keeper_.reset();  // everything still waiting is written first
+  pictureReader_.reset();
   trayIcon_->Remove();
 }
 

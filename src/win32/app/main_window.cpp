@@ -142,6 +142,12 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kHistoryKeeperMessage:
       OnKeeperReports();
       return 0;
+    case kReadPicturesMessage:
+      ReadQueuedPictures();
+      return 0;
+    case kPicturesReadMessage:
+      OnPicturesRead();
+      return 0;
     case WM_CHANGECBCHAIN:
       viewerChain_.OnChangeClipboardChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
       return 0;

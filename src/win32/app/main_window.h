@@ -10,6 +10,8 @@
 //     their choice (PasteBack);
 //   the history kept across runs: clipwatch/keeping.cpp, with its writer
 //     (HistoryKeeper);
+//   the pictures copied: clipwatch/pictures.cpp, with their reader
+//     (PictureReader);
 //   the notification area and the menu commands: tray/tray_window.cpp, with
 //     the icon itself (TrayIcon) and the item that starts the program at
 //     log-on (StartupItem).
@@ -35,6 +37,7 @@
 #include "desktop.h"
 #include "handle.h"
 #include "history_store/history_keeper.h"
+#include "pictures/picture_reader.h"
 #include "kept_history.h"
 #include "main_window_layout.h"
 #include "settings/profile_settings_file.h"
@@ -59,6 +62,10 @@ enum TimerId : UINT_PTR {
 constexpr UINT kLookAtClipboardMessage = WM_APP + 1;
 // Posted by the kept history's writer: reports wait.
 constexpr UINT kHistoryKeeperMessage = WM_APP + 2;
+// Posted to the main window: read the pictures of the copies just recorded.
+constexpr UINT kReadPicturesMessage = WM_APP + 3;
+// Posted by the picture reader: pictures are ready.
+constexpr UINT kPicturesReadMessage = WM_APP + 4;
 
 class Form1 : public Window, public WatchWindow {
  public:
@@ -107,6 +114,11 @@ class Form1 : public Window, public WatchWindow {
   void OnHotKey(int id);
   void PutBackAndPaste(HistoryId line, const KeyboardOwner& previous);
   bool OnHistoryListKey(WPARAM key);
+
+  // clipwatch/pictures.cpp: the pictures copied, read after their lines
+  void QueuePictureRead(std::uint32_t sequence) override;
+  void ReadQueuedPictures();
+  void OnPicturesRead();
 
   // clipwatch/keeping.cpp: the history kept across runs
   void StartKeepingIfAsked();
@@ -171,6 +183,13 @@ class Form1 : public Window, public WatchWindow {
   SearchWindow searchWindow_{historyList_.history(),
                              [this](HistoryId line, const KeyboardOwner& previous) { PutBackAndPaste(line, previous); }};
   std::optional<PasteBack> pasteBack_;  // once the window exists
+  std::optional<HistoryId> lastAppended_;  // the line the watch appended last
+  struct PictureRead {
+    HistoryId line;
+    std::uint32_t sequence;
+  };
+  std::vector<PictureRead> pictureReads_;        // waiting for the message loop
+  std::optional<PictureReader> pictureReader_;   // once a picture was copied
   std::optional<HistoryKeeper> keeper_;  // while the history is kept
   std::size_t keptBound_ = kDefaultKeptEntries;
   bool toldSetAside_ = false;

@@ -25,6 +25,8 @@ class HistoryList {
   // Lines kept from earlier runs, oldest first, put before all others; their ids.
   std::vector<HistoryId> InsertOlder(std::vector<History::OlderLine> older);
   void Clear();
+  // What a line holds besides its text, known after it was added.
+  void SetAttachment(HistoryId id, AttachmentPtr attachment) { history_.SetAttachment(id, std::move(attachment)); }
   // The selected line, whole; nullopt when none is selected.
   std::optional<std::wstring> SelectedLine() const;
   // Only from the history: the clipboard keeps what it holds. The removed line's id.

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
 #include "clipboard_change.h"
+#include "com.h"
 #include "file_drop.h"
+#include "picture.h"
+#include "pictures/png_codec.h"
 #include "text.h"
 
 namespace rtrillex {
@@ -73,6 +77,7 @@ RegisteredFormat richText{L"Rich Text Format"};
 RegisteredFormat excludeFromMonitoring{L"ExcludeClipboardContentFromMonitorProcessing"};
 RegisteredFormat viewerIgnore{L"Clipboard Viewer Ignore"};
 RegisteredFormat canIncludeInHistory{L"CanIncludeInClipboardHistory"};
+RegisteredFormat png{L"PNG"};
 // What Explorer's paste does with the files: copy them (not move).
 RegisteredFormat preferredDropEffect{L"Preferred DropEffect"};
 
@@ -111,12 +116,32 @@ class ClipboardBlock {
   HGLOBAL memory_;
 };
 
+// A picture as every program pastes it: a bitmap always; with transparency
+// also the forms that keep it, a bitmap with an alpha mask and its PNG.
+bool AddPictureBlocks(const PictureData& picture, std::vector<ClipboardBlock>& blocks) {
+  const ComApartment apartment;
+  PngCodec codec;
+  const std::optional<Pixels> pixels = codec.Decode(picture.png->data(), picture.png->size());
+  if (!pixels) return false;
+  const std::vector<std::uint8_t> dib = DibFromPixels(*pixels);
+  blocks.emplace_back(CF_DIB, dib.data(), dib.size());
+  if (HasTransparency(*pixels)) {
+    const std::vector<std::uint8_t> dibV5 = DibV5FromPixels(*pixels);
+    blocks.emplace_back(CF_DIBV5, dibV5.data(), dibV5.size());
+    blocks.emplace_back(png.id(), picture.png->data(), picture.png->size());
+  }
+  return true;
+}
+
 // What a put-back puts on the clipboard, one block a format; none when it
 // could not be made.
 std::vector<ClipboardBlock> BlocksFor(const PutContent& content) {
   std::vector<ClipboardBlock> blocks;
-  if (content.attachment && content.attachment->kind == EntryKind::Files) {
-    const std::vector<std::uint8_t> list = DropBlockFromFiles(content.attachment->files);
+  const Attachment* attachment = content.attachment.get();
+  if (attachment && attachment->kind == EntryKind::Picture && attachment->picture.png) {
+    if (!AddPictureBlocks(attachment->picture, blocks)) return {};
+  } else if (attachment && attachment->kind == EntryKind::Files) {
+    const std::vector<std::uint8_t> list = DropBlockFromFiles(attachment->files);
     blocks.emplace_back(CF_HDROP, list.data(), list.size());
     const DWORD copy = 1;  // DROPEFFECT_COPY
     blocks.emplace_back(preferredDropEffect.id(), &copy, sizeof copy);
@@ -142,6 +167,8 @@ bool SystemClipboard::HasFormat(ClipboardFormat format) {
       return IsClipboardFormatAvailable(richText.id());
     case ClipboardFormat::Files:
       return IsClipboardFormatAvailable(CF_HDROP);
+    case ClipboardFormat::Png:
+      return IsClipboardFormatAvailable(png.id());
   }
   return false;
 }
@@ -203,6 +230,26 @@ std::optional<std::vector<std::wstring>> SystemClipboard::ReadFiles() {
   return FilesFromDropBlock(block.data(), block.count(), FromAnsi);
 }
 
+std::optional<SystemClipboard::CopiedPicture> SystemClipboard::ReadPictureIfStill(std::uint32_t sequence) {
+  ClipboardSession session(owner_.hwnd());
+  if (!session.open() || GetClipboardSequenceNumber() != sequence) return std::nullopt;
+  // Its program's own PNG is what it meant; a bitmap with an alpha mask
+  // keeps more than the plain one.
+  for (const UINT format : {png.id(), static_cast<UINT>(CF_DIBV5), static_cast<UINT>(CF_DIB)}) {
+    if (!IsClipboardFormatAvailable(format)) continue;
+    HANDLE data = GetClipboardData(format);
+    if (!data) continue;
+    GlobalLockView<std::uint8_t> block(data);
+    if (!block.data()) continue;
+    try {
+      return CopiedPicture{std::vector<std::uint8_t>(block.data(), block.data() + block.count()), format == png.id()};
+    } catch (const std::bad_alloc&) {
+      return std::nullopt;  // too large to hold twice: its line stays a tag line
+    }
+  }
+  return std::nullopt;
+}
+
 Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
   ClipboardSession session(owner_.hwnd());
   if (!session.open()) return EmptyResult::Held;
@@ -212,7 +259,12 @@ Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
 }
 
 Clipboard::PutResult SystemClipboard::PutIfStill(std::uint32_t seen, const PutContent& content, std::uint32_t& put) {
-  std::vector<ClipboardBlock> blocks = BlocksFor(content);
+  std::vector<ClipboardBlock> blocks;
+  try {
+    blocks = BlocksFor(content);
+  } catch (const std::bad_alloc&) {
+    return PutResult::Failed;
+  }
   if (blocks.empty()) return PutResult::Failed;
   {
     ClipboardSession session(owner_.hwnd());

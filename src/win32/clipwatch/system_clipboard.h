@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 #include "clipboard_watch.h"
 #include "window.h"
 
@@ -21,6 +25,15 @@ class SystemClipboard : public Clipboard {
   EmptyResult EmptyIfStill(std::uint32_t seen) override;
   std::optional<std::vector<std::wstring>> ReadFiles() override;
   PutResult PutIfStill(std::uint32_t seen, const PutContent& content, std::uint32_t& put) override;
+
+  // The picture of copy `sequence`, as its program offered it: its own PNG
+  // where there is one, else its bitmap. nullopt when the clipboard holds
+  // another copy by now, is held by another program, or gives no picture.
+  struct CopiedPicture {
+    std::vector<std::uint8_t> bytes;
+    bool isPng = false;
+  };
+  std::optional<CopiedPicture> ReadPictureIfStill(std::uint32_t sequence);
 
  private:
   std::uint32_t NumberIfStillOurs(std::uint32_t put);

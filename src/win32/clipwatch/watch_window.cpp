@@ -24,7 +24,9 @@ void Form1::OnTimer(UINT_PTR id) {
 void Form1::QueueLook() { PostMessageW(hwnd(), kLookAtClipboardMessage, 0, 0); }
 
 void Form1::AppendHistoryLine(std::wstring line, LocalSeconds copiedAt, AttachmentPtr attachment) {
+  lastAppended_.reset();
   const std::optional<HistoryId> id = historyList_.Append(std::move(line), copiedAt, std::move(attachment));
+  lastAppended_ = id;
   if (id) KeepLine(*id, copiedAt, *historyList_.history().Find(*id));
   searchWindow_.OnHistoryChanged();
 }

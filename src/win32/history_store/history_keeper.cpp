@@ -1,5 +1,7 @@
 #include "history_keeper.h"
 
+#include "exclusive_lock.h"
+
 #include "kept_history.h"
 #include "sqlite_history_file.h"
 #include "utf8_text.h"
@@ -13,17 +15,6 @@ namespace {
 constexpr DWORD kGatherMilliseconds = 100;
 // A file that could not be opened or written is tried again this often.
 constexpr DWORD kRetryMilliseconds = 5000;
-
-class Lock {
- public:
-  explicit Lock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ~Lock() { ReleaseSRWLockExclusive(&lock_); }
-  Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
-
- private:
-  SRWLOCK& lock_;
-};
 
 }  // namespace
 
@@ -42,7 +33,7 @@ struct HistoryKeeper::Shared {
 
   void Tell(Report report) {
     {
-      Lock held(lock);
+      ExclusiveLock held(lock);
       reports.push_back(std::move(report));
     }
     PostMessageW(window, reportMessage, 0, 0);
@@ -61,7 +52,7 @@ HistoryKeeper::HistoryKeeper(const std::wstring& path, std::size_t bound, HWND w
 HistoryKeeper::~HistoryKeeper() {
   if (!thread_) return;
   {
-    Lock held(shared_->lock);
+    ExclusiveLock held(shared_->lock);
     if (shared_->ending == Shared::Ending::No) shared_->ending = Shared::Ending::Write;
   }
   WakeConditionVariable(&shared_->wake);
@@ -71,7 +62,7 @@ HistoryKeeper::~HistoryKeeper() {
 
 void HistoryKeeper::Ask(std::function<void(KeptHistory&)> request) {
   {
-    Lock held(shared_->lock);
+    ExclusiveLock held(shared_->lock);
     shared_->requests.push_back(std::move(request));
   }
   WakeConditionVariable(&shared_->wake);
@@ -96,20 +87,20 @@ void HistoryKeeper::Link(std::vector<HistoryId> ids, std::vector<std::uint64_t> 
 bool HistoryKeeper::StopAndDelete() {
   if (!thread_) return false;
   {
-    Lock held(shared_->lock);
+    ExclusiveLock held(shared_->lock);
     shared_->ending = Shared::Ending::Delete;
   }
   WakeConditionVariable(&shared_->wake);
   WaitForSingleObject(thread_, INFINITE);
   CloseHandle(thread_);
   thread_ = nullptr;
-  Lock held(shared_->lock);
+  ExclusiveLock held(shared_->lock);
   return shared_->deleted;
 }
 
 std::vector<HistoryKeeper::Report> HistoryKeeper::TakeReports() {
   std::vector<Report> reports;
-  Lock held(shared_->lock);
+  ExclusiveLock held(shared_->lock);
   reports.swap(shared_->reports);
   return reports;
 }
@@ -158,7 +149,7 @@ class HistoryKeeper::Writer {
   // Until something is asked for, the keeper ends, or it is time to try a
   // failed write again.
   Shared::Ending WaitForWork() {
-    Lock held(shared_.lock);
+    ExclusiveLock held(shared_.lock);
     if (shared_.requests.empty() && shared_.ending == Shared::Ending::No)
       SleepConditionVariableSRW(&shared_.wake, &shared_.lock, failing_ ? kRetryMilliseconds : INFINITE, 0);
     return shared_.ending;
@@ -168,7 +159,7 @@ class HistoryKeeper::Writer {
     std::vector<std::function<void(KeptHistory&)>> requests;
     Shared::Ending ending;
     {
-      Lock held(shared_.lock);
+      ExclusiveLock held(shared_.lock);
       requests.swap(shared_.requests);
       ending = shared_.ending;
     }
@@ -191,7 +182,7 @@ class HistoryKeeper::Writer {
 
   void Delete() {
     const bool deleted = file_.DeleteFiles();
-    Lock held(shared_.lock);
+    ExclusiveLock held(shared_.lock);
     shared_.deleted = deleted;
   }
 
