@@ -65,9 +65,18 @@ sleep 0.8
 snap_below_pointer docs/tray-menu.png 230x104
 xdotool key Escape
 
+# Two pictures among them, offered as PNG alone (as an image program does):
+# the menu shows their thumbnails.
+xclip -selection clipboard -t image/png -i docs/version-window.png
+sleep 0.5
+drive copy "クリップボードに コピーしました"
+xclip -selection clipboard -t image/png -i docs/main-window.png
+sleep 0.5
+drive copy "ありがとうございました"
+sleep 1
 drive recent
 sleep 0.8
-snap_below_pointer docs/recent-copies.png 330x130
+snap_below_pointer docs/recent-copies.png 360x330
 xdotool key Escape
 sleep 0.5
 

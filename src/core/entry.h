@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "picture.h"
+
 namespace rtrillex {
 
 enum class EntryKind { Text, Picture, Files };
@@ -17,6 +19,8 @@ struct PictureData {
   std::uint32_t width = 0, height = 0;
   // The picture as PNG; null while it is being read, or when it could not be.
   std::shared_ptr<const std::vector<std::uint8_t>> png;
+  // Small, for the menu and the search; null where there is none.
+  std::shared_ptr<const Pixels> thumbnail;
 };
 
 struct Attachment {

@@ -78,8 +78,19 @@ ShownRuns HistoryLineRuns(std::wstring_view historyLine, std::wstring_view date)
 }
 
 ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry, std::wstring_view date) {
+  ShownRuns runs = MenuNumberRuns(position);
+  for (ShownRun& run : MenuEntryRuns(entry, date)) Append(runs, std::move(run.text), run.isMark);
+  return runs;
+}
+
+ShownRuns MenuNumberRuns(std::size_t position) {
   ShownRuns runs;
   if (position < kNumberedEntries) Append(runs, AcceleratorPrefix(position), false);
+  return runs;
+}
+
+ShownRuns MenuEntryRuns(std::wstring_view entry, std::wstring_view date) {
+  ShownRuns runs;
   if (!date.empty()) Append(runs, std::wstring(date) + L' ', true);
   if (entry.empty()) {
     Append(runs, kEmptyEntryNote, true);

@@ -53,6 +53,10 @@ inline constexpr std::wstring_view kEmptyEntryNote = L"（空のテキスト）"
 // accelerator. `entry` is read in place, as far as the label goes.
 // `date`, if not empty, goes between the number and the entry, as a mark.
 ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry, std::wstring_view date = {});
+// Its two parts, for an item that draws something between them (a picture's
+// thumbnail): the number, and the rest.
+ShownRuns MenuNumberRuns(std::size_t position);
+ShownRuns MenuEntryRuns(std::wstring_view entry, std::wstring_view date = {});
 
 // The date shown beside a line copied on an earlier day than `today`
 // ("yyyy/mm/dd"); empty for today's lines and lines of no known date.

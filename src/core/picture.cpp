@@ -161,6 +161,28 @@ bool HasTransparency(const Pixels& pixels) {
   return false;
 }
 
+PictureSize ThumbnailSize(PictureSize picture, std::uint32_t height) {
+  if (picture.width == 0 || picture.height == 0 || height == 0) return {1, 1};
+  const std::uint64_t widest = std::uint64_t{height} * 4;
+  // The tighter of the two limits, and never beyond the picture itself.
+  std::uint64_t across = picture.width, down = picture.height;
+  if (down > height) {
+    across = across * height / down;
+    down = height;
+  }
+  if (across > widest) {
+    down = down * widest / across;
+    across = widest;
+  }
+  return {static_cast<std::uint32_t>(std::max<std::uint64_t>(across, 1)),
+          static_cast<std::uint32_t>(std::max<std::uint64_t>(down, 1))};
+}
+
+std::uint32_t ThumbnailHeightAt(int dotsPerInch) {
+  constexpr int kHeightAt96 = 64;
+  return static_cast<std::uint32_t>(std::max(1, (kHeightAt96 * dotsPerInch + 48) / 96));
+}
+
 std::optional<Pixels> PixelsFromDib(const std::uint8_t* data, std::size_t size) {
   const std::optional<Layout> layout = LayoutOf(data, size);
   if (!layout) return std::nullopt;

@@ -24,6 +24,16 @@ inline constexpr std::uint32_t kLargestPictureSide = 16384;
 
 bool HasTransparency(const Pixels& pixels);
 
+// A thumbnail's size: `height` high at most, no wider than four times that,
+// the picture's aspect kept, never enlarged, at least 1 by 1.
+struct PictureSize {
+  std::uint32_t width = 0, height = 0;
+  bool operator==(const PictureSize& other) const { return width == other.width && height == other.height; }
+};
+PictureSize ThumbnailSize(PictureSize picture, std::uint32_t height);
+// The thumbnails' height at a screen's dots per inch: 64 pixels at 96.
+std::uint32_t ThumbnailHeightAt(int dotsPerInch);
+
 // A CF_DIB or CF_DIBV5 block: nullopt when it cannot be read whole (a header
 // that lies about a size, a block cut short, a side of 0 or beyond
 // kLargestPictureSide, a compression other than none or bit fields).

@@ -23,7 +23,7 @@ void Form1::ReadQueuedPictures() {
     if (!copied || ending_) continue;
     // Its thread only once a picture has been copied.
     if (!pictureReader_) pictureReader_.emplace(hwnd(), kPicturesReadMessage);
-    pictureReader_->Read({read.line, std::move(copied->bytes), copied->isPng});
+    pictureReader_->Read({read.line, std::move(copied->bytes), copied->isPng, ThumbnailHeightAt(ScreenDotsPerInchY())});
   }
 }
 

@@ -6,6 +6,7 @@
 #include "desktop.h"
 #include "clipwatch/system_services.h"
 #include "menu_at_pointer.h"
+#include "pictures/thumbnail.h"
 #include "text.h"
 
 namespace rtrillex {
@@ -40,14 +41,30 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   // the menu is open is simply gone when it is chosen.
   shown_ = history_.Newest(kMenuMostEntries);
   labels_.clear();
+  thumbnails_.clear();
+  thumbnailColumn_ = 0;
+  // A picture not read yet stands in a square.
+  const auto thumbnailHeight = static_cast<int>(ThumbnailHeightAt(ScreenDotsPerInchY()));
   const CalendarDate today = LocalToday();
   for (std::size_t position = 0; position < shown_.size(); ++position) {
     const HistoryId id = shown_[position];
-    // Files and pictures by their label, texts by their beginning.
+    // Files and pictures by their label (a picture with its time and its
+    // thumbnail), texts by their beginning.
+    const std::wstring& line = *history_.Find(id);
     const AttachmentPtr attachment = history_.AttachmentOf(id);
-    const std::wstring label = attachment ? AttachmentLabel(*attachment) : std::wstring();
-    labels_.push_back(MenuLabelRuns(position, attachment ? std::wstring_view(label) : EntryIn(*history_.Find(id)),
-                                    EarlierDayMark(history_.CopiedAtOf(id), today)));
+    std::wstring label = attachment ? AttachmentLabel(*attachment) : std::wstring();
+    const std::wstring date = EarlierDayMark(history_.CopiedAtOf(id), today);
+    Thumbnail thumbnail;
+    if (attachment && attachment->kind == EntryKind::Picture) {
+      label += L"  " + line.substr(0, kHistoryPrefixLength - 1);
+      thumbnail = {true, attachment->picture.thumbnail, MenuNumberRuns(position)};
+      const int width = thumbnail.pixels ? static_cast<int>(thumbnail.pixels->width) : thumbnailHeight;
+      thumbnailColumn_ = std::max(thumbnailColumn_, width);
+      labels_.push_back(MenuEntryRuns(label, date));
+    } else {
+      labels_.push_back(MenuLabelRuns(position, attachment ? std::wstring_view(label) : EntryIn(line), date));
+    }
+    thumbnails_.push_back(std::move(thumbnail));
     AppendMenuW(menu.get(), MF_OWNERDRAW, kFirstRecentCopy + position, nullptr);
   }
   if (shown_.empty()) AppendMenuW(menu.get(), MF_STRING | MF_GRAYED, 0, std::wstring(kNoHistoryItem).c_str());
@@ -64,6 +81,7 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   });
   menu_ = nullptr;
   labels_.clear();
+  thumbnails_.clear();
   Choice choice;
   choice.previous = menuChoice.previous;
   const UINT command = menuChoice.command;
@@ -84,12 +102,19 @@ const ShownRuns* RecentCopiesMenu::Label(UINT commandId) const {
   return position < labels_.size() ? &labels_[position] : nullptr;
 }
 
+const RecentCopiesMenu::Thumbnail* RecentCopiesMenu::ThumbnailOf(UINT commandId) const {
+  if (!menu_ || commandId < kFirstRecentCopy) return nullptr;
+  const std::size_t position = commandId - kFirstRecentCopy;
+  return position < thumbnails_.size() && thumbnails_[position].isPicture ? &thumbnails_[position] : nullptr;
+}
+
 bool RecentCopiesMenu::Measure(HWND owner, MEASUREITEMSTRUCT& item) const {
   const ShownRuns* label = Label(item.itemID);
   if (!label) return false;
   WindowDC dc(owner);
   SelectedObject font(dc.get(), font_.get());
-  const std::wstring text = JoinedText(*label);
+  const Thumbnail* thumbnail = ThumbnailOf(item.itemID);
+  const std::wstring text = JoinedText(*label) + (thumbnail ? JoinedText(thumbnail->number) : std::wstring());
   RECT extent{};
   DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent, DT_SINGLELINE | DT_CALCRECT);
   item.itemWidth = static_cast<UINT>(extent.right + 2 * kMenuTextMargin);
@@ -97,6 +122,11 @@ bool RecentCopiesMenu::Measure(HWND owner, MEASUREITEMSTRUCT& item) const {
   RECT line{};
   DrawTextW(dc.get(), kHeightSample, -1, &line, DT_SINGLELINE | DT_CALCRECT);
   item.itemHeight = static_cast<UINT>(std::max<LONG>(line.bottom + 4, GetSystemMetrics(SM_CYMENU)));
+  // A picture's row holds its thumbnail.
+  if (thumbnail) {
+    item.itemWidth += static_cast<UINT>(thumbnailColumn_ + kMenuTextMargin);
+    item.itemHeight = std::max<UINT>(item.itemHeight, ThumbnailHeightAt(ScreenDotsPerInchY()) + 4);
+  }
   return true;
 }
 
@@ -108,6 +138,25 @@ bool RecentCopiesMenu::Draw(const DRAWITEMSTRUCT& item) const {
   FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
   SelectedObject font(item.hDC, font_.get());
   area.left += kMenuTextMargin;
+  if (const Thumbnail* thumbnail = ThumbnailOf(item.itemID)) {
+    DrawShownRuns(item.hDC, area, thumbnail->number, selected, RunText::MenuItem);
+    // Measured as drawn: the '&' marks the digit, it takes no room.
+    const std::wstring number = JoinedText(thumbnail->number);
+    RECT numberExtent{};
+    DrawTextW(item.hDC, number.c_str(), static_cast<int>(number.size()), &numberExtent, DT_SINGLELINE | DT_CALCRECT);
+    area.left += numberExtent.right;
+    const auto height = static_cast<int>(ThumbnailHeightAt(ScreenDotsPerInchY()));
+    const int top = area.top + (area.bottom - area.top - height) / 2;
+    if (thumbnail->pixels) {
+      const Pixels& pixels = *thumbnail->pixels;
+      DrawThumbnail(item.hDC, area.left, top + (height - static_cast<int>(pixels.height)) / 2, pixels,
+                    GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
+    } else {
+      const RECT frame{area.left, top, area.left + height, top + height};
+      DrawThumbnailPlaceholder(item.hDC, frame);
+    }
+    area.left += thumbnailColumn_ + kMenuTextMargin;
+  }
   DrawShownRuns(item.hDC, area, *label, selected, RunText::MenuItem);
   return true;
 }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,14 @@ class RecentCopiesMenu {
  private:
   const ShownRuns* Label(UINT commandId) const;
 
+  // A picture item's thumbnail: null while its picture is not read yet.
+  struct Thumbnail {
+    bool isPicture = false;
+    std::shared_ptr<const Pixels> pixels;
+    ShownRuns number;  // drawn before it; the item's label holds the rest
+  };
+  const Thumbnail* ThumbnailOf(UINT commandId) const;
+
   const History& history_;
   std::optional<HotKeyRegistration> hotKey_;
   bool pastesChoice_ = true;
@@ -56,6 +65,8 @@ class RecentCopiesMenu {
   HMENU menu_ = nullptr;
   std::vector<HistoryId> shown_;  // newest first
   std::vector<ShownRuns> labels_;
+  std::vector<Thumbnail> thumbnails_;  // parallel to labels_
+  int thumbnailColumn_ = 0;            // the widest thumbnail's width, where the pictures' labels start
   UniqueFont font_;
   std::optional<std::wstring> typedSearch_;  // a character typed that starts a search
 };

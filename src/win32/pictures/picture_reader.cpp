@@ -23,20 +23,27 @@ struct PictureReader::Shared {
 namespace {
 
 // The picture a job's bytes hold, as PNG: a copied PNG is kept as it came,
-// once it is known to decode; a bitmap is encoded once.
+// once it is known to decode; a bitmap is encoded once. With its thumbnail.
 std::optional<PictureData> PictureOf(PngCodec& codec, PictureReader::Job& job) {
+  std::optional<Pixels> pixels;
+  std::shared_ptr<const std::vector<std::uint8_t>> png;
   if (job.isPng) {
-    const std::optional<Pixels> pixels = codec.Decode(job.bytes.data(), job.bytes.size());
+    pixels = codec.Decode(job.bytes.data(), job.bytes.size());
     if (!pixels) return std::nullopt;
-    return PictureData{pixels->width, pixels->height,
-                       std::make_shared<const std::vector<std::uint8_t>>(std::move(job.bytes))};
+    png = std::make_shared<const std::vector<std::uint8_t>>(std::move(job.bytes));
+  } else {
+    pixels = PixelsFromDib(job.bytes.data(), job.bytes.size());
+    job.bytes = {};  // the bitmap is not needed beside its pixels
+    if (!pixels) return std::nullopt;
+    std::optional<std::vector<std::uint8_t>> encoded = codec.Encode(*pixels);
+    if (!encoded) return std::nullopt;
+    png = std::make_shared<const std::vector<std::uint8_t>>(std::move(*encoded));
   }
-  const std::optional<Pixels> pixels = PixelsFromDib(job.bytes.data(), job.bytes.size());
-  job.bytes = {};  // the bitmap is not needed beside its pixels
-  if (!pixels) return std::nullopt;
-  std::optional<std::vector<std::uint8_t>> png = codec.Encode(*pixels);
-  if (!png) return std::nullopt;
-  return PictureData{pixels->width, pixels->height, std::make_shared<const std::vector<std::uint8_t>>(std::move(*png))};
+  PictureData picture{pixels->width, pixels->height, std::move(png), nullptr};
+  const PictureSize small = ThumbnailSize({pixels->width, pixels->height}, job.thumbnailHeight);
+  if (std::optional<Pixels> thumbnail = codec.Scale(*pixels, small))
+    picture.thumbnail = std::make_shared<const Pixels>(std::move(*thumbnail));
+  return picture;
 }
 
 }  // namespace

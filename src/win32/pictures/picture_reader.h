@@ -22,6 +22,7 @@ class PictureReader {
     HistoryId line = 0;
     std::vector<std::uint8_t> bytes;  // a PNG, or a CF_DIB / CF_DIBV5 block
     bool isPng = false;
+    std::uint32_t thumbnailHeight = 64;  // in pixels of the screen
   };
   struct Result {
     HistoryId line = 0;

@@ -90,4 +90,25 @@ std::optional<Pixels> PngCodec::Decode(const std::uint8_t* png, std::size_t size
   return pixels;
 }
 
+std::optional<Pixels> PngCodec::Scale(const Pixels& pixels, PictureSize size) {
+  if (size.width == pixels.width && size.height == pixels.height) return pixels;
+  const std::size_t stride = std::size_t{pixels.width} * 4;
+  if (!factory_ || !FitsUint(pixels.bgra.size()) || pixels.bgra.size() != stride * pixels.height) return std::nullopt;
+  ComPtr<IWICBitmap> source;
+  ComPtr<IWICBitmapScaler> scaler;
+  Pixels scaled;
+  scaled.width = size.width;
+  scaled.height = size.height;
+  scaled.bgra.resize(std::size_t{size.width} * size.height * 4);
+  HRESULT result = factory_->CreateBitmapFromMemory(pixels.width, pixels.height, GUID_WICPixelFormat32bppBGRA,
+                                                    static_cast<UINT>(stride), static_cast<UINT>(pixels.bgra.size()),
+                                                    const_cast<BYTE*>(pixels.bgra.data()), source.out());
+  if (SUCCEEDED(result)) result = factory_->CreateBitmapScaler(scaler.out());
+  if (SUCCEEDED(result)) result = scaler->Initialize(source.get(), size.width, size.height, WICBitmapInterpolationModeFant);
+  if (SUCCEEDED(result))
+    result = scaler->CopyPixels(nullptr, size.width * 4, static_cast<UINT>(scaled.bgra.size()), scaled.bgra.data());
+  if (FAILED(result)) return std::nullopt;
+  return scaled;
+}
+
 }  // namespace rtrillex

@@ -24,6 +24,8 @@ class PngCodec {
   std::optional<std::vector<std::uint8_t>> Encode(const Pixels& pixels);
   // nullopt for what does not decode, or a side beyond kLargestPictureSide.
   std::optional<Pixels> Decode(const std::uint8_t* png, std::size_t size);
+  // Smaller, for a thumbnail; a picture already that small comes back as it is.
+  std::optional<Pixels> Scale(const Pixels& pixels, PictureSize size);
 
  private:
   ComPtr<IWICImagingFactory> factory_;
