@@ -103,6 +103,13 @@ std::optional<Layout> LayoutOf(const std::uint8_t* data, std::size_t size) {
   layout.paletteAt = at;
   at += 4 * layout.colours;
   layout.stride = (std::size_t{layout.width} * static_cast<std::size_t>(layout.bitCount) + 31) / 32 * 4;
+  // Some programs repeat the three masks of a longer header after it, as a
+  // short header has them: exactly that much more than the rows need.
+  constexpr std::size_t kRepeatedMasks = 12;
+  if (layout.hasMasks && headerSize > kInfoHeaderSize && at <= size && size - at >= kRepeatedMasks &&
+      (size - at - kRepeatedMasks) / layout.stride == layout.height &&
+      (size - at - kRepeatedMasks) % layout.stride == 0)
+    at += kRepeatedMasks;
   layout.pixelsAt = at;
   if (at > size || (size - at) / layout.stride < layout.height) return std::nullopt;
   return layout;

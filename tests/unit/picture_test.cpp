@@ -75,7 +75,10 @@ TEST(Picture, PutsBackTheSamePixelsWithTheirTransparency) {
   picture.height = 2;
   picture.bgra = {1, 2, 3, 255, 4, 5, 6, 0, 7, 8, 9, 128, 10, 11, 12, 255, 13, 14, 15, 1, 16, 17, 18, 254};
   EXPECT_TRUE(HasTransparency(picture));
-  for (const Block& dib : {DibFromPixels(picture), DibV5FromPixels(picture)}) {
+  // As some programs write a CF_DIBV5: its masks once more after the header.
+  Block repeatedMasks = DibV5FromPixels(picture);
+  repeatedMasks.insert(repeatedMasks.begin() + 124, repeatedMasks.begin() + 40, repeatedMasks.begin() + 52);
+  for (const Block& dib : {DibFromPixels(picture), DibV5FromPixels(picture), repeatedMasks}) {
     const std::optional<Pixels> back = PixelsFromDib(dib.data(), dib.size());
     ASSERT_TRUE(back);
     EXPECT_EQ(back->width, 3u);
@@ -117,6 +120,23 @@ TEST(Picture, ABitmapThatLiesOrIsCutShortIsNotRead) {
       }
     }
   }
+}
+
+TEST(Picture, AThumbnailKeepsTheAspectWithinItsHeightAndFourTimesItsWidth) {
+  struct SizeCase {
+    PictureSize picture;
+    PictureSize thumbnail;
+  };
+  const std::vector<SizeCase> cases = {
+      {{1920, 1080}, {113, 64}},  {{100, 50}, {100, 50}},  // never enlarged
+      {{30000, 1}, {256, 1}},     {{1, 30000}, {1, 64}},   {{1000, 100}, {256, 25}},
+      {{0, 0}, {1, 1}},
+  };
+  for (const SizeCase& c : cases) {
+    EXPECT_EQ(ThumbnailSize(c.picture, 64), c.thumbnail) << c.picture.width << "x" << c.picture.height;
+  }
+  EXPECT_EQ(ThumbnailHeightAt(96), 64u);
+  EXPECT_EQ(ThumbnailHeightAt(144), 96u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace rtrillex {
 namespace {
@@ -33,6 +34,8 @@ TEST(PngCodec, KeepsEveryPixelAndItsTransparencyAndRefusesWhatIsNoPicture) {
     const std::optional<std::vector<std::uint8_t>> png = codec.Encode(picture);
     ASSERT_TRUE(png) << opaque;
     EXPECT_LT(png->size(), picture.bgra.size()) << "kept compressed";
+    ASSERT_GT(png->size(), 25u);
+    EXPECT_EQ((*png)[25], opaque ? 2 : 6) << "an opaque picture kept without its alpha bytes";  // IHDR's colour type
     const std::optional<Pixels> back = codec.Decode(png->data(), png->size());
     ASSERT_TRUE(back) << opaque;
     EXPECT_EQ(back->width, 1920u);
@@ -46,6 +49,13 @@ TEST(PngCodec, KeepsEveryPixelAndItsTransparencyAndRefusesWhatIsNoPicture) {
     EXPECT_FALSE(codec.Decode(small->data(), cut)) << cut;
   const std::string notPng = "not a picture at all, though long enough to look at";
   EXPECT_FALSE(codec.Decode(reinterpret_cast<const std::uint8_t*>(notPng.data()), notPng.size()));
+  // A picture of another format offered as PNG is not taken for one.
+  std::vector<std::uint8_t> bmp = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
+  const std::vector<std::uint8_t> dib = DibFromPixels(Pattern(3, 2, true));
+  bmp.insert(bmp.end(), dib.begin(), dib.end());
+  bmp[2] = static_cast<std::uint8_t>(bmp.size());
+  EXPECT_FALSE(codec.Decode(bmp.data(), bmp.size()));
+  EXPECT_FALSE(codec.Encode(Pixels{})) << "no picture at all";
 }
 
 }  // namespace

@@ -30,28 +30,43 @@ PngCodec::PngCodec() {
     factory_.reset();
 }
 
+// An opaque picture is written without its alpha bytes: a quarter less to
+// keep, and the same pixels read back.
+std::vector<std::uint8_t> RowsWithoutAlpha(const Pixels& pixels) {
+  std::vector<std::uint8_t> bgr;
+  bgr.reserve(pixels.bgra.size() / 4 * 3);
+  for (std::size_t i = 0; i < pixels.bgra.size(); i += 4)
+    bgr.insert(bgr.end(), pixels.bgra.begin() + static_cast<std::ptrdiff_t>(i),
+               pixels.bgra.begin() + static_cast<std::ptrdiff_t>(i + 3));
+  return bgr;
+}
+
 std::optional<std::vector<std::uint8_t>> PngCodec::Encode(const Pixels& pixels) {
-  const std::size_t stride = std::size_t{pixels.width} * 4;
-  if (!factory_ || !FitsUint(pixels.bgra.size()) || pixels.bgra.size() != stride * pixels.height) return std::nullopt;
+  if (!factory_ || pixels.width == 0 || pixels.height == 0 || !FitsUint(pixels.bgra.size()) ||
+      pixels.bgra.size() != std::size_t{pixels.width} * 4 * pixels.height)
+    return std::nullopt;
+  const bool opaque = !HasTransparency(pixels);
+  const std::vector<std::uint8_t> bgr = opaque ? RowsWithoutAlpha(pixels) : std::vector<std::uint8_t>();
+  const std::vector<std::uint8_t>& rows = opaque ? bgr : pixels.bgra;
+  const WICPixelFormatGUID wanted = opaque ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA;
   ComPtr<IStream> stream;
   ComPtr<IWICBitmapEncoder> encoder;
   ComPtr<IWICBitmapFrameEncode> frame;
   ComPtr<IPropertyBag2> options;
-  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+  WICPixelFormatGUID format = wanted;
   HRESULT result = CreateStreamOnHGlobal(nullptr, TRUE, stream.out());
   if (SUCCEEDED(result)) result = factory_->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.out());
   if (SUCCEEDED(result)) result = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache);
-  if (SUCCEEDED(result))
-    result = encoder->CreateNewFrame(frame.out(),
-                                     options.out());
+  if (SUCCEEDED(result)) result = encoder->CreateNewFrame(frame.out(), options.out());
   if (SUCCEEDED(result)) result = frame->Initialize(options.get());
   if (SUCCEEDED(result)) result = frame->SetSize(pixels.width, pixels.height);
   if (SUCCEEDED(result)) result = frame->SetPixelFormat(&format);
-  // The encoder may offer another format; only this one keeps every pixel.
-  if (SUCCEEDED(result) && format != GUID_WICPixelFormat32bppBGRA) result = E_FAIL;
+  // The encoder may offer another format; only the one asked for keeps every pixel.
+  if (SUCCEEDED(result) && format != wanted) result = E_FAIL;
+  const auto stride = static_cast<UINT>(rows.size() / pixels.height);
+  // WritePixels only reads the rows, whatever its signature says.
   if (SUCCEEDED(result))
-    result = frame->WritePixels(pixels.height, static_cast<UINT>(stride), static_cast<UINT>(pixels.bgra.size()),
-                                const_cast<BYTE*>(pixels.bgra.data()));
+    result = frame->WritePixels(pixels.height, stride, static_cast<UINT>(rows.size()), const_cast<BYTE*>(rows.data()));
   if (SUCCEEDED(result)) result = frame->Commit();
   if (SUCCEEDED(result)) result = encoder->Commit();
   if (FAILED(result)) return std::nullopt;
@@ -67,9 +82,10 @@ std::optional<Pixels> PngCodec::Decode(const std::uint8_t* png, std::size_t size
   Pixels pixels;
   HRESULT result = factory_->CreateStream(stream.out());
   if (SUCCEEDED(result)) result = stream->InitializeFromMemory(const_cast<BYTE*>(png), static_cast<DWORD>(size));
-  if (SUCCEEDED(result))
-    result = factory_->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                               decoder.out());
+  // The PNG decoder itself, not whichever one knows the bytes: what is kept
+  // and put back as PNG is never another format.
+  if (SUCCEEDED(result)) result = factory_->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.out());
+  if (SUCCEEDED(result)) result = decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand);
   if (SUCCEEDED(result)) result = decoder->GetFrame(0, frame.out());
   if (SUCCEEDED(result)) result = frame->GetSize(&pixels.width, &pixels.height);
   if (FAILED(result) || pixels.width == 0 || pixels.height == 0 || pixels.width > kLargestPictureSide ||
