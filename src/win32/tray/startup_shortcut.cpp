@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "com.h"
+#include "handle.h"
 #include "settings.h"
 #include "settings/profile_settings_file.h"
 
@@ -16,14 +17,17 @@ namespace {
 
 constexpr wchar_t kShortcutName[] = L"rTrillex.lnk";
 // The name a shortcut is made under before it is moved into place, with the
-// making process's id and ".tmp".
+// making process's id and ".tmp". Earlier versions made it in the Startup
+// folder itself.
 constexpr wchar_t kTemporaryPrefix[] = L"rTrillex-";
 
-// Ends with a backslash.
-std::wstring TemporaryFolder() {
-  wchar_t path[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathW(MAX_PATH + 1, path);
-  return length > 0 && length <= MAX_PATH ? std::wstring(path, length) : std::wstring();
+// rTrillex-<process id>.tmp in the temporary folder; empty when the system
+// names none, so that nothing is ever made in the current folder instead.
+std::wstring TemporaryShortcutPath() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);  // ends with a backslash
+  if (length == 0 || length > MAX_PATH) return L"";
+  return std::wstring(folder, length) + kTemporaryPrefix + std::to_wstring(GetCurrentProcessId()) + L".tmp";
 }
 
 // "rTrillex-<digits>.tmp", and nothing else: the person's own files stay.
@@ -97,6 +101,21 @@ bool TryForASecond(FileCall call) {
   }
 }
 
+// Moves the shortcut made in the temporary folder over rTrillex.lnk.
+// On the Startup folder's volume, where the temporary folder almost always
+// is, the move is a rename, which the file system does whole or not at all:
+// the folder holds the old shortcut or the whole new one. On another volume
+// (a redirected profile) Windows can only copy the file over the old one and
+// then delete the temporary, as no call moves a file across volumes in one
+// step: a crash during that copy can leave rTrillex.lnk cut short, which the
+// item's next choice replaces, but never a stray name. Making the temporary
+// in the Startup folder would spare that copy and instead leave, after a
+// crash, a file the shell opens at every log-on.
+bool MoveIntoPlace(const std::wstring& made, const std::wstring& shortcut) {
+  constexpr DWORD kMove = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED;
+  return TryForASecond([&] { return MoveFileExW(made.c_str(), shortcut.c_str(), kMove) != FALSE; });
+}
+
 }  // namespace
 
 HRESULT FindStartupFolder(bool create, std::wstring& folder) {
@@ -119,17 +138,14 @@ bool StartupShortcutPointsHere(const std::wstring& folder) {
 HRESULT MakeStartupShortcut(const std::wstring& folder) {
   const ComApartment apartment;
   if (FAILED(apartment.result())) return apartment.result();
-  // Made under a name of its own first and then put in place in one move, so
-  // that the folder holds either the old shortcut or the whole new one. Made
-  // in the temporary folder, not in the Startup folder, whose every file the
-  // shell opens at log-on: a crash before the move leaves nothing there. On
-  // another volume the move is a copy, which still never leaves a stray name.
-  const std::wstring made = TemporaryFolder() + kTemporaryPrefix + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  // Made under a name of its own first and then moved into place, so that a
+  // shortcut half written is never read. Made in the temporary folder, not in
+  // the Startup folder, whose every file the shell opens at log-on: a crash
+  // before the move leaves nothing there.
+  const std::wstring made = TemporaryShortcutPath();
+  if (made.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
   HRESULT result = SaveShortcut(made, ProgramPath());
-  const std::wstring shortcut = folder + L"\\" + kShortcutName;
-  constexpr DWORD kMove = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED;
-  if (SUCCEEDED(result) && !TryForASecond([&] { return MoveFileExW(made.c_str(), shortcut.c_str(), kMove) != FALSE; }))
-    result = LastError();
+  if (SUCCEEDED(result) && !MoveIntoPlace(made, folder + L"\\" + kShortcutName)) result = LastError();
   if (FAILED(result)) DeleteFileW(made.c_str());
   return result;
 }
@@ -137,12 +153,13 @@ HRESULT MakeStartupShortcut(const std::wstring& folder) {
 void RemoveLeftoversOfMaking(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
   const std::wstring pattern = folder + L"\\" + kTemporaryPrefix + L"*.tmp";
-  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const UniqueFind search(FindFirstFileW(pattern.c_str(), &found));
+  if (!search) return;  // none, or no Startup folder at all
   do {
+    // The pattern also lets through names such as rTrillex-notes.tmp, and
+    // matches short (8.3) names: the long name is checked for digits only.
     if (IsLeftoverName(found.cFileName)) DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found));
 }
 
 HRESULT RemoveStartupShortcut(const std::wstring& folder) {
