@@ -72,6 +72,13 @@ struct KernelObjectTraits {
   static void Close(Handle h) { CloseHandle(h); }
 };
 
+// CreateFile's handles, which say failure with INVALID_HANDLE_VALUE, not null.
+struct FileTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+
 // A listing begun by FindFirstFile.
 struct FindTraits {
   using Handle = HANDLE;
@@ -86,6 +93,7 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueDC = UniqueHandle<DCTraits>;  // a DC made by CreateCompatibleDC
 using UniqueKernelObject = UniqueHandle<KernelObjectTraits>;
+using UniqueFile = UniqueHandle<FileTraits>;
 using UniqueFind = UniqueHandle<FindTraits>;
 
 // A device context borrowed from a window (or the screen) for one measurement.
