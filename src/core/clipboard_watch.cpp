@@ -331,6 +331,14 @@ void ClipboardWatch::EndPutBack(PutBackState outcome) {
   pendingPut_.reset();
 }
 
+void ClipboardWatch::RenderedOnRequest(std::uint32_t was, std::uint32_t now) {
+  if (seen_ != was) return;  // a newer copy has been seen since
+  seen_ = now;
+  if (pendingPut_ && pendingPut_->sequence == was) pendingPut_->sequence = now;
+  if (waiting_ && waiting_->sequence == now) waiting_.reset();
+  UpdateRetryTimer();
+}
+
 ClipboardWatch::PutBackState ClipboardWatch::LastPutBack() {
   // Whatever is copied after the re-copy is not what the person chose.
   if (lastPutBack_ == PutBackState::Made && s_.clipboard.SequenceNumber() != putSequence_)

@@ -172,6 +172,9 @@ class ClipboardWatch {
   // once any later copy has taken its place.
   enum class PutBackState { None, Waiting, Made, Replaced, GivenUp };
   PutBackState LastPutBack();
+  // Reading copy `was` later (its picture) made its program render it, which
+  // moved the clipboard's number on to `now`: the same copy, not a new one.
+  void RenderedOnRequest(std::uint32_t was, std::uint32_t now);
   void StopTimer();
   void StopTimer2();
 

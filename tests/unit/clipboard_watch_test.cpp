@@ -594,6 +594,17 @@ TEST_F(WatchTest, APictureIsReadAfterItsLineAndOnlyForAPictureAlone) {
   EXPECT_FALSE(window.attachments.back()->picture.png) << "read later, not in the reaction";
   EXPECT_EQ(AttachmentLabel(*window.attachments.back()), L"画像");
 
+  // Its program renders it only when it is read, which moves the number on:
+  // the same copy, no second line.
+  const std::uint32_t copied = clipboard.sequence;
+  ++clipboard.sequence;
+  watch.RenderedOnRequest(copied, clipboard.sequence);
+  Notice();
+  EXPECT_EQ(window.history.size(), 1u);
+  watch.RenderedOnRequest(copied - 1, clipboard.sequence + 5);  // of a copy seen before: changes nothing
+  Notice();
+  EXPECT_EQ(window.history.size(), 1u);
+
   // Text with a picture stays as it was, and a secret picture leaves nothing.
   Copy({F::Png, F::Text}, L"a caption");
   EXPECT_EQ(window.history.back(), L"09:05:07\ta caption");

@@ -21,6 +21,7 @@ void Form1::ReadQueuedPictures() {
   for (PictureRead& read : std::exchange(pictureReads_, {})) {
     std::optional<SystemClipboard::CopiedPicture> copied = clipboard_.ReadPictureIfStill(read.sequence);
     if (!copied || ending_) continue;
+    watch_.RenderedOnRequest(read.sequence, copied->sequenceAfter);
     // Its thread only once a picture has been copied.
     if (!pictureReader_) pictureReader_.emplace(hwnd(), kPicturesReadMessage);
     pictureReader_->Read({read.line, std::move(copied->bytes), copied->isPng, ThumbnailHeightAt(ScreenDotsPerInchY())});

@@ -7,6 +7,7 @@
 #include "desktop.h"
 #include "history_marks.h"
 #include "history_search.h"
+#include "pictures/thumbnail.h"
 #include "pointer_placement.h"
 #include "text.h"
 
@@ -85,6 +86,12 @@ void SearchWindow::Search(bool historyChanged) {
   shown_ = !historyChanged && query.Narrows(shownQuery_) ? MatchingIds(history_, query, shown_, shownQuery_)
                                                          : MatchingIds(history_, query);
   shownQuery_ = std::move(query);
+  // Lines start after a column of thumbnails while any picture is listed.
+  const bool picturesListed = std::any_of(shown_.begin(), shown_.end(), [this](HistoryId id) {
+    const AttachmentPtr attachment = history_.AttachmentOf(id);
+    return attachment && attachment->kind == EntryKind::Picture;
+  });
+  thumbnailColumn_ = picturesListed ? 2 * lineHeight_ : 0;
   SendMessageW(list_, LB_SETCOUNT, shown_.size(), 0);
   // The line that was selected stays so while it is listed; else the newest.
   std::size_t selection = 0;
@@ -169,8 +176,15 @@ void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
       text.left += 2;
       text.top += 2;
       const std::wstring date = EarlierDayMark(history_.CopiedAtOf(id), LocalToday());
-      // Files and pictures by their label, after the line's time stamp.
+      // Files and pictures by their label after the line's time stamp, a
+      // picture's thumbnail, as high as the line, before it.
       const AttachmentPtr attachment = history_.AttachmentOf(id);
+      if (attachment && attachment->kind == EntryKind::Picture && attachment->picture.thumbnail) {
+        const RECT room{area.left + 1, area.top + 1, area.left + thumbnailColumn_, area.bottom - 1};
+        DrawThumbnailIn(item.hDC, room, *attachment->picture.thumbnail,
+                        GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+      }
+      text.left += thumbnailColumn_;
       const ShownRuns runs =
           attachment ? HistoryLineRuns(line->substr(0, kHistoryPrefixLength) + AttachmentLabel(*attachment), date)
                      : HistoryLineRuns(*line, date);

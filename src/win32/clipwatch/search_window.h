@@ -56,6 +56,7 @@ class SearchWindow : public Window {
   HWND list_ = nullptr;
   UniqueFont font_;
   int lineHeight_ = 0;
+  int thumbnailColumn_ = 0;  // where the lines' text starts
   std::vector<HistoryId> shown_;  // the list's lines, newest first
   SearchQuery shownQuery_;         // what they were found for
   bool closing_ = false;

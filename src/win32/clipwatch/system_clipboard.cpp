@@ -231,10 +231,26 @@ std::optional<std::vector<std::wstring>> SystemClipboard::ReadFiles() {
 }
 
 std::optional<SystemClipboard::CopiedPicture> SystemClipboard::ReadPictureIfStill(std::uint32_t sequence) {
-  ClipboardSession session(owner_.hwnd());
-  if (!session.open() || GetClipboardSequenceNumber() != sequence) return std::nullopt;
-  // Its program's own PNG is what it meant; a bitmap with an alpha mask
-  // keeps more than the plain one.
+  std::optional<CopiedPicture> copied;
+  HWND copier = nullptr;
+  {
+    ClipboardSession session(owner_.hwnd());
+    if (!session.open() || GetClipboardSequenceNumber() != sequence) return std::nullopt;
+    copier = GetClipboardOwner();
+    copied = PictureInSession();
+    if (!copied) return std::nullopt;
+    copied->sequenceAfter = GetClipboardSequenceNumber();
+  }
+  // The closing may move the number on once more for what the rendering
+  // added; it is this copy's while its program still owns the clipboard.
+  const std::uint32_t now = GetClipboardSequenceNumber();
+  if (GetClipboardOwner() == copier && GetClipboardSequenceNumber() == now) copied->sequenceAfter = now;
+  return copied;
+}
+
+// Its program's own PNG is what it meant; a bitmap with an alpha mask keeps
+// more than the plain one.
+std::optional<SystemClipboard::CopiedPicture> SystemClipboard::PictureInSession() {
   for (const UINT format : {png.id(), static_cast<UINT>(CF_DIBV5), static_cast<UINT>(CF_DIB)}) {
     if (!IsClipboardFormatAvailable(format)) continue;
     HANDLE data = GetClipboardData(format);
@@ -242,7 +258,7 @@ std::optional<SystemClipboard::CopiedPicture> SystemClipboard::ReadPictureIfStil
     GlobalLockView<std::uint8_t> block(data);
     if (!block.data()) continue;
     try {
-      return CopiedPicture{std::vector<std::uint8_t>(block.data(), block.data() + block.count()), format == png.id()};
+      return CopiedPicture{std::vector<std::uint8_t>(block.data(), block.data() + block.count()), format == png.id(), 0};
     } catch (const std::bad_alloc&) {
       return std::nullopt;  // too large to hold twice: its line stays a tag line
     }

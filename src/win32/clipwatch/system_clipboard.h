@@ -32,11 +32,15 @@ class SystemClipboard : public Clipboard {
   struct CopiedPicture {
     std::vector<std::uint8_t> bytes;
     bool isPng = false;
+    // The clipboard's number once read: another than `sequence` when its
+    // program rendered the picture only now, for this read.
+    std::uint32_t sequenceAfter = 0;
   };
   std::optional<CopiedPicture> ReadPictureIfStill(std::uint32_t sequence);
 
  private:
   std::uint32_t NumberIfStillOurs(std::uint32_t put);
+  std::optional<CopiedPicture> PictureInSession();
 
   const Window& owner_;
   bool inSession_ = false;
