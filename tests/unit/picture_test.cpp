@@ -1,4 +1,5 @@
 #include "picture.h"
+#include "picture_shelf.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,26 @@ TEST(Picture, AThumbnailKeepsTheAspectWithinItsHeightAndFourTimesItsWidth) {
   }
   EXPECT_EQ(ThumbnailHeightAt(96), 64u);
   EXPECT_EQ(ThumbnailHeightAt(144), 96u);
+}
+
+TEST(PictureShelf, AnEqualPictureIsHeldOnceAndOnlyWhileALineHoldsIt) {
+  const auto png = [](std::vector<std::uint8_t> bytes) {
+    return std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+  };
+  PictureShelf shelf;
+  PictureData first = shelf.Share({2, 2, png({1, 2, 3}), std::make_shared<const Pixels>()});
+  PictureData again = shelf.Share({2, 2, png({1, 2, 3}), std::make_shared<const Pixels>()});
+  EXPECT_EQ(again.png, first.png) << "the same bytes held once";
+  EXPECT_EQ(again.thumbnail, first.thumbnail);
+  const PictureData other = shelf.Share({2, 2, png({1, 2, 4}), nullptr});
+  EXPECT_NE(other.png, first.png);
+  EXPECT_EQ(shelf.HeldCount(), 2u);
+
+  // Released by every line that held it: no longer held.
+  first = {};
+  EXPECT_EQ(shelf.HeldCount(), 2u) << "one line still holds it";
+  again = {};
+  EXPECT_EQ(shelf.HeldCount(), 1u);
 }
 
 }  // namespace

@@ -37,6 +37,7 @@
 #include "desktop.h"
 #include "handle.h"
 #include "history_store/history_keeper.h"
+#include "picture_shelf.h"
 #include "pictures/picture_reader.h"
 #include "kept_history.h"
 #include "main_window_layout.h"
@@ -190,6 +191,7 @@ class Form1 : public Window, public WatchWindow {
   };
   std::vector<PictureRead> pictureReads_;        // waiting for the message loop
   std::optional<PictureReader> pictureReader_;   // once a picture was copied
+  PictureShelf pictureShelf_;
   std::optional<HistoryKeeper> keeper_;  // while the history is kept
   std::size_t keptBound_ = kDefaultKeptEntries;
   bool toldSetAside_ = false;

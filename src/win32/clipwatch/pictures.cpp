@@ -31,7 +31,8 @@ void Form1::ReadQueuedPictures() {
 void Form1::OnPicturesRead() {
   if (!pictureReader_) return;
   for (PictureReader::Result& result : pictureReader_->TakeResults()) {
-    if (result.picture) historyList_.SetAttachment(result.line, PictureAttachment(std::move(*result.picture)));
+    if (result.picture)
+      historyList_.SetAttachment(result.line, PictureAttachment(pictureShelf_.Share(std::move(*result.picture))));
   }
   searchWindow_.OnHistoryChanged();
 }
