@@ -21,9 +21,10 @@ expected_files="CHANGES.txt LICENSE.txt README-en.txt README-ja.txt rTrillex.exe
 # Windows' own DLLs, which every Windows has; msvcrt.dll is among them and is
 # the C library mingw-w64's runtime calls into; crypt32.dll and bcrypt.dll
 # protect the kept history's key and seal its texts; ole32.dll makes the
-# Startup folder's shortcut. Anything else would have to be shipped beside
-# the exe.
-windows_dlls="ADVAPI32.DLL BCRYPT.DLL COMCTL32.DLL CRYPT32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL SHELL32.DLL USER32.DLL WINMM.DLL"
+# Startup folder's shortcut; windowscodecs.dll (the imaging component) keeps
+# copied pictures as PNG. Anything else would have to be shipped beside the
+# exe.
+windows_dlls="ADVAPI32.DLL BCRYPT.DLL COMCTL32.DLL CRYPT32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL SHELL32.DLL USER32.DLL WINDOWSCODECS.DLL WINMM.DLL"
 size_limit=2097152
 
 failures=0
