@@ -1,5 +1,6 @@
 #include "entry.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace rtrillex {
@@ -37,6 +38,16 @@ std::wstring FilesEntry(const std::vector<std::wstring>& files) {
     entry += path;
   }
   return entry;
+}
+
+std::vector<std::wstring> FilesOfEntry(std::wstring_view entry) {
+  std::vector<std::wstring> files;
+  for (std::size_t start = 0; start <= entry.size();) {
+    const std::size_t end = std::min(entry.find(L"\r\n", start), entry.size());
+    if (end > start) files.emplace_back(entry.substr(start, end - start));
+    start = end + 2;
+  }
+  return files;
 }
 
 std::wstring AttachmentLabel(const Attachment& attachment) {

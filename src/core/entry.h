@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "picture.h"
@@ -37,6 +38,8 @@ AttachmentPtr PictureAttachment(PictureData picture);
 // What a file copy's history line holds: its paths, one a line, so that the
 // search finds any of their names and a double-click copies them as text.
 std::wstring FilesEntry(const std::vector<std::wstring>& files);
+// The paths again, from such an entry.
+std::vector<std::wstring> FilesOfEntry(std::wstring_view entry);
 
 // What the menu and the search show instead of the line: the first file's
 // name and how many more ("report.docx ほか 2 件"), or the picture's size.

@@ -18,7 +18,7 @@ std::vector<HistoryId> History::InsertOlder(std::vector<OlderLine> older) {
   lowestId_ = id;
   for (OlderLine& line : older) {
     ids.push_back(id);
-    lines.push_back({id++, std::move(line.line), line.copiedAt, nullptr});
+    lines.push_back({id++, std::move(line.line), line.copiedAt, std::move(line.attachment)});
   }
   for (Line& line : lines_) lines.push_back(std::move(line));
   lines_ = std::move(lines);

@@ -24,6 +24,7 @@ class History {
   struct OlderLine {
     std::wstring line;
     LocalSeconds copiedAt;
+    AttachmentPtr attachment;
   };
   // Lines older than every line here (kept from earlier runs), oldest first,
   // put before them; their ids, in the same order, are below every id here.

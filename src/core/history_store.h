@@ -6,9 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "entry.h"
 
 namespace rtrillex {
 
@@ -16,28 +19,40 @@ namespace rtrillex {
 // (counted as if it were UTC): what the person's clock showed at the copy.
 using LocalSeconds = std::int64_t;
 
-// One entry as it is kept: the text after the time stamp and TAB of its line.
+using PictureBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// One entry as it is kept: the text after the time stamp and TAB of its line
+// (a file copy's paths, a picture's tag), what kind of copy it was, and a
+// picture's PNG where it was kept.
 struct KeptEntry {
   std::uint64_t key = 0;  // the store's own, unique in the file, greater for a later entry
   LocalSeconds copiedAt = 0;
   std::wstring text;
+  EntryKind kind = EntryKind::Text;
+  PictureBytes picture;  // an equal picture of another entry is the same bytes
 };
 
 // One change, applied with others in one transaction.
 struct StoreChange {
-  enum class Kind { Add, Remove, Clear, Trim };
+  enum class Kind { Add, Remove, Clear, Trim, KeepPicture };
   Kind kind = Kind::Add;
-  std::uint64_t key = 0;      // Add, Remove
+  std::uint64_t key = 0;      // Add, Remove, KeepPicture
   LocalSeconds copiedAt = 0;  // Add
   std::wstring text;          // Add
   std::size_t keep = 0;       // Trim: the newest `keep` entries stay
+  EntryKind entryKind = EntryKind::Text;  // Add
+  PictureBytes picture;                   // KeepPicture: entry `key`'s, read after its line
 
-  static StoreChange Add(std::uint64_t key, LocalSeconds copiedAt, std::wstring text) {
-    return {Kind::Add, key, copiedAt, std::move(text), 0};
+  static StoreChange Add(std::uint64_t key, LocalSeconds copiedAt, std::wstring text,
+                         EntryKind entryKind = EntryKind::Text) {
+    return {Kind::Add, key, copiedAt, std::move(text), 0, entryKind, nullptr};
   }
-  static StoreChange Remove(std::uint64_t key) { return {Kind::Remove, key, 0, {}, 0}; }
-  static StoreChange Clear() { return {Kind::Clear, 0, 0, {}, 0}; }
-  static StoreChange Trim(std::size_t keep) { return {Kind::Trim, 0, 0, {}, keep}; }
+  static StoreChange Remove(std::uint64_t key) { return {Kind::Remove, key, 0, {}, 0, EntryKind::Text, nullptr}; }
+  static StoreChange Clear() { return {Kind::Clear, 0, 0, {}, 0, EntryKind::Text, nullptr}; }
+  static StoreChange Trim(std::size_t keep) { return {Kind::Trim, 0, 0, {}, keep, EntryKind::Text, nullptr}; }
+  static StoreChange KeepPicture(std::uint64_t key, PictureBytes picture) {
+    return {Kind::KeepPicture, key, 0, {}, 0, EntryKind::Picture, std::move(picture)};
+  }
 };
 
 class HistoryStore {

@@ -19,6 +19,16 @@ std::size_t KeptEntriesBound(std::wstring_view setting) {
   return bound > 0 ? bound : kDefaultKeptEntries;
 }
 
+std::uint64_t KeptPictureBytes(std::wstring_view setting) {
+  if (setting.empty() || setting.size() > 15) return kDefaultKeptPictureBytes;
+  std::uint64_t bytes = 0;
+  for (wchar_t c : setting) {
+    if (c < L'0' || c > L'9') return kDefaultKeptPictureBytes;
+    bytes = bytes * 10 + static_cast<std::uint64_t>(c - L'0');
+  }
+  return bytes;
+}
+
 KeptHistory::Started KeptHistory::Open() {
   Started started;
   // A clear-all is always first in what waits.
@@ -37,8 +47,12 @@ KeptHistory::Started KeptHistory::Open() {
 }
 
 // The store's key is given at the first try to write (KeyFor).
-void KeptHistory::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry) {
-  waiting_.push_back({StoreChange::Add(0, copiedAt, std::move(entry)), id});
+void KeptHistory::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind) {
+  waiting_.push_back({StoreChange::Add(0, copiedAt, std::move(entry), kind), id});
+}
+
+void KeptHistory::KeepPicture(HistoryId id, PictureBytes picture) {
+  waiting_.push_back({StoreChange::KeepPicture(0, std::move(picture)), id});
 }
 
 void KeptHistory::Remove(HistoryId id) { waiting_.push_back({StoreChange::Remove(0), id}); }
@@ -69,6 +83,13 @@ bool KeptHistory::KeyFor(Request& request) {
       if (kept == keys_.end()) return false;
       request.change.key = kept->second;
       keys_.erase(kept);
+      return true;
+    }
+    case StoreChange::Kind::KeepPicture: {
+      if (request.change.key) return true;
+      const auto kept = keys_.find(request.id);
+      if (kept == keys_.end()) return false;  // its line is gone, or not kept
+      request.change.key = kept->second;
       return true;
     }
     case StoreChange::Kind::Clear:

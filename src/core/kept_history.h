@@ -21,14 +21,20 @@ namespace setting {
 inline constexpr std::wstring_view kHistorySection = L"History";
 inline constexpr std::wstring_view kKeepHistory = L"Keep";
 inline constexpr std::wstring_view kKeptEntries = L"Entries";  // read only, never written
+inline constexpr std::wstring_view kKeptPictureBytes = L"PictureBytes";  // read only, never written
 }  // namespace setting
 
 inline constexpr std::size_t kDefaultKeptEntries = 1000;
+inline constexpr std::uint64_t kDefaultKeptPictureBytes = std::uint64_t{256} << 20;
+// A picture larger than this as PNG is shown in the session but not kept.
+inline constexpr std::size_t kLargestKeptPicture = std::size_t{64} << 20;
 
 // On only for "1": a missing key, "0" or anything else is off.
 bool KeepsHistory(std::wstring_view setting);
 // A whole number above 0; anything else gives the default.
 std::size_t KeptEntriesBound(std::wstring_view setting);
+// A whole number of bytes (0 keeps no picture); anything else gives the default.
+std::uint64_t KeptPictureBytes(std::wstring_view setting);
 
 class KeptHistory {
  public:
@@ -48,7 +54,9 @@ class KeptHistory {
   bool IsOpen() const { return open_; }
 
   // The session's own lines, in the order the history changed.
-  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry);
+  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind = EntryKind::Text);
+  // A picture line's picture, read after its line was added.
+  void KeepPicture(HistoryId id, PictureBytes picture);
   void Remove(HistoryId id);
   void Clear();
   // The history ids the loaded entries were given, in the same order.

@@ -185,6 +185,16 @@ PictureSize ThumbnailSize(PictureSize picture, std::uint32_t height) {
           static_cast<std::uint32_t>(std::max<std::uint64_t>(down, 1))};
 }
 
+std::optional<PictureSize> PngSize(const std::vector<std::uint8_t>& png) {
+  static constexpr std::uint8_t kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  if (png.size() < 24 || !std::equal(std::begin(kStart), std::end(kStart), png.begin())) return std::nullopt;
+  const auto bigEndian = [&png](std::size_t at) {
+    return static_cast<std::uint32_t>(png[at]) << 24 | static_cast<std::uint32_t>(png[at + 1]) << 16 |
+           static_cast<std::uint32_t>(png[at + 2]) << 8 | png[at + 3];
+  };
+  return PictureSize{bigEndian(16), bigEndian(20)};
+}
+
 std::uint32_t ThumbnailHeightAt(int dotsPerInch) {
   constexpr int kHeightAt96 = 64;
   return static_cast<std::uint32_t>(std::max(1, (kHeightAt96 * dotsPerInch + 48) / 96));

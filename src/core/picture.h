@@ -34,6 +34,10 @@ PictureSize ThumbnailSize(PictureSize picture, std::uint32_t height);
 // The thumbnails' height at a screen's dots per inch: 64 pixels at 96.
 std::uint32_t ThumbnailHeightAt(int dotsPerInch);
 
+// A PNG's size as its header gives it, without decoding it; nullopt for
+// what does not start as a PNG does.
+std::optional<PictureSize> PngSize(const std::vector<std::uint8_t>& png);
+
 // A CF_DIB or CF_DIBV5 block: nullopt when it cannot be read whole (a header
 // that lies about a size, a block cut short, a side of 0 or beyond
 // kLargestPictureSide, a compression other than none or bit fields).

@@ -14,6 +14,7 @@
 #include "clipboard.h"
 #include "utf8_text.h"
 #include "harness.h"
+#include "picture.h"
 #include "keyboard_driver.h"
 #include "test_editor.h"
 
@@ -33,6 +34,21 @@ int KeptEntries(const std::wstring& path) {
   if (sqlite3_open_v2(rtrillex::ToUtf8(path).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT count(*) FROM entries", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+      count = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return count;
+}
+
+// The pictures in the file, as another program reading it sees them.
+int KeptPictures(const std::wstring& path) {
+  sqlite3* db = nullptr;
+  int count = -1;
+  if (sqlite3_open_v2(rtrillex::ToUtf8(path).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM pictures", -1, &statement, nullptr) == SQLITE_OK &&
         sqlite3_step(statement) == SQLITE_ROW)
       count = sqlite3_column_int(statement, 0);
     sqlite3_finalize(statement);
@@ -162,6 +178,43 @@ TEST_F(KeptHistory, ComesBackInOrderAfterAnExitAndAKillWithoutWhatWasRemovedOrMa
   Restart();
   EXPECT_EQ(Entries(1), (Lines{L"after the clear"}));
   EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 1; }, 500ms));
+}
+
+TEST_F(KeptHistory, PicturesAndFilesComeBackAfterARestartAsTheyWereCopied) {
+  WriteKeepSetting("1");
+  Start();
+  rtrillex::Pixels picture;
+  picture.width = 3;
+  picture.height = 2;
+  picture.bgra = {10, 20, 30, 255, 40, 50, 60, 128, 70, 80, 90, 0, 1, 2, 3, 255, 4, 5, 6, 7, 8, 9, 10, 255};
+  ClipboardWriter().Block(CF_DIBV5, rtrillex::DibV5FromPixels(picture));
+  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 1; }));
+  const std::vector<std::wstring> paths = {L"C:\\work\\report.docx", L"C:\\work\\data.csv"};
+  ClipboardWriter().Files(paths);
+  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 2; }));
+  // The same picture again: kept once.
+  ClipboardWriter().Block(CF_DIBV5, rtrillex::DibV5FromPixels(picture));
+  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 3; }));
+  Copy(L"text", 4);
+  const std::wstring file = folder.File(L"History.db");
+  EXPECT_TRUE(WaitUntil([&] { return KeptEntries(file) == 4 && KeptPictures(file) == 1; }))
+      << KeptEntries(file) << " entries, " << KeptPictures(file) << " pictures";
+
+  Restart();
+  EXPECT_EQ(Entries(4), (Lines{L"[画像COPY]", L"C:\\work\\report.docx\r\nC:\\work\\data.csv", L"[画像COPY]", L"text"}));
+  const auto pixelsOf = [](UINT format) {
+    const std::vector<BYTE> block = ClipboardBlock(format);
+    return rtrillex::PixelsFromDib(block.data(), block.size());
+  };
+  TestEditor editor;
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'4'});  // the oldest: the picture
+  EXPECT_TRUE(WaitUntil([&] { return pixelsOf(CF_DIBV5) && pixelsOf(CF_DIBV5)->bgra == picture.bgra; }));
+  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 5; }));
+  EXPECT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'4'});  // the files, one further down by now
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardFiles() == paths; })) << testing::PrintToString(ClipboardFiles());
 }
 
 TEST_F(KeptHistory, OffMakesNoFileAndTurningItOffDeletesIt) {

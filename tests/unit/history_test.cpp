@@ -43,7 +43,7 @@ TEST(History, NewestListsAtMostTheCountAskedForNewestFirst) {
 TEST(History, LinesKeptFromEarlierRunsGoBeforeTheSessionsAndAreFoundByTheirIds) {
   History history;
   const HistoryId session = history.Add(L"10:00:00\tnow", 100);
-  const std::vector<HistoryId> older = history.InsertOlder({{L"08:00:00\tfirst", 1}, {L"09:00:00\tsecond", 2}});
+  const std::vector<HistoryId> older = history.InsertOlder({{L"08:00:00\tfirst", 1, nullptr}, {L"09:00:00\tsecond", 2, nullptr}});
   ASSERT_EQ(older.size(), 2u);
   EXPECT_LT(older[0], older[1]);
   EXPECT_LT(older[1], session);

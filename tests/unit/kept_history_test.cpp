@@ -35,7 +35,10 @@ struct FakeStore : HistoryStore {
     for (const StoreChange& change : changes) {
       switch (change.kind) {
         case StoreChange::Kind::Add:
-          entries[change.key] = {change.key, change.copiedAt, change.text};
+          entries[change.key] = {change.key, change.copiedAt, change.text, change.entryKind, nullptr};
+          break;
+        case StoreChange::Kind::KeepPicture:
+          if (entries.count(change.key)) entries[change.key].picture = change.picture;
           break;
         case StoreChange::Kind::Remove:
           entries.erase(change.key);
@@ -64,6 +67,9 @@ TEST(KeptHistory, SettingsOnlyForOneAndAWholeNumberElseTheDefaults) {
   EXPECT_TRUE(KeepsHistory(L"1"));
   for (const wchar_t* off : {L"", L"0", L"2", L"yes", L" 1", L"1 "}) EXPECT_FALSE(KeepsHistory(off)) << off;
   EXPECT_EQ(KeptEntriesBound(L"50"), 50u);
+  EXPECT_EQ(KeptPictureBytes(L"1048576"), 1048576u);
+  EXPECT_EQ(KeptPictureBytes(L"0"), 0u) << "no pictures kept";
+  for (const wchar_t* bad : {L"", L"-1", L"1 MB", L"9999999999999999"}) EXPECT_EQ(KeptPictureBytes(bad), kDefaultKeptPictureBytes) << bad;
   for (const wchar_t* bad : {L"", L"0", L"-5", L"1e3", L"many", L"99999999999999999999"})
     EXPECT_EQ(KeptEntriesBound(bad), kDefaultKeptEntries) << bad;
 }
@@ -158,7 +164,7 @@ TEST(KeptHistory, AClearAskedForBeforeTheStoreOpensLeavesNothingToLoad) {
   // the history on screen (from where turning keeping off and on would keep
   // them again).
   FakeStore store;
-  store.entries[1] = {1, 10, L"from an earlier run"};
+  store.entries[1] = {1, 10, L"from an earlier run", EntryKind::Text, nullptr};
   store.opens = false;
   KeptHistory kept(store, 10);
   EXPECT_EQ(kept.Open().result, HistoryStore::OpenResult::Failed);
@@ -175,7 +181,7 @@ TEST(KeptHistory, ALoweredBoundLeavesTheStoreWithinItAtTheFirstWrite) {
   // Entries lowered from 5 to 2 between runs: the three older entries show
   // nowhere, so nothing can delete them one by one.
   FakeStore store;
-  for (std::uint64_t key = 1; key <= 5; ++key) store.entries[key] = {key, static_cast<LocalSeconds>(key), L"entry"};
+  for (std::uint64_t key = 1; key <= 5; ++key) store.entries[key] = {key, static_cast<LocalSeconds>(key), L"entry", EntryKind::Text, nullptr};
   KeptHistory kept(store, 2);
   const KeptHistory::Started started = kept.Open();
   ASSERT_EQ(started.loaded.size(), 2u);

@@ -21,7 +21,9 @@ using Opened = HistoryStore::OpenResult;
 using Row = std::tuple<std::uint64_t, LocalSeconds, std::wstring>;
 
 // As the writer asks for them.
-constexpr auto Add = StoreChange::Add;
+StoreChange Add(std::uint64_t key, LocalSeconds copiedAt, std::wstring text) {
+  return StoreChange::Add(key, copiedAt, std::move(text));
+}
 constexpr auto Remove = StoreChange::Remove;
 constexpr auto Clear = StoreChange::Clear;
 constexpr auto Trim = StoreChange::Trim;
@@ -88,6 +90,81 @@ TEST(SqliteHistoryFile, KeepsEntriesWithTheirKeysInOrderAcrossReopening) {
   EXPECT_EQ(all.unreadable, 0u);
   EXPECT_EQ(Rows(store.Open(2)), (std::vector<Row>{{5, 300, L"𠮷野家 \U0001F389"}, {6, -400, L""}}));
   EXPECT_TRUE(store.Open(0).entries.empty());
+}
+
+TEST(SqliteHistoryFile, KeepsEachPictureOnceWithItsEntriesAndWithinItsBound) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  const auto picture = [](char fill) {
+    return std::make_shared<const std::vector<std::uint8_t>>(3000, static_cast<std::uint8_t>(fill));
+  };
+  const PictureBytes screenshot = picture('s');
+  {
+    SqliteHistoryFile store(path, cipher);
+    ASSERT_EQ(store.Open(0).result, Opened::Ready);
+    ASSERT_TRUE(store.Apply({StoreChange::Add(1, 10, L"[画像COPY]", EntryKind::Picture),
+                             StoreChange::Add(2, 20, L"C:\\a.txt\r\nC:\\b.txt", EntryKind::Files),
+                             StoreChange::KeepPicture(1, screenshot), StoreChange::Add(3, 30, L"[画像COPY]", EntryKind::Picture),
+                             StoreChange::KeepPicture(3, screenshot)}));
+  }
+  const auto storedPictures = [&] {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* count = nullptr;
+    sqlite3_prepare_v2(db, "SELECT count(*) FROM pictures", -1, &count, nullptr);
+    const int pictures = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int(count, 0) : -1;
+    sqlite3_finalize(count);
+    sqlite3_close(db);
+    return pictures;
+  };
+  EXPECT_EQ(storedPictures(), 1) << "the same picture twice is stored once";
+
+  SqliteHistoryFile store(path, cipher);
+  HistoryStore::Opened opened = store.Open(10);
+  ASSERT_EQ(opened.result, Opened::Ready);
+  ASSERT_EQ(opened.entries.size(), 3u);
+  EXPECT_EQ(opened.entries[1].kind, EntryKind::Files);
+  EXPECT_EQ(opened.entries[1].text, L"C:\\a.txt\r\nC:\\b.txt");
+  ASSERT_TRUE(opened.entries[0].picture);
+  EXPECT_EQ(*opened.entries[0].picture, *screenshot);
+  EXPECT_EQ(opened.entries[0].picture, opened.entries[2].picture) << "loaded once for both";
+
+  // Gone with the last entry that shows it; the oldest first beyond the bound.
+  EXPECT_TRUE(store.Apply({Remove(1)}));
+  EXPECT_EQ(storedPictures(), 1);
+  EXPECT_TRUE(store.Apply({Remove(3)}));
+  EXPECT_EQ(storedPictures(), 0);
+  EXPECT_EQ((ReadFile(path) + ReadFile(path + "-wal")).find(std::string(100, 's')), std::string::npos)
+      << "no trace of the removed picture";
+  store.LimitPictureBytes(5000);
+  EXPECT_TRUE(store.Apply({StoreChange::Add(4, 40, L"[画像COPY]", EntryKind::Picture), StoreChange::KeepPicture(4, picture('a')),
+                           StoreChange::Add(5, 50, L"[画像COPY]", EntryKind::Picture)}));
+  EXPECT_TRUE(store.Apply({StoreChange::KeepPicture(5, picture('b'))}));
+  opened = store.Open(10);
+  ASSERT_EQ(opened.entries.size(), 3u);
+  EXPECT_FALSE(opened.entries[1].picture) << "the older picture made room, its entry stays";
+  EXPECT_EQ(opened.entries[1].kind, EntryKind::Picture);
+  ASSERT_TRUE(opened.entries[2].picture);
+  EXPECT_EQ(opened.entries[2].picture->front(), 'b');
+}
+
+TEST(SqliteHistoryFile, OpensAFileOfTheFirstLayoutAndKeepsPicturesInItFromThen) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  MakeStore(path, cipher, 2);
+  OtherConnection(path).Run("ALTER TABLE entries DROP COLUMN kind; ALTER TABLE entries DROP COLUMN picture;"
+                            "DROP TABLE pictures; PRAGMA user_version = 1");
+  SqliteHistoryFile store(path, cipher);
+  const HistoryStore::Opened opened = store.Open(10);
+  ASSERT_EQ(opened.result, Opened::Ready);
+  ASSERT_EQ(opened.entries.size(), 2u);
+  EXPECT_TRUE(opened.entries[1].text == MadeText(2));
+  EXPECT_EQ(opened.entries[1].kind, EntryKind::Text);
+  EXPECT_TRUE(store.Apply({StoreChange::Add(3, 3, L"[画像COPY]", EntryKind::Picture),
+                           StoreChange::KeepPicture(3, std::make_shared<const std::vector<std::uint8_t>>(10, 1))}));
+  EXPECT_TRUE(store.Open(10).entries.back().picture);
 }
 
 TEST(SqliteHistoryFile, KeepsWhatWasCommittedWhenTheProgramIsKilled) {
@@ -205,7 +282,7 @@ TEST(SqliteHistoryFile, SetsAsideEachKindOfUnreadableFileUnderANameOfItsOwn) {
        }},
       {"a newer layout", [&](const std::string& file) {
          MakeStore(file, cipher, 1);
-         OtherConnection(file).Run("PRAGMA user_version = 2");
+         OtherConnection(file).Run("PRAGMA user_version = " + std::to_string(SqliteHistoryFile::kSchemaVersion + 1));
        }},
       {"no key", [&](const std::string& file) {
          MakeStore(file, cipher, 1);

@@ -120,11 +120,14 @@ class Form1 : public Window, public WatchWindow {
   void QueuePictureRead(std::uint32_t sequence) override;
   void ReadQueuedPictures();
   void OnPicturesRead();
+  void MakeThumbnailOf(HistoryId line);
 
   // clipwatch/keeping.cpp: the history kept across runs
   void StartKeepingIfAsked();
   void StartKeeping();
   void KeepLine(HistoryId id, LocalSeconds copiedAt, std::wstring_view line);
+  void KeepPicture(HistoryId id, const PictureBytes& picture);
+  AttachmentPtr KeptAttachment(const KeptEntry& entry);
   void ForgetLine(HistoryId id);
   void OnKeeperReports();
   void TellOnce(bool& told, std::wstring_view text);
@@ -194,6 +197,7 @@ class Form1 : public Window, public WatchWindow {
   PictureShelf pictureShelf_;
   std::optional<HistoryKeeper> keeper_;  // while the history is kept
   std::size_t keptBound_ = kDefaultKeptEntries;
+  std::uint64_t keptPictureBytes_ = kDefaultKeptPictureBytes;
   bool toldSetAside_ = false;
   bool toldCannotWrite_ = false;
   // The kept entries the writer reads at its start are wanted on screen only

@@ -35,17 +35,27 @@ std::wstring Form1::KeptHistoryPath() const {
 
 void Form1::StartKeepingIfAsked() {
   keptBound_ = KeptEntriesBound(settingsFile_.Read(setting::kHistorySection, setting::kKeptEntries));
+  keptPictureBytes_ = KeptPictureBytes(settingsFile_.Read(setting::kHistorySection, setting::kKeptPictureBytes));
   if (KeepsHistory(settingsFile_.Read(setting::kHistorySection, setting::kKeepHistory))) StartKeeping();
 }
 
 void Form1::StartKeeping() {
-  keeper_.emplace(KeptHistoryPath(), keptBound_, hwnd(), kHistoryKeeperMessage);
+  keeper_.emplace(KeptHistoryPath(), keptBound_, keptPictureBytes_, hwnd(), kHistoryKeeperMessage);
   wantsLoaded_ = true;
   CheckMenuItem(fileMenu_, static_cast<UINT>(MenuId::mnuKeepHistory), MF_BYCOMMAND | MF_CHECKED);
 }
 
+// With its picture, when it has been read.
 void Form1::KeepLine(HistoryId id, LocalSeconds copiedAt, std::wstring_view line) {
-  if (keeper_) keeper_->Add(id, copiedAt, std::wstring(EntryIn(line)));
+  if (!keeper_) return;
+  const AttachmentPtr attachment = historyList_.history().AttachmentOf(id);
+  keeper_->Add(id, copiedAt, std::wstring(EntryIn(line)), attachment ? attachment->kind : EntryKind::Text);
+  if (attachment) KeepPicture(id, attachment->picture.png);
+}
+
+// A picture larger than kLargestKeptPicture stays in the session only.
+void Form1::KeepPicture(HistoryId id, const PictureBytes& picture) {
+  if (keeper_ && picture && picture->size() <= kLargestKeptPicture) keeper_->KeepPicture(id, picture);
 }
 
 void Form1::ForgetLine(HistoryId id) {
@@ -77,14 +87,35 @@ void Form1::OnKeptEntriesLoaded(std::vector<KeptEntry> loaded) {
   std::vector<History::OlderLine> older;
   std::vector<std::uint64_t> keys;
   for (KeptEntry& entry : loaded) {
-    older.push_back({HistoryLine(TimeOfDayOf(entry.copiedAt), entry.text), entry.copiedAt});
+    older.push_back({HistoryLine(TimeOfDayOf(entry.copiedAt), entry.text), entry.copiedAt, KeptAttachment(entry)});
     keys.push_back(entry.key);
   }
   loaded.clear();
   std::vector<HistoryId> ids = historyList_.InsertOlder(std::move(older));
   keys.resize(ids.size());
+  for (const HistoryId id : ids) MakeThumbnailOf(id);
   keeper_->Link(std::move(ids), std::move(keys));
   searchWindow_.OnHistoryChanged();
+}
+
+// What a kept entry holds besides its text: a file copy's paths from its
+// text, a picture as it was kept (its thumbnail made afterwards).
+AttachmentPtr Form1::KeptAttachment(const KeptEntry& entry) {
+  switch (entry.kind) {
+    case EntryKind::Files:
+      return FilesAttachment(FilesOfEntry(entry.text));
+    case EntryKind::Picture: {
+      PictureData picture;
+      if (entry.picture) {
+        const std::optional<PictureSize> size = PngSize(*entry.picture);
+        if (size) picture = pictureShelf_.Share({size->width, size->height, entry.picture, nullptr});
+      }
+      return PictureAttachment(std::move(picture));
+    }
+    case EntryKind::Text:
+      break;
+  }
+  return nullptr;
 }
 
 void Form1::TellSetAside(const HistoryKeeper::Report& report) {
@@ -127,7 +158,7 @@ void Form1::mnuKeepHistory_Click() {
     wantsLoaded_ = false;
     keeper_->Clear();
   }
-  // The session's history so far is kept at once.
+  // The session's history so far is kept at once, with its pictures.
   const History& history = historyList_.history();
   for (std::size_t position = 0; position < history.size(); ++position)
     KeepLine(history.IdAt(position), history.CopiedAtAt(position), history.LineAt(position));

@@ -24,17 +24,31 @@ void Form1::ReadQueuedPictures() {
     watch_.RenderedOnRequest(read.sequence, copied->sequenceAfter);
     // Its thread only once a picture has been copied.
     if (!pictureReader_) pictureReader_.emplace(hwnd(), kPicturesReadMessage);
-    pictureReader_->Read({read.line, std::move(copied->bytes), copied->isPng, ThumbnailHeightAt(ScreenDotsPerInchY())});
+    pictureReader_->Read({read.line, std::move(copied->bytes), copied->isPng, ThumbnailHeightAt(ScreenDotsPerInchY()), nullptr});
   }
 }
 
 void Form1::OnPicturesRead() {
   if (!pictureReader_) return;
   for (PictureReader::Result& result : pictureReader_->TakeResults()) {
-    if (result.picture)
-      historyList_.SetAttachment(result.line, PictureAttachment(pictureShelf_.Share(std::move(*result.picture))));
+    if (!result.picture) continue;
+    const PictureData picture = pictureShelf_.Share(std::move(*result.picture));
+    historyList_.SetAttachment(result.line, PictureAttachment(picture));
+    if (!result.kept) KeepPicture(result.line, picture.png);
   }
   searchWindow_.OnHistoryChanged();
+}
+
+// A kept picture loaded at the start: its thumbnail, made as a copy's is.
+void Form1::MakeThumbnailOf(HistoryId line) {
+  const AttachmentPtr attachment = historyList_.history().AttachmentOf(line);
+  if (!attachment || !attachment->picture.png || ending_) return;
+  if (!pictureReader_) pictureReader_.emplace(hwnd(), kPicturesReadMessage);
+  PictureReader::Job job;
+  job.line = line;
+  job.kept = attachment->picture.png;
+  job.thumbnailHeight = ThumbnailHeightAt(ScreenDotsPerInchY());
+  pictureReader_->Read(std::move(job));
 }
 
 }  // namespace rtrillex

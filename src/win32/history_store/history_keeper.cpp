@@ -21,6 +21,7 @@ constexpr DWORD kRetryMilliseconds = 5000;
 struct HistoryKeeper::Shared {
   std::string path;  // UTF-8
   std::size_t bound;
+  std::uint64_t pictureBytes;
   HWND window;
   UINT reportMessage;
   SRWLOCK lock = SRWLOCK_INIT;
@@ -40,10 +41,12 @@ struct HistoryKeeper::Shared {
   }
 };
 
-HistoryKeeper::HistoryKeeper(const std::wstring& path, std::size_t bound, HWND window, UINT reportMessage)
+HistoryKeeper::HistoryKeeper(const std::wstring& path, std::size_t bound, std::uint64_t pictureBytes, HWND window,
+                             UINT reportMessage)
     : shared_(std::make_shared<Shared>()) {
   shared_->path = ToUtf8(path);
   shared_->bound = bound;
+  shared_->pictureBytes = pictureBytes;
   shared_->window = window;
   shared_->reportMessage = reportMessage;
   thread_ = CreateThread(nullptr, 0, Run, shared_.get(), 0, nullptr);
@@ -68,8 +71,14 @@ void HistoryKeeper::Ask(std::function<void(KeptHistory&)> request) {
   WakeConditionVariable(&shared_->wake);
 }
 
-void HistoryKeeper::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry) {
-  Ask([id, copiedAt, entry = std::move(entry)](KeptHistory& kept) mutable { kept.Add(id, copiedAt, std::move(entry)); });
+void HistoryKeeper::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind) {
+  Ask([id, copiedAt, entry = std::move(entry), kind](KeptHistory& kept) mutable {
+    kept.Add(id, copiedAt, std::move(entry), kind);
+  });
+}
+
+void HistoryKeeper::KeepPicture(HistoryId id, PictureBytes picture) {
+  Ask([id, picture = std::move(picture)](KeptHistory& kept) mutable { kept.KeepPicture(id, std::move(picture)); });
 }
 
 void HistoryKeeper::Remove(HistoryId id) {
@@ -109,7 +118,9 @@ std::vector<HistoryKeeper::Report> HistoryKeeper::TakeReports() {
 // it is told to end.
 class HistoryKeeper::Writer {
  public:
-  explicit Writer(Shared& shared) : shared_(shared), file_(shared.path, cipher_), kept_(file_, shared.bound) {}
+  explicit Writer(Shared& shared) : shared_(shared), file_(shared.path, cipher_), kept_(file_, shared.bound) {
+    file_.LimitPictureBytes(shared.pictureBytes);
+  }
 
   void Run() {
     Open();

@@ -30,13 +30,15 @@ class HistoryKeeper {
 
   // Opens `path` (UTF-16) on the writer's thread at once; `reportMessage` is
   // posted to `window` whenever reports wait.
-  HistoryKeeper(const std::wstring& path, std::size_t bound, HWND window, UINT reportMessage);
+  HistoryKeeper(const std::wstring& path, std::size_t bound, std::uint64_t pictureBytes, HWND window,
+                UINT reportMessage);
   // Writes everything still waiting, then ends the thread.
   ~HistoryKeeper();
   HistoryKeeper(const HistoryKeeper&) = delete;
   HistoryKeeper& operator=(const HistoryKeeper&) = delete;
 
-  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry);
+  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind);
+  void KeepPicture(HistoryId id, PictureBytes picture);
   void Remove(HistoryId id);
   void Clear();
   void Link(std::vector<HistoryId> ids, std::vector<std::uint64_t> keys);

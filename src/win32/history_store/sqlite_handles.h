@@ -42,6 +42,7 @@ class Statement {
   int Step();
 
   std::int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
+  bool IsNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
   std::string Text(int column) const;
   ByteView Blob(int column) const;
 

@@ -109,6 +109,8 @@ HistoryStore::Opened SqliteHistoryFile::Open(std::size_t newest) {
   db_.reset();
   truncationOwed_ = false;
   fileKeyInUse_ = false;
+  version_ = kSchemaVersion;
+  pictures_.Forget();
   Opened opened;
   opened.result = OpenOrMake(newest, opened);
   if (opened.result == OpenResult::Failed) {
@@ -145,7 +147,7 @@ HistoryStore::OpenResult SqliteHistoryFile::OpenOrMake(std::size_t newest, Opene
   Read read = ReadNewest(newest);
   if (!read.whole) return StartOver(std::move(read), opened);
   // Whole: from now on it is written, and closing may fold the log in.
-  if (!Configure()) return OpenResult::Failed;
+  if (!Configure() || (version_ < kSchemaVersion && !Migrate())) return OpenResult::Failed;
   opened.entries.assign(std::make_move_iterator(read.entries.rbegin()), std::make_move_iterator(read.entries.rend()));
   return OpenResult::Ready;
 }
@@ -193,7 +195,8 @@ SqliteHistoryFile::Check SqliteHistoryFile::CheckContents() {
   if (!ReadNumber(db, "SELECT count(*) FROM sqlite_schema", objects, error)) return failure(error);
   // What a crash between making the file and its first commit leaves.
   if (application == 0 && version == 0 && objects == 0) return Check::Blank;
-  if (application != kApplicationId || version != kSchemaVersion) return Check::NotOurs;
+  if (application != kApplicationId || version < 1) return Check::NotOurs;
+  version_ = version;
 
   Statement key(db, "SELECT protected FROM file_key WHERE id = 1");
   error = key.Step();
@@ -253,14 +256,32 @@ bool SqliteHistoryFile::Initialize() {
                              "; PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";";
   if (Execute(db, header.c_str()) != SQLITE_OK ||
       Execute(db,
-              "CREATE TABLE entries(key INTEGER PRIMARY KEY, copied_at INTEGER NOT NULL, sealed BLOB NOT NULL);"
-              "CREATE TABLE file_key(id INTEGER PRIMARY KEY CHECK (id = 1), protected BLOB NOT NULL);") !=
-          SQLITE_OK) {
+              "CREATE TABLE entries(key INTEGER PRIMARY KEY, copied_at INTEGER NOT NULL, sealed BLOB NOT NULL,"
+              " kind INTEGER NOT NULL DEFAULT 0, picture INTEGER);"
+              "CREATE TABLE file_key(id INTEGER PRIMARY KEY CHECK (id = 1), protected BLOB NOT NULL);") != SQLITE_OK ||
+      Execute(db, KeptPictures::kTable) != SQLITE_OK) {
     return false;
   }
+  version_ = kSchemaVersion;
   Statement insert(db, "INSERT INTO file_key(id, protected) VALUES (1, ?)");
   insert.Bind(1, *protectedKey);
   return insert.Step() == SQLITE_DONE && transaction.Commit();
+}
+
+// A file of the first layout, whole, brought up to this one: its entries
+// are texts, and a later version of it can keep pictures.
+bool SqliteHistoryFile::Migrate() {
+  sqlite3* db = db_.get();
+  Transaction transaction(db);
+  if (!transaction.begun()) return false;
+  const std::string version = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
+  if (Execute(db, "ALTER TABLE entries ADD COLUMN kind INTEGER NOT NULL DEFAULT 0") != SQLITE_OK ||
+      Execute(db, "ALTER TABLE entries ADD COLUMN picture INTEGER") != SQLITE_OK ||
+      Execute(db, KeptPictures::kTable) != SQLITE_OK || Execute(db, version.c_str()) != SQLITE_OK ||
+      !transaction.Commit())
+    return false;
+  version_ = kSchemaVersion;
+  return true;
 }
 
 std::uint64_t SqliteHistoryFile::NextKey() {
@@ -274,21 +295,22 @@ std::uint64_t SqliteHistoryFile::NextKey() {
 SqliteHistoryFile::Read SqliteHistoryFile::ReadNewest(std::size_t newest) {
   Read read;
   std::int64_t below = std::numeric_limits<std::int64_t>::max();
+  // The first layout has neither kinds nor pictures.
+  const char* sql = version_ >= 2 ? "SELECT e.key, e.copied_at, e.sealed, e.kind, e.picture, p.sealed FROM entries e"
+                                    " LEFT JOIN pictures p ON p.id = e.picture WHERE e.key <= ? ORDER BY e.key DESC"
+                                  : "SELECT key, copied_at, sealed, 0, NULL, NULL FROM entries"
+                                    " WHERE key <= ? ORDER BY key DESC";
   while (read.entries.size() < newest) {
-    Statement rows(db_.get(), "SELECT key, copied_at, sealed FROM entries WHERE key <= ? ORDER BY key DESC");
+    Statement rows(db_.get(), sql);
     rows.Bind(1, below);
     int step = SQLITE_ROW;
     while (read.entries.size() < newest && (step = rows.Step()) == SQLITE_ROW) {
-      const auto key = static_cast<std::uint64_t>(rows.Int(0));
-      const LocalSeconds copiedAt = rows.Int(1);
       below = rows.Int(0) - 1;
-      // The key and time are sealed with the text: a changed one does not unseal.
-      const std::optional<std::string> text = cipher_.Unseal(rows.Blob(2), View(AssociatedData(key, copiedAt)));
-      if (text) {
-        read.entries.push_back({key, copiedAt, FromUtf8(*text)});
+      KeptEntry entry = EntryOf(rows, read.whole);
+      if (entry.key) {
+        read.entries.push_back(std::move(entry));
       } else {
         ++read.unreadable;
-        read.whole = false;
       }
     }
     if (step == SQLITE_DONE || read.entries.size() >= newest) break;
@@ -298,6 +320,28 @@ SqliteHistoryFile::Read SqliteHistoryFile::ReadNewest(std::size_t newest) {
     below = *readable;
   }
   return read;
+}
+
+// A row's entry; key 0 when its text does not unseal. A picture that does not
+// unseal leaves its entry a tag line. Either way the file is not `whole`.
+KeptEntry SqliteHistoryFile::EntryOf(const Statement& row, bool& whole) {
+  KeptEntry entry;
+  const auto key = static_cast<std::uint64_t>(row.Int(0));
+  const LocalSeconds copiedAt = row.Int(1);
+  // The key and time are sealed with the text: a changed one does not unseal.
+  const std::optional<std::string> text = cipher_.Unseal(row.Blob(2), View(AssociatedData(key, copiedAt)));
+  if (!text) {
+    whole = false;
+    return entry;
+  }
+  entry = {key, copiedAt, FromUtf8(*text), EntryKind::Text, nullptr};
+  const std::int64_t kind = row.Int(3);
+  if (kind == static_cast<std::int64_t>(EntryKind::Picture) || kind == static_cast<std::int64_t>(EntryKind::Files))
+    entry.kind = static_cast<EntryKind>(kind);
+  if (row.IsNull(4)) return entry;
+  entry.picture = pictures_.Read(row.Int(4), row.Blob(5));
+  whole = whole && entry.picture != nullptr;
+  return entry;
 }
 
 // The greatest key from which the rows read again, below `failed` where
@@ -338,6 +382,7 @@ HistoryStore::OpenResult SqliteHistoryFile::StartOver(Read carried, Opened& open
   if (!name) return OpenResult::Failed;
   opened.setAsideAs = FromUtf8(*name);
   if (!CreateNew()) return OpenResult::Failed;
+  pictures_.Forget();  // the set-aside file's
   opened.unreadable = carried.unreadable;
   if (!carried.entries.empty() && Carry(carried.entries)) {
     opened.carried = carried.entries.size();
@@ -353,9 +398,11 @@ bool SqliteHistoryFile::Carry(const std::vector<KeptEntry>& entries) {
   if (!transaction.begun()) return false;
   bool emptyLog = false;
   for (const KeptEntry& entry : entries) {
-    if (Insert(entry.key, entry.copiedAt, entry.text, emptyLog) != Written::Done) return false;
+    if (Insert(entry.key, entry.copiedAt, entry.text, entry.kind, emptyLog) != Written::Done ||
+        !pictures_.Keep(db_.get(), entry.key, entry.picture))
+      return false;
   }
-  return transaction.Commit();
+  return pictures_.Tidy(db_.get()) && transaction.Commit();
 }
 
 HistoryStore::Applied SqliteHistoryFile::Apply(const std::vector<StoreChange>& changes) {
@@ -364,7 +411,9 @@ HistoryStore::Applied SqliteHistoryFile::Apply(const std::vector<StoreChange>& c
   Transaction transaction(db_.get());
   if (!transaction.begun()) return applied;
   bool emptyLog = false;
+  bool tidy = false;
   for (std::size_t i = 0; i < changes.size(); ++i) {
+    tidy = tidy || changes[i].kind != StoreChange::Kind::Add;
     switch (ApplyOne(changes[i], emptyLog)) {
       case Written::Done:
         continue;
@@ -374,13 +423,17 @@ HistoryStore::Applied SqliteHistoryFile::Apply(const std::vector<StoreChange>& c
         return {Applied::Result::CannotKeep, i};
     }
   }
+  // Pictures no entry shows any more, and beyond the bound, go with the rest.
+  const int changedBefore = sqlite3_total_changes(db_.get());
+  if (tidy && !pictures_.Tidy(db_.get())) return applied;
+  emptyLog = emptyLog || sqlite3_total_changes(db_.get()) != changedBefore;
   if (!transaction.Commit()) return applied;
   if (emptyLog || truncationOwed_) TruncateLog();
   return {Applied::Result::Done, 0};
 }
 
 SqliteHistoryFile::Written SqliteHistoryFile::Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text,
-                                                     bool& emptyLog) {
+                                                     EntryKind kind, bool& emptyLog) {
   if (key > kLargestKey) return Written::Failed;
   const int limit = sqlite3_limit(db_.get(), SQLITE_LIMIT_LENGTH, -1);
   // A text beyond what the store can hold is refused before it is converted
@@ -394,10 +447,11 @@ SqliteHistoryFile::Written SqliteHistoryFile::Insert(std::uint64_t key, LocalSec
   }
   if (!sealed) return Written::Failed;
   if (sealed->size() > static_cast<std::size_t>(limit)) return Written::CannotKeep;
-  Statement insert(db_.get(), "INSERT INTO entries(key, copied_at, sealed) VALUES (?, ?, ?)");
+  Statement insert(db_.get(), "INSERT INTO entries(key, copied_at, sealed, kind) VALUES (?, ?, ?, ?)");
   insert.Bind(1, static_cast<std::int64_t>(key));
   insert.Bind(2, copiedAt);
   insert.Bind(3, *sealed);
+  insert.Bind(4, static_cast<std::int64_t>(kind));
   emptyLog = emptyLog || sealed->size() > kLogLimitBytes;
   const int step = insert.Step();
   if (step == SQLITE_DONE) return Written::Done;
@@ -410,7 +464,10 @@ SqliteHistoryFile::Written SqliteHistoryFile::ApplyOne(const StoreChange& change
   sqlite3* db = db_.get();
   switch (change.kind) {
     case StoreChange::Kind::Add:
-      return Insert(change.key, change.copiedAt, change.text, emptyLog);
+      return Insert(change.key, change.copiedAt, change.text, change.entryKind, emptyLog);
+    case StoreChange::Kind::KeepPicture:
+      if (change.key > kLargestKey) return Written::Done;  // never stored
+      return pictures_.Keep(db, change.key, change.picture) ? Written::Done : Written::Failed;
     case StoreChange::Kind::Remove: {
       if (change.key > kLargestKey) return Written::Done;  // never stored
       Statement remove(db, "DELETE FROM entries WHERE key = ?");

@@ -12,6 +12,7 @@
 
 #include "entry_cipher.h"
 #include "history_store.h"
+#include "kept_pictures.h"
 #include "sqlite_handles.h"
 
 namespace rtrillex {
@@ -20,8 +21,10 @@ class SqliteHistoryFile final : public HistoryStore {
  public:
   // Marks a database as ours, whoever else uses SQLite.
   static constexpr std::int32_t kApplicationId = 0x72547278;  // "rTrx"
-  // The layout this build writes; a file with a greater one is unreadable to it.
-  static constexpr int kSchemaVersion = 1;
+  // The layout this build writes; a file with a greater one is unreadable to
+  // it. 2: the entries' kinds and their pictures (a file of 1 is brought up
+  // to 2 when it opens).
+  static constexpr int kSchemaVersion = 2;
 
   using Clock = std::function<std::time_t()>;
 
@@ -36,6 +39,8 @@ class SqliteHistoryFile final : public HistoryStore {
   // The most bytes one sealed entry may take; SQLite's own limit unless
   // lowered (a test cannot make a gigabyte text).
   void LimitEntryBytes(int bytes) { entryLimit_ = bytes; }
+  // The most bytes the kept pictures take in all.
+  void LimitPictureBytes(std::uint64_t bytes) { pictures_.LimitBytes(bytes); }
 
  private:
   enum class Check { Ours, Blank, Damaged, NotOurs, Failed };
@@ -58,8 +63,10 @@ class SqliteHistoryFile final : public HistoryStore {
   bool SeeksFine(std::int64_t at);
   OpenResult StartOver(Read carried, Opened& opened);
   bool Carry(const std::vector<KeptEntry>& entries);
+  bool Migrate();
+  KeptEntry EntryOf(const Statement& row, bool& whole);
   enum class Written { Done, Failed, CannotKeep };
-  Written Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text, bool& emptyLog);
+  Written Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text, EntryKind kind, bool& emptyLog);
   Written ApplyOne(const StoreChange& change, bool& emptyLog);
   void TruncateLog();
   std::uint64_t NextKey();
@@ -76,6 +83,8 @@ class SqliteHistoryFile final : public HistoryStore {
   bool fileKeyInUse_ = false;
   bool hadLog_ = false;
   bool hadIndex_ = false;
+  std::int64_t version_ = kSchemaVersion;  // the open file's layout
+  KeptPictures pictures_{cipher_};
 };
 
 }  // namespace rtrillex

@@ -27,7 +27,11 @@ namespace {
 std::optional<PictureData> PictureOf(PngCodec& codec, PictureReader::Job& job) {
   std::optional<Pixels> pixels;
   std::shared_ptr<const std::vector<std::uint8_t>> png;
-  if (job.isPng) {
+  if (job.kept) {
+    pixels = codec.Decode(job.kept->data(), job.kept->size());
+    if (!pixels) return std::nullopt;
+    png = job.kept;
+  } else if (job.isPng) {
     pixels = codec.Decode(job.bytes.data(), job.bytes.size());
     if (!pixels) return std::nullopt;
     png = std::make_shared<const std::vector<std::uint8_t>>(std::move(job.bytes));
@@ -91,7 +95,7 @@ DWORD WINAPI PictureReader::Run(void* data) {
       job = std::move(shared.jobs.front());
       shared.jobs.erase(shared.jobs.begin());
     }
-    Result result{job.line, std::nullopt};
+    Result result{job.line, std::nullopt, job.kept != nullptr};
     try {
       if (codec.ok()) result.picture = PictureOf(codec, job);
     } catch (const std::bad_alloc&) {

@@ -13,6 +13,7 @@
 
 #include "entry.h"
 #include "history.h"
+#include "history_store.h"
 
 namespace rtrillex {
 
@@ -23,10 +24,12 @@ class PictureReader {
     std::vector<std::uint8_t> bytes;  // a PNG, or a CF_DIB / CF_DIBV5 block
     bool isPng = false;
     std::uint32_t thumbnailHeight = 64;  // in pixels of the screen
+    PictureBytes kept;  // instead of `bytes`: a picture kept already, for its thumbnail alone
   };
   struct Result {
     HistoryId line = 0;
     std::optional<PictureData> picture;  // none: the bytes were no picture that can be kept
+    bool kept = false;                    // it came kept already
   };
 
   // `resultMessage` is posted to `window` whenever results wait.
