@@ -60,6 +60,7 @@ std::wstring AttachmentLabel(const Attachment& attachment) {
     }
     case EntryKind::Picture:
       // Its size once it has been read.
+      if (attachment.picture.tooLarge) return L"画像 " + SizeText(attachment.picture) + L"（大きすぎるため保存しません）";
       return attachment.picture.png ? L"画像 " + SizeText(attachment.picture) : L"画像";
     case EntryKind::Text:
       break;

@@ -22,6 +22,9 @@ struct PictureData {
   std::shared_ptr<const std::vector<std::uint8_t>> png;
   // Small, for the menu and the search; null where there is none.
   std::shared_ptr<const Pixels> thumbnail;
+  // Too large to keep (or, beyond kLargestPictureSide, to read): the entry
+  // says so instead of losing its picture without a word.
+  bool tooLarge = false;
 };
 
 struct Attachment {

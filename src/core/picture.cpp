@@ -185,6 +185,14 @@ PictureSize ThumbnailSize(PictureSize picture, std::uint32_t height) {
           static_cast<std::uint32_t>(std::max<std::uint64_t>(down, 1))};
 }
 
+std::optional<PictureSize> DibSize(const std::uint8_t* data, std::size_t size) {
+  if (!data || size < kInfoHeaderSize) return std::nullopt;
+  const auto width = static_cast<std::int32_t>(U32(data + 4));
+  const auto height = static_cast<std::int32_t>(U32(data + 8));
+  if (width <= 0 || height == 0 || height == INT32_MIN) return std::nullopt;
+  return PictureSize{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height < 0 ? -height : height)};
+}
+
 std::optional<PictureSize> PngSize(const std::vector<std::uint8_t>& png) {
   static constexpr std::uint8_t kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
   if (png.size() < 24 || !std::equal(std::begin(kStart), std::end(kStart), png.begin())) return std::nullopt;

@@ -38,6 +38,10 @@ std::uint32_t ThumbnailHeightAt(int dotsPerInch);
 // what does not start as a PNG does.
 std::optional<PictureSize> PngSize(const std::vector<std::uint8_t>& png);
 
+// A CF_DIB or CF_DIBV5 block's size as its header gives it, whether or not
+// the rest can be read; nullopt for no such header.
+std::optional<PictureSize> DibSize(const std::uint8_t* data, std::size_t size);
+
 // A CF_DIB or CF_DIBV5 block: nullopt when it cannot be read whole (a header
 // that lies about a size, a block cut short, a side of 0 or beyond
 // kLargestPictureSide, a compression other than none or bit fields).

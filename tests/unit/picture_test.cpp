@@ -1,4 +1,5 @@
 #include "picture.h"
+#include "entry.h"
 #include "picture_shelf.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,23 @@ TEST(Picture, AThumbnailKeepsTheAspectWithinItsHeightAndFourTimesItsWidth) {
   }
   EXPECT_EQ(ThumbnailHeightAt(96), 64u);
   EXPECT_EQ(ThumbnailHeightAt(144), 96u);
+}
+
+TEST(Picture, AnEntrySaysItsSizeOnceReadAndWhenItIsTooLargeToKeep) {
+  PictureData picture;
+  EXPECT_EQ(AttachmentLabel(*PictureAttachment(picture)), L"画像");
+  picture.width = 1920;
+  picture.height = 1080;
+  picture.png = std::make_shared<const std::vector<std::uint8_t>>(1, 0);
+  EXPECT_EQ(AttachmentLabel(*PictureAttachment(picture)), L"画像 1920x1080");
+  EXPECT_EQ(AttachmentSearchText(*PictureAttachment(picture)), L"画像 image 1920x1080");
+  const Block wide = Header(30000, 1, 24) + Block(16, 0);  // cut short, and beyond the largest side
+  ASSERT_FALSE(PixelsFromDib(wide.data(), wide.size()));
+  const std::optional<PictureSize> size = DibSize(wide.data(), wide.size());
+  ASSERT_TRUE(size);
+  EXPECT_EQ(*size, (PictureSize{30000, 1}));
+  picture = {size->width, size->height, nullptr, nullptr, true};
+  EXPECT_EQ(AttachmentLabel(*PictureAttachment(picture)), L"画像 30000x1（大きすぎるため保存しません）");
 }
 
 TEST(PictureShelf, AnEqualPictureIsHeldOnceAndOnlyWhileALineHoldsIt) {

@@ -53,9 +53,19 @@ void Form1::KeepLine(HistoryId id, LocalSeconds copiedAt, std::wstring_view line
   if (attachment) KeepPicture(id, attachment->picture.png);
 }
 
-// A picture larger than kLargestKeptPicture stays in the session only.
+// A picture larger than kLargestKeptPicture stays in the session only, and
+// its entry says so.
 void Form1::KeepPicture(HistoryId id, const PictureBytes& picture) {
-  if (keeper_ && picture && picture->size() <= kLargestKeptPicture) keeper_->KeepPicture(id, picture);
+  if (!keeper_ || !picture) return;
+  if (picture->size() <= kLargestKeptPicture) {
+    keeper_->KeepPicture(id, picture);
+    return;
+  }
+  if (const AttachmentPtr attachment = historyList_.history().AttachmentOf(id)) {
+    PictureData told = attachment->picture;
+    told.tooLarge = true;
+    historyList_.SetAttachment(id, PictureAttachment(std::move(told)));
+  }
 }
 
 void Form1::ForgetLine(HistoryId id) {

@@ -22,6 +22,16 @@ struct PictureReader::Shared {
 
 namespace {
 
+// A picture that could not be read because of its size is told as such.
+std::optional<PictureData> TooLargeToRead(std::optional<PictureSize> size) {
+  if (!size || (size->width <= kLargestPictureSide && size->height <= kLargestPictureSide)) return std::nullopt;
+  PictureData picture;
+  picture.width = size->width;
+  picture.height = size->height;
+  picture.tooLarge = true;
+  return picture;
+}
+
 // The picture a job's bytes hold, as PNG: a copied PNG is kept as it came,
 // once it is known to decode; a bitmap is encoded once. With its thumbnail.
 std::optional<PictureData> PictureOf(PngCodec& codec, PictureReader::Job& job) {
@@ -33,12 +43,12 @@ std::optional<PictureData> PictureOf(PngCodec& codec, PictureReader::Job& job) {
     png = job.kept;
   } else if (job.isPng) {
     pixels = codec.Decode(job.bytes.data(), job.bytes.size());
-    if (!pixels) return std::nullopt;
+    if (!pixels) return TooLargeToRead(PngSize(job.bytes));
     png = std::make_shared<const std::vector<std::uint8_t>>(std::move(job.bytes));
   } else {
     pixels = PixelsFromDib(job.bytes.data(), job.bytes.size());
+    if (!pixels) return TooLargeToRead(DibSize(job.bytes.data(), job.bytes.size()));
     job.bytes = {};  // the bitmap is not needed beside its pixels
-    if (!pixels) return std::nullopt;
     std::optional<std::vector<std::uint8_t>> encoded = codec.Encode(*pixels);
     if (!encoded) return std::nullopt;
     png = std::make_shared<const std::vector<std::uint8_t>>(std::move(*encoded));
