@@ -42,4 +42,32 @@ MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>
   return choice;
 }
 
+namespace {
+
+struct MenuWindowSearch {
+  HMENU menu;
+  HWND found = nullptr;
+};
+
+// Menus are shown in windows of the system's menu class, which name the
+// menu they show.
+BOOL CALLBACK FindMenuWindow(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<MenuWindowSearch*>(data);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (lstrcmpW(className, L"#32768") != 0) return TRUE;
+  if (reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0)) != search.menu) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND OpenMenuWindow(HMENU menu) {
+  if (!menu) return nullptr;
+  MenuWindowSearch search{menu};
+  EnumThreadWindows(GetCurrentThreadId(), FindMenuWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 }  // namespace rtrillex

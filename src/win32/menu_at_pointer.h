@@ -28,4 +28,8 @@ struct MenuChoice {
 MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready = nullptr,
                              const std::function<bool(UINT command)>& keepsKeyboard = nullptr);
 
+// The window showing `menu` while it is open on this thread, to redraw it;
+// null when there is none.
+HWND OpenMenuWindow(HMENU menu);
+
 }  // namespace rtrillex

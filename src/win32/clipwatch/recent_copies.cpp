@@ -43,8 +43,10 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   labels_.clear();
   thumbnails_.clear();
   thumbnailColumn_ = 0;
-  // A picture not read yet stands in a square.
+  // A picture not read yet keeps room for a screenshot's thumbnail; one
+  // wider than that when it comes is scaled down into the column.
   const auto thumbnailHeight = static_cast<int>(ThumbnailHeightAt(ScreenDotsPerInchY()));
+  const int pendingWidth = thumbnailHeight * 16 / 9;
   const CalendarDate today = LocalToday();
   for (std::size_t position = 0; position < shown_.size(); ++position) {
     const HistoryId id = shown_[position];
@@ -57,8 +59,9 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
     Thumbnail thumbnail;
     if (attachment && attachment->kind == EntryKind::Picture) {
       label += L"  " + line.substr(0, kHistoryPrefixLength - 1);
-      thumbnail = {true, attachment->picture.thumbnail, MenuNumberRuns(position)};
-      const int width = thumbnail.pixels ? static_cast<int>(thumbnail.pixels->width) : thumbnailHeight;
+      thumbnail = {true, MenuNumberRuns(position)};
+      const std::shared_ptr<const Pixels>& pixels = attachment->picture.thumbnail;
+      const int width = pixels ? static_cast<int>(pixels->width) : pendingWidth;
       thumbnailColumn_ = std::max(thumbnailColumn_, width);
       labels_.push_back(MenuEntryRuns(label, date));
     } else {
@@ -108,6 +111,16 @@ const RecentCopiesMenu::Thumbnail* RecentCopiesMenu::ThumbnailOf(UINT commandId)
   return position < thumbnails_.size() && thumbnails_[position].isPicture ? &thumbnails_[position] : nullptr;
 }
 
+std::shared_ptr<const Pixels> RecentCopiesMenu::PixelsOf(UINT commandId) const {
+  const std::size_t position = commandId - kFirstRecentCopy;
+  const AttachmentPtr attachment = position < shown_.size() ? history_.AttachmentOf(shown_[position]) : nullptr;
+  return attachment && attachment->kind == EntryKind::Picture ? attachment->picture.thumbnail : nullptr;
+}
+
+void RecentCopiesMenu::OnPicturesRead() const {
+  if (const HWND window = OpenMenuWindow(menu_)) InvalidateRect(window, nullptr, FALSE);
+}
+
 bool RecentCopiesMenu::Measure(HWND owner, MEASUREITEMSTRUCT& item) const {
   const ShownRuns* label = Label(item.itemID);
   if (!label) return false;
@@ -147,10 +160,9 @@ bool RecentCopiesMenu::Draw(const DRAWITEMSTRUCT& item) const {
     area.left += numberExtent.right;
     const auto height = static_cast<int>(ThumbnailHeightAt(ScreenDotsPerInchY()));
     const int top = area.top + (area.bottom - area.top - height) / 2;
-    if (thumbnail->pixels) {
-      const Pixels& pixels = *thumbnail->pixels;
-      DrawThumbnail(item.hDC, area.left, top + (height - static_cast<int>(pixels.height)) / 2, pixels,
-                    GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
+    if (const std::shared_ptr<const Pixels> pixels = PixelsOf(item.itemID)) {
+      const RECT column{area.left, top, area.left + thumbnailColumn_, top + height};
+      DrawThumbnailIn(item.hDC, column, *pixels, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
     } else {
       const RECT frame{area.left, top, area.left + height, top + height};
       DrawThumbnailPlaceholder(item.hDC, frame);

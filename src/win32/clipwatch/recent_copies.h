@@ -46,17 +46,20 @@ class RecentCopiesMenu {
   bool Draw(const DRAWITEMSTRUCT& item) const;
   // The answer to WM_MENUCHAR; nullopt for another menu, which keeps the default.
   std::optional<LRESULT> OnMenuChar(HMENU menu, wchar_t typed);
+  // Pictures were read: an open menu draws the thumbnails that came.
+  void OnPicturesRead() const;
 
  private:
   const ShownRuns* Label(UINT commandId) const;
 
-  // A picture item's thumbnail: null while its picture is not read yet.
+  // A picture item's number; its thumbnail is the line's as it is drawn, a
+  // placeholder until its picture is read.
   struct Thumbnail {
     bool isPicture = false;
-    std::shared_ptr<const Pixels> pixels;
     ShownRuns number;  // drawn before it; the item's label holds the rest
   };
   const Thumbnail* ThumbnailOf(UINT commandId) const;
+  std::shared_ptr<const Pixels> PixelsOf(UINT commandId) const;
 
   const History& history_;
   std::optional<HotKeyRegistration> hotKey_;
