@@ -127,6 +127,7 @@ class TimedWindow : public rtrillex::WatchWindow {
     timer_.Time("history list line", [&] { real_.AppendHistoryLine(std::move(line), copiedAt, std::move(attachment)); });
   }
   void QueuePictureRead(std::uint32_t sequence) override { real_.QueuePictureRead(sequence); }
+  bool ReadingPicture() override { return real_.ReadingPicture(); }
   void SetCurrentContent(std::wstring_view text) override {
     timer_.Time("current-content box", [&] { real_.SetCurrentContent(text); });
   }

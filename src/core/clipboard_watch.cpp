@@ -51,6 +51,12 @@ void ClipboardWatch::LookAtClipboard() {
       waiting_.reset();  // a late notice of a copy already reacted to
       return;
     }
+    // The number may have moved for the picture being read, not for a new
+    // copy: looked at again once the read tells which.
+    if (s_.window.ReadingPicture()) {
+      lookAfterPictureRead_ = true;
+      return;
+    }
     // A newer copy wins over one still waiting for the clipboard.
     if (!waiting_ || waiting_->sequence != current) waiting_ = WaitingCopy{current, kSnapshotAttempts};
     std::optional<ClipboardSnapshot> snapshot = TakeSnapshot(waiting_->attemptsLeft <= 1);
@@ -133,7 +139,11 @@ void ClipboardWatch::React(ClipboardSnapshot snapshot) {
   if (reaction.addsHistoryLine) {
     for (int tone : reaction.tones)
       if (tone) s_.tones.Beep(tone, toneLength);
-    if (reaction.kind == ChangeKind::Image) {
+    if (reaction.kind == ChangeKind::Image && snapshot.sequence == putSequence_ && putPicture_) {
+      // A picture put back is the one put, not read again: a large one is
+      // rendered only when a program asks for it.
+      AppendHistoryLine(std::wstring(reaction.tag), putPicture_);
+    } else if (reaction.kind == ChangeKind::Image) {
       // Its line first, the picture itself read afterwards.
       if (AppendHistoryLine(std::wstring(reaction.tag), PictureAttachment({})))
         s_.window.QueuePictureRead(snapshot.sequence);
@@ -311,6 +321,8 @@ void ClipboardWatch::TryPutBack() {
   // between unrecorded.
   switch (s_.clipboard.PutIfStill(seen_, pendingPut_->content, putSequence_)) {
     case Clipboard::PutResult::Put:
+      putPicture_ = pendingPut_->content.attachment;
+      if (putPicture_ && putPicture_->kind != EntryKind::Picture) putPicture_.reset();
       EndPutBack(PutBackState::Made);
       break;
     case Clipboard::PutResult::Held:
@@ -331,12 +343,14 @@ void ClipboardWatch::EndPutBack(PutBackState outcome) {
   pendingPut_.reset();
 }
 
-void ClipboardWatch::RenderedOnRequest(std::uint32_t was, std::uint32_t now) {
-  if (seen_ != was) return;  // a newer copy has been seen since
-  seen_ = now;
-  if (pendingPut_ && pendingPut_->sequence == was) pendingPut_->sequence = now;
-  if (waiting_ && waiting_->sequence == now) waiting_.reset();
-  UpdateRetryTimer();
+void ClipboardWatch::PictureRead(std::uint32_t was, std::uint32_t now) {
+  if (seen_ == was && was != now) {  // else a newer copy has been seen since
+    seen_ = now;
+    if (pendingPut_ && pendingPut_->sequence == was) pendingPut_->sequence = now;
+    if (waiting_ && waiting_->sequence == now) waiting_.reset();
+    UpdateRetryTimer();
+  }
+  if (std::exchange(lookAfterPictureRead_, false)) s_.window.QueueLook();
 }
 
 ClipboardWatch::PutBackState ClipboardWatch::LastPutBack() {

@@ -114,6 +114,10 @@ class WatchWindow {
   // sequence number `sequence`, is to be read from the clipboard (later,
   // so that the reaction does not wait for it) and kept with its line.
   virtual void QueuePictureRead(std::uint32_t sequence) = 0;
+  // True while a picture is being read from the clipboard on another
+  // thread: its program may render it meanwhile, which moves the clipboard's
+  // number on without a new copy.
+  virtual bool ReadingPicture() = 0;
   // What the current-content box shows of the copy (CurrentContentShown).
   virtual void SetCurrentContent(std::wstring_view shown) = 0;
   virtual void SetTimerEnabled(WatchTimer timer, bool enabled) = 0;
@@ -172,9 +176,10 @@ class ClipboardWatch {
   // once any later copy has taken its place.
   enum class PutBackState { None, Waiting, Made, Replaced, GivenUp };
   PutBackState LastPutBack();
-  // Reading copy `was` later (its picture) made its program render it, which
-  // moved the clipboard's number on to `now`: the same copy, not a new one.
-  void RenderedOnRequest(std::uint32_t was, std::uint32_t now);
+  // The read of copy `was`'s picture has ended with the clipboard's number
+  // at `now`: if it moved, its program rendered the picture for the read,
+  // the same copy and not a new one. A look put off meanwhile is made.
+  void PictureRead(std::uint32_t was, std::uint32_t now);
   void StopTimer();
   void StopTimer2();
 
@@ -214,9 +219,11 @@ class ClipboardWatch {
   std::optional<PendingPut> pendingPut_;
   PutBackState lastPutBack_ = PutBackState::None;
   std::uint32_t putSequence_ = 0;  // the clipboard's once the re-copy was made
+  AttachmentPtr putPicture_;       // the re-copy's picture, if it was one
   // Failed attempts of an auto-clear that fell due; nullopt when none is due.
   std::optional<int> clearAttempts_;
   bool reacting_ = false;
+  bool lookAfterPictureRead_ = false;  // a look put off while a picture was read
   RetryPace retryPace_ = RetryPace::Off;
 
   WatchServices s_;

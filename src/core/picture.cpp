@@ -203,6 +203,25 @@ std::optional<PictureSize> PngSize(const std::vector<std::uint8_t>& png) {
   return PictureSize{bigEndian(16), bigEndian(20)};
 }
 
+bool PngMayBeTransparent(const std::vector<std::uint8_t>& png) {
+  if (!PngSize(png) || png.size() < 26) return true;
+  constexpr std::uint8_t kGreyAlpha = 4, kColourAlpha = 6;
+  const std::uint8_t colourType = png[25];
+  if (colourType == kGreyAlpha || colourType == kColourAlpha) return true;
+  // A transparent colour comes in a chunk before the first image data.
+  const auto isType = [&png](std::size_t at, const char* type) { return std::equal(type, type + 4, png.begin() + at); };
+  std::size_t at = 8;
+  while (at + 12 <= png.size()) {
+    const std::uint64_t length = std::uint64_t{png[at]} << 24 | std::uint64_t{png[at + 1]} << 16 |
+                                 std::uint64_t{png[at + 2]} << 8 | png[at + 3];
+    if (isType(at + 4, "tRNS")) return true;
+    if (isType(at + 4, "IDAT")) return false;
+    if (length > png.size() - at - 12) break;
+    at += 12 + static_cast<std::size_t>(length);
+  }
+  return true;  // cut short before its image: nothing can be told
+}
+
 std::uint32_t ThumbnailHeightAt(int dotsPerInch) {
   constexpr int kHeightAt96 = 64;
   return static_cast<std::uint32_t>(std::max(1, (kHeightAt96 * dotsPerInch + 48) / 96));

@@ -38,6 +38,11 @@ std::uint32_t ThumbnailHeightAt(int dotsPerInch);
 // what does not start as a PNG does.
 std::optional<PictureSize> PngSize(const std::vector<std::uint8_t>& png);
 
+// Whether a PNG may hold transparent pixels, from its header alone: it has
+// an alpha channel or a transparent colour (a tRNS chunk). What does not
+// start as a PNG does may.
+bool PngMayBeTransparent(const std::vector<std::uint8_t>& png);
+
 // A CF_DIB or CF_DIBV5 block's size as its header gives it, whether or not
 // the rest can be read; nullopt for no such header.
 std::optional<PictureSize> DibSize(const std::uint8_t* data, std::size_t size);

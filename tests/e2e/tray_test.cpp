@@ -469,6 +469,35 @@ TEST_F(Tray, APictureCopiedIsChosenAgainPixelForPixelWithItsTransparency) {
   ASSERT_TRUE(WaitUntil([&] { return pixelsOf(CF_DIB) && pixelsOf(CF_DIB)->bgra == opaque.bgra; }))
       << testing::PrintToString(pixelsOf(CF_DIB) ? pixelsOf(CF_DIB)->bgra : std::vector<std::uint8_t>{});
   EXPECT_TRUE(ClipboardBlock(RegisterClipboardFormatW(L"PNG")).empty()) << "an opaque picture needs none";
+  ASSERT_EQ(WaitForLines(5), 5u);
+
+  // A large one is rendered only when a program asks for it, and whole
+  // before rTrillex ends, so that it can still be pasted afterwards.
+  rtrillex::Pixels large;
+  large.width = 2000;
+  large.height = 1100;
+  large.bgra.resize(std::size_t{large.width} * large.height * 4);
+  for (std::size_t i = 0; i < large.bgra.size(); ++i) large.bgra[i] = static_cast<BYTE>(i * 7 / 3);
+  ClipboardWriter().Block(CF_DIBV5, rtrillex::DibV5FromPixels(large));
+  ASSERT_EQ(WaitForLines(6), 6u);
+  PutText(L"after the large one");
+  ASSERT_EQ(WaitForLines(7), 7u);
+  WaitUntil([] { return false; }, 2s);  // its PNG made
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'2'});
+  ASSERT_EQ(WaitForLines(8), 8u);
+  ASSERT_TRUE(WaitUntil([&] { return pixelsOf(CF_DIBV5).has_value(); }));
+  EXPECT_TRUE(pixelsOf(CF_DIBV5)->bgra == large.bgra);
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'1'});  // the put-back's own line: the same picture, not read again
+  ASSERT_EQ(WaitForLines(9), 9u);
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  const std::optional<rtrillex::Pixels> left = pixelsOf(CF_DIB);
+  ASSERT_TRUE(left);
+  EXPECT_EQ(left->width, large.width);
+  EXPECT_EQ(left->height, large.height);
+  EXPECT_TRUE(pixelsOf(CF_DIBV5) && pixelsOf(CF_DIBV5)->bgra == large.bgra);
 }
 
 TEST_F(Tray, TypingInTheMenuSearchesTheWholeHistoryAndPastesTheChoice) {

@@ -92,6 +92,9 @@ struct FakeClipboard : Clipboard {
       log.push_back(L"put files " + FilesEntry(content.attachment->files));
       Hold({ClipboardFormat::Files}, std::nullopt);
       files = content.attachment->files;
+    } else if (content.attachment) {
+      log.push_back(L"put picture");
+      Hold({ClipboardFormat::Dib, ClipboardFormat::Bitmap}, std::nullopt);
     } else {
       log.push_back(L"put " + content.text);
       Hold({ClipboardFormat::Text}, content.text);
@@ -161,6 +164,8 @@ struct FakeWindow : WatchWindow {
   std::vector<AttachmentPtr> attachments;  // of each line of `history`
   std::vector<std::uint32_t> pictureReads;  // the copies whose picture is to be read
   void QueuePictureRead(std::uint32_t sequence) override { pictureReads.push_back(sequence); }
+  bool readingPicture = false;
+  bool ReadingPicture() override { return readingPicture; }
   void AppendHistoryLine(std::wstring line, LocalSeconds, AttachmentPtr attachment) override {
     if (outOfMemory) throw std::bad_alloc();
     history.push_back(line);
@@ -594,16 +599,45 @@ TEST_F(WatchTest, APictureIsReadAfterItsLineAndOnlyForAPictureAlone) {
   EXPECT_FALSE(window.attachments.back()->picture.png) << "read later, not in the reaction";
   EXPECT_EQ(AttachmentLabel(*window.attachments.back()), L"画像");
 
-  // Its program renders it only when it is read, which moves the number on:
-  // the same copy, no second line.
+  // Its program renders it only when it is read, on another thread, which
+  // moves the number on: the same copy, no second line, also when the
+  // notice of it comes before the read has told so.
   const std::uint32_t copied = clipboard.sequence;
+  window.readingPicture = true;
   ++clipboard.sequence;
-  watch.RenderedOnRequest(copied, clipboard.sequence);
   Notice();
   EXPECT_EQ(window.history.size(), 1u);
-  watch.RenderedOnRequest(copied - 1, clipboard.sequence + 5);  // of a copy seen before: changes nothing
+  window.readingPicture = false;
+  watch.PictureRead(copied, clipboard.sequence);
+  EXPECT_EQ(window.queuedLooks, 1) << "the look put off is made";
+  RunQueuedLooks();
+  EXPECT_EQ(window.history.size(), 1u);
+  watch.PictureRead(copied - 1, clipboard.sequence + 5);  // of a copy seen before: changes nothing
   Notice();
   EXPECT_EQ(window.history.size(), 1u);
+
+  // A new copy made during a read that moved nothing is reacted to after it.
+  window.readingPicture = true;
+  Copy({F::Text}, L"after");
+  EXPECT_EQ(window.history.size(), 1u);
+  window.readingPicture = false;
+  watch.PictureRead(copied + 1, copied + 1);
+  RunQueuedLooks();
+  EXPECT_EQ(window.history.size(), 2u);
+
+  // A picture put back comes back as a copy holding the picture put, not
+  // read again (a large one is rendered only when a program asks).
+  PictureData read;
+  read.png = std::make_shared<const std::vector<std::uint8_t>>(std::vector<std::uint8_t>{1, 2, 3});
+  const AttachmentPtr chosen = PictureAttachment(read);
+  watch.PutBack(window.history.front(), chosen);
+  RunQueuedLooks();
+  EXPECT_EQ(window.attachments.back(), chosen);
+  EXPECT_EQ(window.pictureReads.size(), 1u);
+  Copy({F::Dib, F::Bitmap});
+  EXPECT_EQ(window.pictureReads.size(), 2u) << "a copy of another program's is read";
+  window.history.resize(2);
+  window.attachments.resize(2);
 
   // Text with a picture stays as it was, and a secret picture leaves nothing.
   Copy({F::Png, F::Text}, L"a caption");
@@ -611,8 +645,8 @@ TEST_F(WatchTest, APictureIsReadAfterItsLineAndOnlyForAPictureAlone) {
   Copy({F::Dib, F::Text}, L"cells");
   clipboard.Hold({F::Dib}, std::nullopt, true);
   Notice();
-  EXPECT_EQ(window.pictureReads.size(), 1u);
-  EXPECT_EQ(window.history.size(), 3u);
+  EXPECT_EQ(window.pictureReads.size(), 2u);
+  EXPECT_EQ(window.history.size(), 4u);
 }
 
 // Runs ticks of the view timer until it stops or `max` ticks pass; returns the ticks run.

@@ -124,6 +124,36 @@ TEST(Picture, ABitmapThatLiesOrIsCutShortIsNotRead) {
   }
 }
 
+// A PNG of `colourType` whose chunks before its image are `chunks`.
+std::vector<std::uint8_t> PngHead(std::uint8_t colourType, const std::vector<std::string>& chunks) {
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                   0, 0, 7, 128, 0, 0, 4, 56, 8, colourType, 0, 0, 0, 1, 2, 3, 4};
+  for (const std::string& type : chunks) {
+    const std::uint8_t chunk[] = {0, 0, 0, 1, static_cast<std::uint8_t>(type[0]), static_cast<std::uint8_t>(type[1]),
+                                  static_cast<std::uint8_t>(type[2]), static_cast<std::uint8_t>(type[3]), 9, 1, 2, 3, 4};
+    png.insert(png.end(), std::begin(chunk), std::end(chunk));
+  }
+  return png;
+}
+
+TEST(Picture, APngsHeaderTellsItsSizeAndWhetherItMayBeTransparent) {
+  EXPECT_EQ(PngSize(PngHead(2, {"IDAT"})), (PictureSize{1920, 1080}));
+  EXPECT_FALSE(PngMayBeTransparent(PngHead(2, {"pHYs", "IDAT"})));
+  EXPECT_FALSE(PngMayBeTransparent(PngHead(3, {"PLTE", "IDAT", "tRNS"}))) << "only a chunk before the image counts";
+  EXPECT_TRUE(PngMayBeTransparent(PngHead(3, {"PLTE", "tRNS", "IDAT"})));
+  EXPECT_TRUE(PngMayBeTransparent(PngHead(6, {"IDAT"})));
+  EXPECT_TRUE(PngMayBeTransparent(PngHead(4, {"IDAT"})));
+  EXPECT_TRUE(PngMayBeTransparent(PngHead(2, {"pHYs"}))) << "cut short before its image";
+  std::vector<std::uint8_t> lying = PngHead(2, {"pHYs", "IDAT"});
+  lying[33 + 2] = 0xFF;  // a chunk longer than the file
+  EXPECT_TRUE(PngMayBeTransparent(lying));
+  lying[33] = lying[34] = 0xFF;
+  lying[35] = 0xFF;
+  lying[36] = 0xF4;  // one that wraps a 32-bit count round to nothing
+  EXPECT_TRUE(PngMayBeTransparent(lying));
+  EXPECT_FALSE(PngSize(std::vector<std::uint8_t>(20, 0)));
+}
+
 TEST(Picture, AThumbnailKeepsTheAspectWithinItsHeightAndFourTimesItsWidth) {
   struct SizeCase {
     PictureSize picture;

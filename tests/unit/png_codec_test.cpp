@@ -36,6 +36,7 @@ TEST(PngCodec, KeepsEveryPixelAndItsTransparencyAndRefusesWhatIsNoPicture) {
     EXPECT_LT(png->size(), picture.bgra.size()) << "kept compressed";
     ASSERT_GT(png->size(), 25u);
     EXPECT_EQ((*png)[25], opaque ? 2 : 6) << "an opaque picture kept without its alpha bytes";  // IHDR's colour type
+    EXPECT_EQ(PngMayBeTransparent(*png), !opaque);
     const std::optional<Pixels> back = codec.Decode(png->data(), png->size());
     ASSERT_TRUE(back) << opaque;
     EXPECT_EQ(back->width, 1920u);

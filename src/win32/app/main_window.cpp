@@ -136,17 +136,26 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWCLIPBOARD:
       viewerChain_.OnDrawClipboard(wParam, lParam);
       return 0;
+    case WM_RENDERFORMAT:
+      clipboard_.RenderFormat(static_cast<UINT>(wParam));
+      return 0;
+    case WM_RENDERALLFORMATS:
+      clipboard_.RenderAllFormats();
+      return 0;
+    case WM_DESTROYCLIPBOARD:
+      clipboard_.ClipboardDestroyed();
+      return 0;
     case kLookAtClipboardMessage:
       watch_.LookAtClipboard();
       return 0;
     case kHistoryKeeperMessage:
       OnKeeperReports();
       return 0;
-    case kReadPicturesMessage:
-      ReadQueuedPictures();
-      return 0;
     case kPicturesReadMessage:
       OnPicturesRead();
+      return 0;
+    case kPictureClipboardReadMessage:
+      OnPictureClipboardRead(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
       return 0;
     case WM_CHANGECBCHAIN:
       viewerChain_.OnChangeClipboardChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));

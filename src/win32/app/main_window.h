@@ -63,10 +63,10 @@ enum TimerId : UINT_PTR {
 constexpr UINT kLookAtClipboardMessage = WM_APP + 1;
 // Posted by the kept history's writer: reports wait.
 constexpr UINT kHistoryKeeperMessage = WM_APP + 2;
-// Posted to the main window: read the pictures of the copies just recorded.
-constexpr UINT kReadPicturesMessage = WM_APP + 3;
 // Posted by the picture reader: pictures are ready.
-constexpr UINT kPicturesReadMessage = WM_APP + 4;
+constexpr UINT kPicturesReadMessage = WM_APP + 3;
+// Sent by the picture reader: its read of the clipboard is over.
+constexpr UINT kPictureClipboardReadMessage = WM_APP + 4;
 
 class Form1 : public Window, public WatchWindow {
  public:
@@ -118,9 +118,11 @@ class Form1 : public Window, public WatchWindow {
 
   // clipwatch/pictures.cpp: the pictures copied, read after their lines
   void QueuePictureRead(std::uint32_t sequence) override;
-  void ReadQueuedPictures();
+  bool ReadingPicture() override;
   void OnPicturesRead();
   void MakeThumbnailOf(HistoryId line);
+  void StartPictureReader();
+  void OnPictureClipboardRead(std::uint32_t copy, std::uint32_t after);
 
   // clipwatch/keeping.cpp: the history kept across runs
   void StartKeepingIfAsked();
@@ -188,11 +190,6 @@ class Form1 : public Window, public WatchWindow {
                              [this](HistoryId line, const KeyboardOwner& previous) { PutBackAndPaste(line, previous); }};
   std::optional<PasteBack> pasteBack_;  // once the window exists
   std::optional<HistoryId> lastAppended_;  // the line the watch appended last
-  struct PictureRead {
-    HistoryId line;
-    std::uint32_t sequence;
-  };
-  std::vector<PictureRead> pictureReads_;        // waiting for the message loop
   std::optional<PictureReader> pictureReader_;   // once a picture was copied
   PictureShelf pictureShelf_;
   std::optional<HistoryKeeper> keeper_;  // while the history is kept

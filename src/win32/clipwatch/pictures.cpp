@@ -1,31 +1,32 @@
 // The main window's side of the pictures copied: each picture copy's line is
-// made at once, and its picture read from the clipboard from the message
-// loop just after, turned into PNG by the picture reader's thread and kept
-// with the line, so that the menu of recent copies and the search put it
-// back whole.
+// made at once, and its picture read from the clipboard by the picture
+// reader's thread just after, turned into PNG there and kept with the line,
+// so that the menu of recent copies and the search put it back whole.
 #include <utility>
 
 #include "app/main_window.h"
 
 namespace rtrillex {
 
+// Handed to the picture reader's thread at once: it reads the clipboard
+// before the next copy can replace this one, which leaves its line a tag line.
 void Form1::QueuePictureRead(std::uint32_t sequence) {
-  if (!lastAppended_) return;
-  pictureReads_.push_back({*lastAppended_, sequence});
-  PostMessageW(hwnd(), kReadPicturesMessage, 0, 0);
+  if (!lastAppended_ || ending_) return;
+  StartPictureReader();
+  pictureReader_->Read({*lastAppended_, sequence, ThumbnailHeightAt(ScreenDotsPerInchY()), nullptr});
 }
 
-// A copy replaced in between leaves its line as a tag line: what the
-// clipboard holds now is another copy's.
-void Form1::ReadQueuedPictures() {
-  for (PictureRead& read : std::exchange(pictureReads_, {})) {
-    std::optional<SystemClipboard::CopiedPicture> copied = clipboard_.ReadPictureIfStill(read.sequence);
-    if (!copied || ending_) continue;
-    watch_.RenderedOnRequest(read.sequence, copied->sequenceAfter);
-    // Its thread only once a picture has been copied.
-    if (!pictureReader_) pictureReader_.emplace(hwnd(), kPicturesReadMessage);
-    pictureReader_->Read({read.line, std::move(copied->bytes), copied->isPng, ThumbnailHeightAt(ScreenDotsPerInchY()), nullptr});
-  }
+// Its thread only once a picture has been copied or loaded.
+void Form1::StartPictureReader() {
+  if (!pictureReader_) pictureReader_.emplace(hwnd(), kPicturesReadMessage, kPictureClipboardReadMessage);
+}
+
+bool Form1::ReadingPicture() { return pictureReader_ && pictureReader_->ReadingClipboard(); }
+
+void Form1::OnPictureClipboardRead(std::uint32_t copy, std::uint32_t after) {
+  if (!pictureReader_) return;
+  pictureReader_->EndClipboardRead();
+  watch_.PictureRead(copy, after);
 }
 
 void Form1::OnPicturesRead() {
@@ -36,6 +37,7 @@ void Form1::OnPicturesRead() {
     historyList_.SetAttachment(result.line, PictureAttachment(picture));
     if (!result.kept) KeepPicture(result.line, picture.png);
   }
+  recentCopies_.OnPicturesRead();
   searchWindow_.OnHistoryChanged();
 }
 
@@ -43,7 +45,7 @@ void Form1::OnPicturesRead() {
 void Form1::MakeThumbnailOf(HistoryId line) {
   const AttachmentPtr attachment = historyList_.history().AttachmentOf(line);
   if (!attachment || !attachment->picture.png || ending_) return;
-  if (!pictureReader_) pictureReader_.emplace(hwnd(), kPicturesReadMessage);
+  StartPictureReader();
   PictureReader::Job job;
   job.line = line;
   job.kept = attachment->picture.png;

@@ -116,30 +116,53 @@ class ClipboardBlock {
   HGLOBAL memory_;
 };
 
-// A picture as every program pastes it: a bitmap always; with transparency
-// also the forms that keep it, a bitmap with an alpha mask and its PNG.
-bool AddPictureBlocks(const PictureData& picture, std::vector<ClipboardBlock>& blocks) {
+// Pictures of more pixels than this are put back rendered on request: a
+// 4K screenshot's bitmap is 33 MB, decoded only when a program pastes it.
+constexpr std::uint64_t kRenderOnRequestPixels = 1920 * 1080;
+
+bool RendersOnRequest(const PictureData& picture) {
+  return std::uint64_t{picture.width} * picture.height > kRenderOnRequestPixels;
+}
+
+// A picture's bitmap in `format` (CF_DIB or CF_DIBV5), decoded from its PNG.
+std::optional<ClipboardBlock> BitmapBlock(const PictureBytes& picture, UINT format) {
   const ComApartment apartment;
   PngCodec codec;
-  const std::optional<Pixels> pixels = codec.Decode(picture.png->data(), picture.png->size());
-  if (!pixels) return false;
-  const std::vector<std::uint8_t> dib = DibFromPixels(*pixels);
-  blocks.emplace_back(CF_DIB, dib.data(), dib.size());
-  if (HasTransparency(*pixels)) {
-    const std::vector<std::uint8_t> dibV5 = DibV5FromPixels(*pixels);
-    blocks.emplace_back(CF_DIBV5, dibV5.data(), dibV5.size());
-    blocks.emplace_back(png.id(), picture.png->data(), picture.png->size());
-  }
-  return true;
+  const std::optional<Pixels> pixels = codec.Decode(picture->data(), picture->size());
+  if (!pixels) return std::nullopt;
+  const std::vector<std::uint8_t> dib = format == CF_DIBV5 ? DibV5FromPixels(*pixels) : DibFromPixels(*pixels);
+  return ClipboardBlock(format, dib.data(), dib.size());
 }
 
 // What a put-back puts on the clipboard, one block a format; none when it
-// could not be made.
-std::vector<ClipboardBlock> BlocksFor(const PutContent& content) {
+// could not be made. A picture as every program pastes it: a bitmap always;
+// with transparency also the forms that keep it, a bitmap with an alpha mask
+// and its PNG. A large one's bitmaps are left in `onRequest`.
+std::vector<ClipboardBlock> BlocksFor(const PutContent& content, std::vector<UINT>& onRequest) {
   std::vector<ClipboardBlock> blocks;
   const Attachment* attachment = content.attachment.get();
   if (attachment && attachment->kind == EntryKind::Picture && attachment->picture.png) {
-    if (!AddPictureBlocks(attachment->picture, blocks)) return {};
+    const PictureBytes& picture = attachment->picture.png;
+    bool transparent = false;
+    if (RendersOnRequest(attachment->picture)) {
+      // Told by its header alone: offering the alpha forms of an opaque picture does no harm.
+      transparent = PngMayBeTransparent(*picture);
+      onRequest.push_back(CF_DIB);
+      if (transparent) onRequest.push_back(CF_DIBV5);
+    } else {
+      const ComApartment apartment;
+      PngCodec codec;
+      const std::optional<Pixels> pixels = codec.Decode(picture->data(), picture->size());
+      if (!pixels) return {};
+      transparent = HasTransparency(*pixels);
+      const std::vector<std::uint8_t> dib = DibFromPixels(*pixels);
+      blocks.emplace_back(CF_DIB, dib.data(), dib.size());
+      if (transparent) {
+        const std::vector<std::uint8_t> dibV5 = DibV5FromPixels(*pixels);
+        blocks.emplace_back(CF_DIBV5, dibV5.data(), dibV5.size());
+      }
+    }
+    if (transparent) blocks.emplace_back(png.id(), picture->data(), picture->size());
   } else if (attachment && attachment->kind == EntryKind::Files) {
     const std::vector<std::uint8_t> list = DropBlockFromFiles(attachment->files);
     blocks.emplace_back(CF_HDROP, list.data(), list.size());
@@ -230,42 +253,6 @@ std::optional<std::vector<std::wstring>> SystemClipboard::ReadFiles() {
   return FilesFromDropBlock(block.data(), block.count(), FromAnsi);
 }
 
-std::optional<SystemClipboard::CopiedPicture> SystemClipboard::ReadPictureIfStill(std::uint32_t sequence) {
-  std::optional<CopiedPicture> copied;
-  HWND copier = nullptr;
-  {
-    ClipboardSession session(owner_.hwnd());
-    if (!session.open() || GetClipboardSequenceNumber() != sequence) return std::nullopt;
-    copier = GetClipboardOwner();
-    copied = PictureInSession();
-    if (!copied) return std::nullopt;
-    copied->sequenceAfter = GetClipboardSequenceNumber();
-  }
-  // The closing may move the number on once more for what the rendering
-  // added; it is this copy's while its program still owns the clipboard.
-  const std::uint32_t now = GetClipboardSequenceNumber();
-  if (GetClipboardOwner() == copier && GetClipboardSequenceNumber() == now) copied->sequenceAfter = now;
-  return copied;
-}
-
-// Its program's own PNG is what it meant; a bitmap with an alpha mask keeps
-// more than the plain one.
-std::optional<SystemClipboard::CopiedPicture> SystemClipboard::PictureInSession() {
-  for (const UINT format : {png.id(), static_cast<UINT>(CF_DIBV5), static_cast<UINT>(CF_DIB)}) {
-    if (!IsClipboardFormatAvailable(format)) continue;
-    HANDLE data = GetClipboardData(format);
-    if (!data) continue;
-    GlobalLockView<std::uint8_t> block(data);
-    if (!block.data()) continue;
-    try {
-      return CopiedPicture{std::vector<std::uint8_t>(block.data(), block.data() + block.count()), format == png.id(), 0};
-    } catch (const std::bad_alloc&) {
-      return std::nullopt;  // too large to hold twice: its line stays a tag line
-    }
-  }
-  return std::nullopt;
-}
-
 Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
   ClipboardSession session(owner_.hwnd());
   if (!session.open()) return EmptyResult::Held;
@@ -276,20 +263,28 @@ Clipboard::EmptyResult SystemClipboard::EmptyIfStill(std::uint32_t seen) {
 
 Clipboard::PutResult SystemClipboard::PutIfStill(std::uint32_t seen, const PutContent& content, std::uint32_t& put) {
   std::vector<ClipboardBlock> blocks;
+  std::vector<UINT> onRequest;
   try {
-    blocks = BlocksFor(content);
+    blocks = BlocksFor(content, onRequest);
   } catch (const std::bad_alloc&) {
     return PutResult::Failed;
   }
-  if (blocks.empty()) return PutResult::Failed;
+  if (blocks.empty() && onRequest.empty()) return PutResult::Failed;
   {
     ClipboardSession session(owner_.hwnd());
     if (!session.open()) return PutResult::Held;
     // Compared while it is open, so that no copy can come in between.
     if (GetClipboardSequenceNumber() != seen) return PutResult::Changed;
+    // Emptying tells this window too when a picture of its own was there.
     if (!EmptyClipboard()) return PutResult::Held;
     for (ClipboardBlock& block : blocks)
       if (!block.Give()) return PutResult::Failed;
+    // A format promised gives no handle back: only its error tells.
+    for (UINT format : onRequest) {
+      SetLastError(ERROR_SUCCESS);
+      if (!SetClipboardData(format, nullptr) && GetLastError() != ERROR_SUCCESS) return PutResult::Failed;
+    }
+    if (!onRequest.empty()) onRequest_ = OnRequest{content.attachment->picture.png, std::move(onRequest)};
     put = GetClipboardSequenceNumber();
   }
   put = NumberIfStillOurs(put);
@@ -307,5 +302,31 @@ std::uint32_t SystemClipboard::NumberIfStillOurs(std::uint32_t put) {
   const bool ours = GetClipboardOwner() == owner_.hwnd();
   return ours && GetClipboardSequenceNumber() == now ? now : put;
 }
+
+// Asked while the program that wants it has the clipboard open: given
+// without opening it.
+void SystemClipboard::RenderFormat(UINT format) {
+  if (!onRequest_) return;
+  std::vector<UINT>& formats = onRequest_->formats;
+  const auto wanted = std::find(formats.begin(), formats.end(), format);
+  if (wanted == formats.end()) return;
+  try {
+    std::optional<ClipboardBlock> block = BitmapBlock(onRequest_->png, format);
+    if (block && block->made() && block->Give()) formats.erase(wanted);
+  } catch (const std::bad_alloc&) {
+    // Not enough memory for the bitmap: that program gets nothing this time.
+  }
+}
+
+// The program is ending while the clipboard still waits for its picture:
+// given whole, so that it can still be pasted.
+void SystemClipboard::RenderAllFormats() {
+  if (!onRequest_) return;
+  ClipboardSession session(owner_.hwnd());
+  if (!session.open() || GetClipboardOwner() != owner_.hwnd()) return;
+  for (const UINT format : std::vector<UINT>(onRequest_->formats)) RenderFormat(format);
+}
+
+void SystemClipboard::ClipboardDestroyed() { onRequest_.reset(); }
 
 }  // namespace rtrillex

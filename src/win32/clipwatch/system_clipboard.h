@@ -26,24 +26,25 @@ class SystemClipboard : public Clipboard {
   std::optional<std::vector<std::wstring>> ReadFiles() override;
   PutResult PutIfStill(std::uint32_t seen, const PutContent& content, std::uint32_t& put) override;
 
-  // The picture of copy `sequence`, as its program offered it: its own PNG
-  // where there is one, else its bitmap. nullopt when the clipboard holds
-  // another copy by now, is held by another program, or gives no picture.
-  struct CopiedPicture {
-    std::vector<std::uint8_t> bytes;
-    bool isPng = false;
-    // The clipboard's number once read: another than `sequence` when its
-    // program rendered the picture only now, for this read.
-    std::uint32_t sequenceAfter = 0;
-  };
-  std::optional<CopiedPicture> ReadPictureIfStill(std::uint32_t sequence);
+  // The owner window's clipboard messages. A large picture put back is
+  // rendered only when a program asks for it (WM_RENDERFORMAT), and whole
+  // before the window goes (WM_RENDERALLFORMATS), until another copy
+  // replaces it (WM_DESTROYCLIPBOARD).
+  void RenderFormat(UINT format);
+  void RenderAllFormats();
+  void ClipboardDestroyed();
 
  private:
   std::uint32_t NumberIfStillOurs(std::uint32_t put);
-  std::optional<CopiedPicture> PictureInSession();
+
+  struct OnRequest {
+    PictureBytes png;
+    std::vector<UINT> formats;  // not rendered yet
+  };
 
   const Window& owner_;
   bool inSession_ = false;
+  std::optional<OnRequest> onRequest_;
 };
 
 }  // namespace rtrillex
