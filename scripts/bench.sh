@@ -18,7 +18,7 @@ bash scripts/setup.sh
 . scripts/wine-env.sh
 rtrillex_pick_wine
 rtrillex_build "$RTRILLEX_PRESET" clipboard_bench history_search_bench history_store_bench copy_timing \
-  kept_history_bench rTrillex
+  kept_history_bench picture_bench rTrillex
 
 if [ -n "$baseline" ]; then
   # The baseline's sources with this benchmark in them, built apart.
@@ -84,3 +84,5 @@ echo "== copies by xclip ($RTRILLEX_ARCHIVE)"
 time_xclip_copies
 echo "== the kept history in the real program ($RTRILLEX_ARCHIVE)"
 rtrillex_wine "build/$RTRILLEX_PRESET/kept_history_bench.exe"
+echo "== pictures in the real program ($RTRILLEX_ARCHIVE)"
+rtrillex_wine "build/$RTRILLEX_PRESET/picture_bench.exe"
