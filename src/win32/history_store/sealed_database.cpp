@@ -290,6 +290,33 @@ Written SealedDatabase::WrittenBy(int step) {
   return (step & 0xFF) == SQLITE_TOOBIG ? Written::CannotKeep : Written::Failed;
 }
 
+SealedDatabase::Applied SealedDatabase::Apply(std::size_t count,
+                                              const std::function<Written(std::size_t i, bool& emptyLog)>& write,
+                                              const std::function<bool()>& tidy) {
+  Applied applied;
+  sqlite3* db = db_.get();
+  if (!db) return applied;
+  Transaction transaction(db);
+  if (!transaction.begun()) return applied;
+  bool emptyLog = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    switch (write(i, emptyLog)) {
+      case Written::Done:
+        continue;
+      case Written::Failed:
+        return applied;
+      case Written::CannotKeep:
+        return {Applied::Result::CannotKeep, i};
+    }
+  }
+  const int changedBefore = sqlite3_total_changes(db);
+  if (!tidy()) return applied;
+  emptyLog = emptyLog || sqlite3_total_changes(db) != changedBefore;
+  if (!transaction.Commit()) return applied;
+  Committed(emptyLog);
+  return {Applied::Result::Done, 0};
+}
+
 // Removed text leaves no copy behind: secure_delete zeroes it in the pages,
 // and emptying the log afterwards drops the frames that held it.
 void SealedDatabase::Committed(bool emptyLog) {

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "entry_cipher.h"
+#include "history_store.h"
 #include "sqlite_handles.h"
 
 namespace rtrillex {
@@ -77,8 +78,14 @@ class SealedDatabase {
   Written Seal(std::wstring_view text, ByteView associated, Bytes& sealed, bool& emptyLog) const;
   // What a write's SQLite result code means for it.
   static Written WrittenBy(int step);
-  // After a commit; `emptyLog` when it removed text or wrote much.
-  void Committed(bool emptyLog);
+
+  // `count` changes in one transaction, or none: `write` writes change `i`
+  // and sets `emptyLog` when it removed text or wrote much; `tidy` runs last
+  // (pictures no row shows any more), and what it removes goes as removed
+  // text does.
+  using Applied = HistoryStore::Applied;
+  Applied Apply(std::size_t count, const std::function<Written(std::size_t i, bool& emptyLog)>& write,
+                const std::function<bool()>& tidy);
 
   // The most bytes one value may take; SQLite's own limit unless lowered (a
   // test cannot make a gigabyte text).
@@ -91,6 +98,7 @@ class SealedDatabase {
   bool Initialize();
   std::optional<std::int64_t> ReadableBelow(const char* seek, std::int64_t failed);
   bool SeeksFine(const char* seek, std::int64_t at);
+  void Committed(bool emptyLog);
 
   std::string path_;
   EntryCipher& cipher_;

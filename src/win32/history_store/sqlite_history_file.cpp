@@ -169,31 +169,15 @@ bool SqliteHistoryFile::Carry(const std::vector<KeptEntry>& entries) {
 }
 
 HistoryStore::Applied SqliteHistoryFile::Apply(const std::vector<StoreChange>& changes) {
-  Applied applied;
-  sqlite3* db = file_.db();
-  if (!db) return applied;
-  Transaction transaction(db);
-  if (!transaction.begun()) return applied;
-  bool emptyLog = false;
   bool tidy = false;
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    tidy = tidy || changes[i].kind != StoreChange::Kind::Add;
-    switch (ApplyOne(changes[i], emptyLog)) {
-      case Written::Done:
-        continue;
-      case Written::Failed:
-        return applied;
-      case Written::CannotKeep:
-        return {Applied::Result::CannotKeep, i};
-    }
-  }
-  // Pictures no entry shows any more, and beyond the bound, go with the rest.
-  const int changedBefore = sqlite3_total_changes(db);
-  if (tidy && !pictures_.Tidy(db)) return applied;
-  emptyLog = emptyLog || sqlite3_total_changes(db) != changedBefore;
-  if (!transaction.Commit()) return applied;
-  file_.Committed(emptyLog);
-  return {Applied::Result::Done, 0};
+  return file_.Apply(
+      changes.size(),
+      [&](std::size_t i, bool& emptyLog) {
+        tidy = tidy || changes[i].kind != StoreChange::Kind::Add;
+        return ApplyOne(changes[i], emptyLog);
+      },
+      // Pictures no entry shows any more, and beyond the bound, go with the rest.
+      [&] { return !tidy || pictures_.Tidy(file_.db()); });
 }
 
 Written SqliteHistoryFile::Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text, EntryKind kind,

@@ -61,7 +61,7 @@ class SqliteHistoryFile final : public HistoryStore {
 
   EntryCipher& cipher_;
   SealedDatabase file_;
-  KeptPictures pictures_{cipher_};
+  KeptPictures pictures_{cipher_, "entries", "key"};
 };
 
 }  // namespace rtrillex
