@@ -208,12 +208,12 @@ void SealedDatabase::Release() {
   if (!hadIndex_) DeleteFileAt(path_ + "-shm");
 }
 
-bool SealedDatabase::StartOver(std::string& movedTo) {
+bool SealedDatabase::StartOver(std::wstring& movedTo) {
   // Closed first: Windows renames no open file.
   Release();
   const std::optional<std::string> name = MoveAside(path_, clock_());
   if (!name) return false;
-  movedTo = *name;
+  movedTo = FromUtf8(*name);
   return CreateNew();
 }
 

@@ -61,8 +61,8 @@ class SealedDatabase {
   // Closes the file as it was found: what the reading made beside it goes.
   void Release();
   // Released, moved aside with its companions (`movedTo` its new name, left
-  // empty when it could not be moved) and made new; false when it was not.
-  bool StartOver(std::string& movedTo);
+  // as it was when it could not be moved) and made new; false when it was not.
+  bool StartOver(std::wstring& movedTo);
   // Closes the file and deletes it with its companions; false when any is still there.
   bool Delete();
 

@@ -141,10 +141,7 @@ KeptEntry SqliteHistoryFile::EntryOf(const Statement& row, bool& whole) {
 // The file is moved aside untouched, with its log, and a new one is made
 // holding what was read whole from it.
 HistoryStore::OpenResult SqliteHistoryFile::StartOver(Read carried, Opened& opened) {
-  std::string movedTo;
-  const bool made = file_.StartOver(movedTo);
-  if (!movedTo.empty()) opened.setAsideAs = FromUtf8(movedTo);
-  if (!made) return OpenResult::Failed;
+  if (!file_.StartOver(opened.setAsideAs)) return OpenResult::Failed;
   pictures_.Forget();  // the set-aside file's
   opened.unreadable = carried.unreadable;
   if (!carried.entries.empty() && Carry(carried.entries)) {

@@ -138,10 +138,7 @@ bool SqlitePhraseFile::PhraseOf(const Statement& row, KeptPhrase& phrase) {
 // The file is moved aside untouched, and a new one is made holding every
 // phrase read whole from it, in its order.
 PhraseStore::OpenResult SqlitePhraseFile::StartOver(Read carried, Opened& opened) {
-  std::string movedTo;
-  const bool made = file_.StartOver(movedTo);
-  if (!movedTo.empty()) opened.setAsideAs = FromUtf8(movedTo);
-  if (!made) return OpenResult::Failed;
+  if (!file_.StartOver(opened.setAsideAs)) return OpenResult::Failed;
   pictures_.Forget();  // the set-aside file's
   opened.unreadable = carried.unreadable;
   std::vector<PhraseChange> puts;
