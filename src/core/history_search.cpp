@@ -133,37 +133,37 @@ bool SearchQuery::MayBegin(const Word& word, wchar_t c) {
   return code < kPlaneSize ? word.mayBegin[code] : MayFoldTo(c, word.folded.front());
 }
 
-bool Matches(std::wstring_view entry, const SearchQuery& query) {
+bool SearchQuery::Finds(std::wstring_view text, const Word& word) {
   // Knuth-Morris-Pratt: after a mismatch the search goes on from the word's
-  // fallback, never back in the entry, so each word costs one pass.
-  return std::all_of(query.words_.begin(), query.words_.end(), [entry](const SearchQuery::Word& word) {
-    const std::wstring& w = word.folded;
-    std::size_t matched = 0;
-    for (FoldedReader reader(entry); !reader.AtEnd();) {
-      // Between matches most characters cannot begin the word: skipped unfolded.
-      if (matched == 0) {
-        while (!reader.AtEnd() && !SearchQuery::MayBegin(word, reader.Peek())) reader.Skip();
-        if (reader.AtEnd()) break;
-      }
-      const wchar_t c = reader.Next();
-      while (matched > 0 && w[matched] != c) matched = word.fallback[matched - 1];
-      if (w[matched] == c && ++matched == w.size()) return true;
+  // fallback, never back in the text, so each word costs one pass.
+  const std::wstring& w = word.folded;
+  std::size_t matched = 0;
+  for (FoldedReader reader(text); !reader.AtEnd();) {
+    // Between matches most characters cannot begin the word: skipped unfolded.
+    if (matched == 0) {
+      while (!reader.AtEnd() && !MayBegin(word, reader.Peek())) reader.Skip();
+      if (reader.AtEnd()) break;
     }
-    return false;
+    const wchar_t c = reader.Next();
+    while (matched > 0 && w[matched] != c) matched = word.fallback[matched - 1];
+    if (w[matched] == c && ++matched == w.size()) return true;
+  }
+  return false;
+}
+
+bool MatchesAnyOf(std::initializer_list<std::wstring_view> parts, const SearchQuery& query) {
+  return std::all_of(query.words_.begin(), query.words_.end(), [parts](const SearchQuery::Word& word) {
+    return std::any_of(parts.begin(), parts.end(),
+                       [&word](std::wstring_view part) { return SearchQuery::Finds(part, word); });
   });
 }
 
-namespace {
+bool Matches(std::wstring_view entry, const SearchQuery& query) { return MatchesAnyOf({entry}, query); }
 
-// A picture is found by its own words too (画像, image, its size), which its
-// tag line lacks; the words may be in either.
 bool EntryMatches(std::wstring_view entry, const AttachmentPtr& attachment, const SearchQuery& query) {
   const std::wstring words = attachment ? AttachmentSearchText(*attachment) : std::wstring();
-  if (words.empty()) return Matches(entry, query);
-  return Matches(std::wstring(entry) + L"\n" + words, query);
+  return MatchesAnyOf({entry, words}, query);
 }
-
-}  // namespace
 
 std::vector<HistoryId> MatchingIds(const History& history, const SearchQuery& query) {
   std::vector<HistoryId> ids;

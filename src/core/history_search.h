@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <bitset>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +29,7 @@ class SearchQuery {
   bool Narrows(const SearchQuery& other) const;
 
  private:
-  friend bool Matches(std::wstring_view entry, const SearchQuery& query);
+  friend bool MatchesAnyOf(std::initializer_list<std::wstring_view> parts, const SearchQuery& query);
 
   struct Word {
     std::wstring folded;
@@ -41,12 +42,19 @@ class SearchQuery {
   };
   static Word WordFrom(std::wstring_view typedWord);
   static bool MayBegin(const Word& word, wchar_t c);
+  static bool Finds(std::wstring_view text, const Word& word);
 
   std::vector<Word> words_;
 };
 
 // Every word of the query is found in the folded entry.
 bool Matches(std::wstring_view entry, const SearchQuery& query);
+// Every word is found in one of the parts (a label, a text, a picture's
+// words), read in place rather than joined into a copy.
+bool MatchesAnyOf(std::initializer_list<std::wstring_view> parts, const SearchQuery& query);
+// An entry with what it holds besides its text: a picture is found by its
+// own words too (画像, image, its size), which its tag line lacks.
+bool EntryMatches(std::wstring_view entry, const AttachmentPtr& attachment, const SearchQuery& query);
 
 // The ids of the history lines whose entry (the text after the time stamp)
 // matches, newest first.

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "file_damage.h"
 #include "stand_in_cipher.h"
 #include "temp_folder.h"
 #include "utf8_text.h"
@@ -350,17 +351,8 @@ TEST(SqliteHistoryFile, SetsADamagedFileAsideAndCarriesEveryEntryStillWholeIntoT
          other.Run("UPDATE entries SET copied_at = 41 WHERE key = 4");
        }, 296},
       {"a page of entries overwritten", [&](const std::string& file) { overwrite(file, 40 * 4096, std::string(4096, '\xA5')); }, 280},
-      {"cut short", [](const std::string& file) { WriteFile(file, ReadFile(file).substr(0, ReadFile(file).size() * 2 / 3)); }, 100},
-      {"twenty bits flipped", [](const std::string& file) {
-         std::string whole = ReadFile(file);
-         std::uint32_t seed = 12345;
-         for (int flip = 0; flip < 20; ++flip) {
-           seed = seed * 1103515245u + 12345u;
-           const std::size_t at = 8192 + (seed >> 8) % (whole.size() - 8192);  // past the header and the schema
-           whole[at] = static_cast<char>(whole[at] ^ (1 << (seed % 8)));
-         }
-         WriteFile(file, whole);
-       }, 100},
+      {"cut short", CutShort, 100},
+      {"twenty bits flipped", [](const std::string& file) { FlipBits(file, 20, 12345); }, 100},
   };
   for (const Damage& kind : kinds) {
     SCOPED_TRACE(kind.what);

@@ -52,16 +52,16 @@ bool KeptPictures::Keep(sqlite3* db, std::uint64_t key, const PictureBytes& pict
     if (insert.Step() != SQLITE_DONE) return false;
     known_.emplace_back(picture, id);
   }
-  Statement show(db, "UPDATE entries SET picture = ? WHERE key = ?");
+  Statement show(db, ("UPDATE " + owners_ + " SET picture = ? WHERE " + ownerKey_ + " = ?").c_str());
   show.Bind(1, id);
   show.Bind(2, static_cast<std::int64_t>(key));
   return show.Step() == SQLITE_DONE;
 }
 
 bool KeptPictures::Tidy(sqlite3* db) {
-  if (Execute(db, "DELETE FROM pictures WHERE id NOT IN (SELECT picture FROM entries WHERE picture IS NOT NULL)") !=
-      SQLITE_OK)
-    return false;
+  const std::string unshown =
+      "DELETE FROM pictures WHERE id NOT IN (SELECT picture FROM " + owners_ + " WHERE picture IS NOT NULL)";
+  if (Execute(db, unshown.c_str()) != SQLITE_OK) return false;
   for (;;) {
     Statement total(db, "SELECT coalesce(sum(length(sealed)), 0) FROM pictures");
     if (total.Step() != SQLITE_ROW) return false;
@@ -70,12 +70,13 @@ bool KeptPictures::Tidy(sqlite3* db) {
   }
 }
 
-// The picture of the oldest entry that shows one, from every entry that does.
+// The picture of the oldest row that shows one, from every row that does.
 bool KeptPictures::DropOldest(sqlite3* db) {
-  Statement oldest(db, "SELECT picture FROM entries WHERE picture IS NOT NULL ORDER BY key LIMIT 1");
+  Statement oldest(
+      db, ("SELECT picture FROM " + owners_ + " WHERE picture IS NOT NULL ORDER BY " + ownerKey_ + " LIMIT 1").c_str());
   if (oldest.Step() != SQLITE_ROW) return false;
   const std::int64_t id = oldest.Int(0);
-  Statement hide(db, "UPDATE entries SET picture = NULL WHERE picture = ?");
+  Statement hide(db, ("UPDATE " + owners_ + " SET picture = NULL WHERE picture = ?").c_str());
   hide.Bind(1, id);
   Statement drop(db, "DELETE FROM pictures WHERE id = ?");
   drop.Bind(1, id);

@@ -1,5 +1,5 @@
-// Owners of SQLite's connection and statement handles, and the few calls the
-// store makes through them.
+// Owners of SQLite's connection, statement and transaction handles, and the
+// few calls the stores make through them.
 #pragma once
 
 #include <sqlite3.h>
@@ -22,6 +22,27 @@ Connection OpenConnection(const std::string& path, int flags, int& error);
 
 // Runs SQL without results; SQLite's result code.
 int Execute(sqlite3* db, const char* sql);
+
+// One transaction that is rolled back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(sqlite3* db) : db_(db), begun_(Execute(db, "BEGIN IMMEDIATE") == SQLITE_OK) {}
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  ~Transaction() {
+    if (begun_) Execute(db_, "ROLLBACK");
+  }
+  bool begun() const { return begun_; }
+  bool Commit() {
+    if (!begun_ || Execute(db_, "COMMIT") != SQLITE_OK) return false;
+    begun_ = false;
+    return true;
+  }
+
+ private:
+  sqlite3* db_;
+  bool begun_;
+};
 
 class Statement {
  public:

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +11,7 @@
 #include "entry_cipher.h"
 #include "history_store.h"
 #include "kept_pictures.h"
-#include "sqlite_handles.h"
+#include "sealed_database.h"
 
 namespace rtrillex {
 
@@ -26,7 +24,7 @@ class SqliteHistoryFile final : public HistoryStore {
   // to 2 when it opens).
   static constexpr int kSchemaVersion = 2;
 
-  using Clock = std::function<std::time_t()>;
+  using Clock = SealedDatabase::Clock;
 
   // `path` is UTF-8; `cipher` outlives the store. `clock` dates the name of
   // a file set aside.
@@ -38,12 +36,11 @@ class SqliteHistoryFile final : public HistoryStore {
 
   // The most bytes one sealed entry may take; SQLite's own limit unless
   // lowered (a test cannot make a gigabyte text).
-  void LimitEntryBytes(int bytes) { entryLimit_ = bytes; }
+  void LimitEntryBytes(int bytes) { file_.LimitValueBytes(bytes); }
   // The most bytes the kept pictures take in all.
   void LimitPictureBytes(std::uint64_t bytes) { pictures_.LimitBytes(bytes); }
 
  private:
-  enum class Check { Ours, Blank, Damaged, NotOurs, Failed };
   // Entries read newest first; `whole` is false when anything on the way
   // could not be read: a damaged page, or an entry that did not unseal.
   struct Read {
@@ -53,38 +50,18 @@ class SqliteHistoryFile final : public HistoryStore {
   };
 
   OpenResult OpenOrMake(std::size_t newest, Opened& opened);
-  Check OpenExisting();
-  Check CheckContents();
-  bool CreateNew();
-  bool Configure();
-  bool Initialize();
   Read ReadNewest(std::size_t newest);
-  std::optional<std::int64_t> ReadableBelow(std::int64_t failed);
-  bool SeeksFine(std::int64_t at);
   OpenResult StartOver(Read carried, Opened& opened);
   bool Carry(const std::vector<KeptEntry>& entries);
   bool Migrate();
   KeptEntry EntryOf(const Statement& row, bool& whole);
-  enum class Written { Done, Failed, CannotKeep };
   Written Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text, EntryKind kind, bool& emptyLog);
   Written ApplyOne(const StoreChange& change, bool& emptyLog);
-  void TruncateLog();
   std::uint64_t NextKey();
 
-  std::string path_;
   EntryCipher& cipher_;
-  Clock clock_;
-  Connection db_;
-  // A removal whose traces are still in the log, the last truncation having failed.
-  bool truncationOwed_ = false;
-  int entryLimit_ = -1;
-  // Of this Open: the file's key is in use, and which companions were
-  // there before SQLite opened the file (a reading makes a log and an index).
-  bool fileKeyInUse_ = false;
-  bool hadLog_ = false;
-  bool hadIndex_ = false;
-  std::int64_t version_ = kSchemaVersion;  // the open file's layout
-  KeptPictures pictures_{cipher_};
+  SealedDatabase file_;
+  KeptPictures pictures_{cipher_, "entries", "key"};
 };
 
 }  // namespace rtrillex
