@@ -491,6 +491,15 @@ TEST_F(Tray, APictureCopiedIsChosenAgainPixelForPixelWithItsTransparency) {
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
   PressKeys({'1'});  // the put-back's own line: the same picture, not read again
   ASSERT_EQ(WaitForLines(9), 9u);
+  // The search finds the pictures by their word, each row as high as a thumbnail.
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  TypeQuickly({'I', 'M', 'A', 'G', 'E'});
+  const SearchWindow search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 7; })) << search.Lines();  // all but the two texts
+  EXPECT_GE(SendMessageW(search.list, LB_GETITEMHEIGHT, 0, 0), 64);
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(search.window); }));
   PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
   ASSERT_TRUE(app->WaitForExit());
   const std::optional<rtrillex::Pixels> left = pixelsOf(CF_DIB);

@@ -49,7 +49,8 @@ void SearchWindow::Create() {
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
   SendMessageW(box_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  SendMessageW(list_, LB_SETITEMHEIGHT, 0, lineHeight_);
+  rowHeight_ = lineHeight_;
+  SendMessageW(list_, LB_SETITEMHEIGHT, 0, rowHeight_);
 }
 
 void SearchWindow::Open(std::wstring_view typed, const KeyboardOwner& previous) {
@@ -86,12 +87,7 @@ void SearchWindow::Search(bool historyChanged) {
   shown_ = !historyChanged && query.Narrows(shownQuery_) ? MatchingIds(history_, query, shown_, shownQuery_)
                                                          : MatchingIds(history_, query);
   shownQuery_ = std::move(query);
-  // Lines start after a column of thumbnails while any picture is listed.
-  const bool picturesListed = std::any_of(shown_.begin(), shown_.end(), [this](HistoryId id) {
-    const AttachmentPtr attachment = history_.AttachmentOf(id);
-    return attachment && attachment->kind == EntryKind::Picture;
-  });
-  thumbnailColumn_ = picturesListed ? 2 * lineHeight_ : 0;
+  FitRowsToThumbnails();
   SendMessageW(list_, LB_SETCOUNT, shown_.size(), 0);
   // The line that was selected stays so while it is listed; else the newest.
   std::size_t selection = 0;
@@ -101,6 +97,26 @@ void SearchWindow::Search(bool historyChanged) {
   }
   if (!shown_.empty()) SendMessageW(list_, LB_SETCURSEL, selection, 0);
   InvalidateRect(list_, nullptr, TRUE);
+}
+
+// While pictures are listed, every row is as high as their tallest
+// thumbnail, and the lines' text starts after a column as wide as the widest
+// (a picture still being read keeps room for a screenshot's).
+void SearchWindow::FitRowsToThumbnails() {
+  const auto fullHeight = static_cast<int>(ThumbnailHeightAt(ScreenDotsPerInchY()));
+  int widest = 0, tallest = 0;
+  for (const HistoryId id : shown_) {
+    const AttachmentPtr attachment = history_.AttachmentOf(id);
+    if (!attachment || attachment->kind != EntryKind::Picture) continue;
+    const std::shared_ptr<const Pixels>& thumbnail = attachment->picture.thumbnail;
+    widest = std::max(widest, thumbnail ? static_cast<int>(thumbnail->width) : fullHeight * 16 / 9);
+    tallest = std::max(tallest, thumbnail ? static_cast<int>(thumbnail->height) : fullHeight);
+  }
+  thumbnailColumn_ = widest > 0 ? widest + Scaled(4) : 0;
+  const int rowHeight = std::max(lineHeight_, tallest > 0 ? tallest + Scaled(4) : 0);
+  if (rowHeight == rowHeight_) return;
+  rowHeight_ = rowHeight;
+  SendMessageW(list_, LB_SETITEMHEIGHT, 0, rowHeight_);
 }
 
 void SearchWindow::OnHistoryChanged() {
@@ -119,7 +135,7 @@ bool SearchWindow::TranslateKey(const MSG& message) {
   if (!exists() || message.hwnd != box_ || message.message != WM_KEYDOWN) return false;
   RECT list;
   GetClientRect(list_, &list);
-  const int page = std::max(1, static_cast<int>(list.bottom / std::max(1, lineHeight_)) - 1);
+  const int page = std::max(1, static_cast<int>(list.bottom / std::max(1, rowHeight_)) - 1);
   switch (message.wParam) {
     case VK_UP:
       MoveSelection(-1);
@@ -174,15 +190,18 @@ void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
     if (const std::wstring* line = history_.Find(id)) {
       RECT text = area;
       text.left += 2;
-      text.top += 2;
+      text.top += 2 + (rowHeight_ - lineHeight_) / 2;
       const std::wstring date = EarlierDayMark(history_.CopiedAtOf(id), LocalToday());
       // Files and pictures by their label after the line's time stamp, a
-      // picture's thumbnail, as high as the line, before it.
+      // picture's thumbnail before it.
       const AttachmentPtr attachment = history_.AttachmentOf(id);
-      if (attachment && attachment->kind == EntryKind::Picture && attachment->picture.thumbnail) {
-        const RECT room{area.left + 1, area.top + 1, area.left + thumbnailColumn_, area.bottom - 1};
-        DrawThumbnailIn(item.hDC, room, *attachment->picture.thumbnail,
-                        GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+      if (attachment && attachment->kind == EntryKind::Picture) {
+        const RECT room{area.left + 2, area.top + 2, area.left + thumbnailColumn_, area.bottom - 2};
+        if (attachment->picture.thumbnail)
+          DrawThumbnailIn(item.hDC, room, *attachment->picture.thumbnail,
+                          GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+        else if (!attachment->picture.png && !attachment->picture.tooLarge)
+          DrawThumbnailPlaceholder(item.hDC, {room.left, room.top, room.left + room.bottom - room.top, room.bottom});
       }
       text.left += thumbnailColumn_;
       const ShownRuns runs =

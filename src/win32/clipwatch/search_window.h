@@ -44,6 +44,7 @@ class SearchWindow : public Window {
  private:
   void Create();
   void Search(bool historyChanged);
+  void FitRowsToThumbnails();
   std::optional<HistoryId> SelectedLine() const;
   void Choose();
   void MoveSelection(int lines);
@@ -56,6 +57,7 @@ class SearchWindow : public Window {
   HWND list_ = nullptr;
   UniqueFont font_;
   int lineHeight_ = 0;
+  int rowHeight_ = 0;        // the list's: a line's, or a thumbnail's while pictures are listed
   int thumbnailColumn_ = 0;  // where the lines' text starts
   std::vector<HistoryId> shown_;  // the list's lines, newest first
   SearchQuery shownQuery_;         // what they were found for
