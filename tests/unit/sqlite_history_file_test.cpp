@@ -148,6 +148,31 @@ TEST(SqliteHistoryFile, KeepsEachPictureOnceWithItsEntriesAndWithinItsBound) {
   EXPECT_EQ(opened.entries[1].kind, EntryKind::Picture);
   ASSERT_TRUE(opened.entries[2].picture);
   EXPECT_EQ(opened.entries[2].picture->front(), 'b');
+
+  // A picture that does not unseal: the file is set aside as it was, every
+  // entry carried, the damaged picture's entry a tag line, the others whole.
+  store.LimitPictureBytes(10000);
+  EXPECT_TRUE(store.Apply({StoreChange::Add(6, 60, L"[画像COPY]", EntryKind::Picture), StoreChange::KeepPicture(6, picture('c'))}));
+  store.Open(0);  // closes the file
+  {
+    OtherConnection other(path);
+    other.Run("UPDATE pictures SET sealed = unhex(substr(hex(sealed), 1, 40) || '00' || substr(hex(sealed), 43)) "
+              "WHERE id = (SELECT picture FROM entries WHERE key = 5)");
+  }
+  SqliteHistoryFile damaged(path, cipher);
+  damaged.LimitPictureBytes(10000);
+  opened = damaged.Open(10);
+  EXPECT_EQ(opened.result, Opened::SetAside);
+  ASSERT_EQ(opened.entries.size(), 4u);
+  EXPECT_EQ(opened.carried, 4u);
+  EXPECT_FALSE(opened.entries[2].picture) << "its picture does not unseal";
+  EXPECT_EQ(opened.entries[2].kind, EntryKind::Picture);
+  ASSERT_TRUE(opened.entries[3].picture);
+  EXPECT_EQ(opened.entries[3].picture->front(), 'c');
+  const HistoryStore::Opened again = damaged.Open(10);
+  EXPECT_EQ(again.result, Opened::Ready);
+  ASSERT_EQ(again.entries.size(), 4u);
+  ASSERT_TRUE(again.entries[3].picture) << "carried into the new file";
 }
 
 TEST(SqliteHistoryFile, OpensAFileOfTheFirstLayoutAndKeepsPicturesInItFromThen) {
