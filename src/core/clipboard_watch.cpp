@@ -292,6 +292,10 @@ void ClipboardWatch::List1_DblClick() {
 }
 
 void ClipboardWatch::PutBack(std::wstring_view historyLine, AttachmentPtr attachment) {
+  PutEntryBack(std::wstring(EntryIn(historyLine)), std::move(attachment));
+}
+
+void ClipboardWatch::PutEntryBack(std::wstring entry, AttachmentPtr attachment) {
   // A copy already made, whose notice is still queued or which waits for a
   // held clipboard, gets its history line before it is replaced.
   const std::uint32_t asked = s_.clipboard.SequenceNumber();
@@ -300,7 +304,7 @@ void ClipboardWatch::PutBack(std::wstring_view historyLine, AttachmentPtr attach
   // text rendered for its read moved the number on.
   const std::uint32_t saw = s_.clipboard.SequenceNumber() == seen_ ? seen_ : asked;
   // The newest request wins over one still waiting for the clipboard.
-  pendingPut_ = PendingPut{PutContent{std::wstring(EntryIn(historyLine)), std::move(attachment)}, saw, kPutAttempts};
+  pendingPut_ = PendingPut{PutContent{std::move(entry), std::move(attachment)}, saw, kPutAttempts};
   lastPutBack_ = PutBackState::Waiting;
   TryPutBack();
   UpdateRetryTimer();

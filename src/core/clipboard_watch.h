@@ -172,6 +172,8 @@ class ClipboardWatch {
   // as a fresh copy; tried again for a while if the clipboard is held. With
   // an attachment, what it holds is put back instead of the line's text.
   void PutBack(std::wstring_view historyLine, AttachmentPtr attachment = nullptr);
+  // The same for an entry that is no history line (a fixed phrase).
+  void PutEntryBack(std::wstring entry, AttachmentPtr attachment);
   // Made only while the clipboard still holds what was put back: Replaced
   // once any later copy has taken its place.
   enum class PutBackState { None, Waiting, Made, Replaced, GivenUp };

@@ -1,6 +1,7 @@
 #include "entry.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace rtrillex {
@@ -29,6 +30,25 @@ AttachmentPtr PictureAttachment(PictureData picture) {
   attachment->kind = EntryKind::Picture;
   attachment->picture = std::move(picture);
   return attachment;
+}
+
+AttachmentPtr KeptAttachment(EntryKind kind, std::wstring_view text,
+                             std::shared_ptr<const std::vector<std::uint8_t>> png) {
+  switch (kind) {
+    case EntryKind::Files:
+      return FilesAttachment(FilesOfEntry(text));
+    case EntryKind::Picture: {
+      PictureData picture;
+      if (png) {
+        const std::optional<PictureSize> size = PngSize(*png);
+        if (size) picture = {size->width, size->height, std::move(png), nullptr};
+      }
+      return PictureAttachment(std::move(picture));
+    }
+    case EntryKind::Text:
+      break;
+  }
+  return nullptr;
 }
 
 std::wstring FilesEntry(const std::vector<std::wstring>& files) {

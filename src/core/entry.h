@@ -38,6 +38,12 @@ AttachmentPtr FilesAttachment(std::vector<std::wstring> files);
 // A picture's; one without PNG yet is still to be read.
 AttachmentPtr PictureAttachment(PictureData picture);
 
+// What an entry kept on disk holds besides its text: a file copy's paths
+// from its text, a picture with the size its PNG gives (its thumbnail made
+// later); null for a text.
+AttachmentPtr KeptAttachment(EntryKind kind, std::wstring_view text,
+                             std::shared_ptr<const std::vector<std::uint8_t>> png);
+
 // What a file copy's history line holds: its paths, one a line, so that the
 // search finds any of their names and a double-click copies them as text.
 std::wstring FilesEntry(const std::vector<std::wstring>& files);

@@ -89,6 +89,13 @@ ShownRuns MenuNumberRuns(std::size_t position) {
   return runs;
 }
 
+ShownRuns MenuPhraseRuns(wchar_t accessKey, std::wstring_view label) {
+  ShownRuns runs;
+  if (accessKey) Append(runs, std::wstring{L'&', accessKey, L' '}, false);
+  for (ShownRun& run : MenuEntryRuns(label)) Append(runs, std::move(run.text), run.isMark);
+  return runs;
+}
+
 ShownRuns MenuEntryRuns(std::wstring_view entry, std::wstring_view date) {
   ShownRuns runs;
   if (!date.empty()) Append(runs, std::wstring(date) + L' ', true);

@@ -56,6 +56,8 @@ ShownRuns MenuLabelRuns(std::size_t position, std::wstring_view entry, std::wstr
 // Its two parts, for an item that draws something between them (a picture's
 // thumbnail): the number, and the rest.
 ShownRuns MenuNumberRuns(std::size_t position);
+// A fixed phrase's item: its access key (none for 0), then its label.
+ShownRuns MenuPhraseRuns(wchar_t accessKey, std::wstring_view label);
 ShownRuns MenuEntryRuns(std::wstring_view entry, std::wstring_view date = {});
 
 // The date shown beside a line copied on an earlier day than `today`

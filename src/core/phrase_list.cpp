@@ -162,6 +162,10 @@ KeptPhrase KeptFrom(const Phrase& phrase) {
           picture ? phrase.attachment->picture.png : nullptr};
 }
 
+Phrase PhraseFrom(const KeptPhrase& kept) {
+  return {kept.id, kept.separator, kept.label, kept.text, KeptAttachment(kept.kind, kept.text, kept.picture)};
+}
+
 wchar_t AccessKey(const PhraseList& list, std::size_t position) {
   if (position >= list.size() || list.At(position).separator) return 0;
   std::size_t before = 0;

@@ -81,8 +81,10 @@ class PhraseList {
   PhraseId nextId_ = 1;
 };
 
-// The phrase as the store keeps it.
+// The phrase as the store keeps it, and back: a file list from its paths, a
+// picture with the size its PNG gives (its thumbnail is made later).
 KeptPhrase KeptFrom(const Phrase& phrase);
+Phrase PhraseFrom(const KeptPhrase& kept);
 
 // The access key of the phrase at `position`: 'A', 'B', ... for the first 26
 // phrases in menu order, separators not counted; 0 for a separator and

@@ -42,6 +42,14 @@ TEST(PhraseList, TheKeyThatPinnedAnEntryFindsItsPhraseAndNoOtherKindsOrContents)
   EXPECT_EQ(list.Find(picture)->kind(), EntryKind::Picture);
   EXPECT_EQ(KeptFrom(*list.Find(picture)).picture, screenshot->picture.png);
   EXPECT_EQ(KeptFrom(*list.Find(fileList)).kind, EntryKind::Files);
+  // Loaded again, each is found by the same entry: files by their paths.
+  const Phrase loadedFiles = PhraseFrom(KeptFrom(*list.Find(fileList)));
+  ASSERT_TRUE(loadedFiles.attachment);
+  EXPECT_EQ(loadedFiles.attachment->files, files->files);
+  const Phrase loadedText = PhraseFrom(KeptFrom(*list.Find(text)));
+  EXPECT_FALSE(loadedText.attachment);
+  EXPECT_EQ(loadedText.text, L"hello");
+  EXPECT_EQ(PhraseFrom(KeptFrom(*list.Find(picture))).kind(), EntryKind::Picture);
   EXPECT_TRUE(list.Remove(text));
   EXPECT_EQ(list.FindPinned(L"hello", nullptr), 0u);
   EXPECT_TRUE(list.Remove(reading));
