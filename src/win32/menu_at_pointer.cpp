@@ -1,5 +1,7 @@
 #include "menu_at_pointer.h"
 
+#include <utility>
+
 #include "keyboard_owner.h"
 
 namespace rtrillex {
@@ -68,6 +70,26 @@ HWND OpenMenuWindow(HMENU menu) {
   MenuWindowSearch search{menu};
   EnumThreadWindows(GetCurrentThreadId(), FindMenuWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+namespace {
+MenuKeyHook* activeKeyHook = nullptr;  // one menu at a time, on the window's thread
+}  // namespace
+
+MenuKeyHook::MenuKeyHook(std::function<bool(const MSG& message)> onKey) : onKey_(std::move(onKey)) {
+  hook_ = SetWindowsHookExW(WH_MSGFILTER, Filter, nullptr, GetCurrentThreadId());
+  if (hook_) activeKeyHook = this;
+}
+
+MenuKeyHook::~MenuKeyHook() {
+  if (!hook_) return;
+  UnhookWindowsHookEx(hook_);
+  activeKeyHook = nullptr;
+}
+
+LRESULT CALLBACK MenuKeyHook::Filter(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == MSGF_MENU && activeKeyHook && activeKeyHook->onKey_(*reinterpret_cast<const MSG*>(lParam))) return TRUE;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace rtrillex

@@ -28,6 +28,22 @@ struct MenuChoice {
 MenuChoice OpenMenuAtPointer(HWND owner, HMENU menu, const std::function<bool()>& ready = nullptr,
                              const std::function<bool(UINT command)>& keepsKeyboard = nullptr);
 
+// While it lives, `onKey` sees each message of this thread's menus before
+// they do (keys the menu would not pass on); true takes the message.
+class MenuKeyHook {
+ public:
+  explicit MenuKeyHook(std::function<bool(const MSG& message)> onKey);
+  ~MenuKeyHook();
+  MenuKeyHook(const MenuKeyHook&) = delete;
+  MenuKeyHook& operator=(const MenuKeyHook&) = delete;
+
+ private:
+  static LRESULT CALLBACK Filter(int code, WPARAM wParam, LPARAM lParam);
+
+  std::function<bool(const MSG& message)> onKey_;
+  HHOOK hook_ = nullptr;
+};
+
 // The window showing `menu` while it is open on this thread, to redraw it;
 // null when there is none.
 HWND OpenMenuWindow(HMENU menu);

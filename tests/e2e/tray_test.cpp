@@ -509,6 +509,63 @@ TEST_F(Tray, APictureCopiedIsChosenAgainPixelForPixelWithItsTransparency) {
   EXPECT_TRUE(pixelsOf(CF_DIBV5) && pixelsOf(CF_DIBV5)->bgra == large.bgra);
 }
 
+TEST_F(Tray, AnEntryPinnedInTheMenuComesFirstWithALetterAndStaysAfterARestart) {
+  StartQuietWithHotKey(nullptr);
+  std::size_t lines = 0;
+  for (const wchar_t* text : {L"Dear Sir or Madam,", L"a passing copy"}) {
+    PutText(text);
+    ASSERT_EQ(WaitForLines(++lines), lines);
+  }
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({VK_DOWN, VK_DOWN});  // the older copy
+  PressKeys({VK_CONTROL, 'P'});
+  ASSERT_TRUE(WaitUntil([] { return !IsDown(VK_CONTROL); }));
+  // The menu opens again with the phrase above the copies; its letter pastes it.
+  ASSERT_TRUE(WaitUntil([&] { return VisibleMenuCount(*app) == 1; }));
+  WaitUntil([] { return false; }, 300ms);
+  PressKeys({'A'});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"Dear Sir or Madam,"; })) << testing::PrintToString(editor.Text());
+  ASSERT_EQ(WaitForLines(3), 3u);  // recorded as any put-back
+
+  // Kept with the history off: first in the menu after a restart, and a
+  // digit still picks a recent copy below it.
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  Start();
+  PutText(L"after the restart");
+  ASSERT_EQ(WaitForLines(1), 1u);
+  TestEditor another;
+  ASSERT_TRUE(another.HasKeyboard());
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'A'});
+  EXPECT_TRUE(WaitUntil([&] { return another.Text() == L"Dear Sir or Madam,"; })) << testing::PrintToString(another.Text());
+  ASSERT_EQ(WaitForLines(2), 2u);
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'2'});
+  EXPECT_TRUE(WaitUntil([&] { return another.Text() == L"Dear Sir or Madam,after the restart"; }))
+      << testing::PrintToString(another.Text());
+  ASSERT_EQ(WaitForLines(3), 3u);
+
+  // Pinned from the search too: the phrase is listed first there at once,
+  // and has the next letter in the menu.
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  TypeQuickly({'R', 'E', 'S', 'T'});
+  const SearchWindow search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 2; })) << search.Lines();
+  PressKeys({VK_CONTROL, 'P'});
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 3; })) << search.Lines();
+  ASSERT_TRUE(WaitUntil([] { return !IsDown(VK_CONTROL); }));  // the letter below comes without it
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(WaitUntil([&] { return another.HasKeyboard(); }));
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'B'});
+  EXPECT_TRUE(WaitUntil([&] { return another.Text() == L"Dear Sir or Madam,after the restartafter the restart"; }))
+      << testing::PrintToString(another.Text());
+}
+
 TEST_F(Tray, TypingInTheMenuSearchesTheWholeHistoryAndPastesTheChoice) {
   StartQuietWithHotKey(nullptr);
   std::size_t lines = 0;

@@ -35,6 +35,7 @@ bool Form1::Form_Load() {
   LoadSettingsOrFirstRun();
   recentCopies_.RegisterHotKey(hwnd(), settingsFile_);
   StartKeepingIfAsked();
+  StartPhrases();
   viewerChain_.Join(hwnd(), RunChangeHandler);
   // Both timers stay stopped until a text copy starts them.
   StopTimer();

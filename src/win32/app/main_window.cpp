@@ -151,6 +151,12 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kHistoryKeeperMessage:
       OnKeeperReports();
       return 0;
+    case kPhraseKeeperMessage:
+      OnPhraseKeeperReports();
+      return 0;
+    case WM_MENUSELECT:
+      recentCopies_.OnMenuSelect(reinterpret_cast<HMENU>(lParam), LOWORD(wParam), HIWORD(wParam));
+      break;
     case kPicturesReadMessage:
       OnPicturesRead();
       return 0;

@@ -37,10 +37,12 @@
 #include "desktop.h"
 #include "handle.h"
 #include "history_store/history_keeper.h"
+#include "history_store/phrase_keeper.h"
 #include "picture_shelf.h"
 #include "pictures/picture_reader.h"
 #include "kept_history.h"
 #include "main_window_layout.h"
+#include "phrase_list.h"
 #include "settings/profile_settings_file.h"
 #include "single_instance.h"
 #include "tray/startup_item.h"
@@ -67,6 +69,8 @@ constexpr UINT kHistoryKeeperMessage = WM_APP + 2;
 constexpr UINT kPicturesReadMessage = WM_APP + 3;
 // Sent by the picture reader: its read of the clipboard is over.
 constexpr UINT kPictureClipboardReadMessage = WM_APP + 4;
+// Posted by the fixed phrases' writer: reports wait.
+constexpr UINT kPhraseKeeperMessage = WM_APP + 5;
 
 class Form1 : public Window, public WatchWindow {
  public:
@@ -139,6 +143,17 @@ class Form1 : public Window, public WatchWindow {
   void mnuClearHistory_Click();
   std::wstring KeptHistoryPath() const;
 
+  // clipwatch/phrases.cpp: the fixed phrases, kept always
+  std::wstring PhrasesPath() const;
+  void StartPhrases();
+  void OnPhraseKeeperReports();
+  void OnPhrasesLoaded(std::vector<KeptPhrase> loaded, std::uint64_t nextId);
+  void TogglePin(const std::wstring& entry, const AttachmentPtr& attachment);
+  void Unpin(PhraseId id);
+  void PutPhraseBackAndPaste(PhraseId id, const KeyboardOwner& previous);
+  void ChooseFound(SearchWindow::Row row, const KeyboardOwner& previous);
+  void PinFound(SearchWindow::Row row);
+
   // tray/tray_window.cpp
   void HideToTray();
   void SetFileMenuVisible(bool visible);
@@ -185,9 +200,13 @@ class Form1 : public Window, public WatchWindow {
   ViewerChain viewerChain_;
   HistoryList historyList_;
   CurrentContentBox currentContent_;
-  RecentCopiesMenu recentCopies_{historyList_.history()};
-  SearchWindow searchWindow_{historyList_.history(),
-                             [this](HistoryId line, const KeyboardOwner& previous) { PutBackAndPaste(line, previous); }};
+  PhraseList phrases_;
+  bool phrasesLoaded_ = false;                 // read from Phrases.db: pinning may change them
+  std::optional<PhraseKeeper> phraseKeeper_;   // from the start, whether or not the history is kept
+  RecentCopiesMenu recentCopies_{historyList_.history(), phrases_};
+  SearchWindow searchWindow_{historyList_.history(), phrases_,
+                             [this](SearchWindow::Row row, const KeyboardOwner& previous) { ChooseFound(row, previous); },
+                             [this](SearchWindow::Row row) { PinFound(row); }};
   std::optional<PasteBack> pasteBack_;  // once the window exists
   std::optional<HistoryId> lastAppended_;  // the line the watch appended last
   std::optional<PictureReader> pictureReader_;   // once a picture was copied

@@ -108,24 +108,11 @@ void Form1::OnKeptEntriesLoaded(std::vector<KeptEntry> loaded) {
   searchWindow_.OnHistoryChanged();
 }
 
-// What a kept entry holds besides its text: a file copy's paths from its
-// text, a picture as it was kept (its thumbnail made afterwards).
+// A kept picture shares the session's equal one.
 AttachmentPtr Form1::KeptAttachment(const KeptEntry& entry) {
-  switch (entry.kind) {
-    case EntryKind::Files:
-      return FilesAttachment(FilesOfEntry(entry.text));
-    case EntryKind::Picture: {
-      PictureData picture;
-      if (entry.picture) {
-        const std::optional<PictureSize> size = PngSize(*entry.picture);
-        if (size) picture = pictureShelf_.Share({size->width, size->height, entry.picture, nullptr});
-      }
-      return PictureAttachment(std::move(picture));
-    }
-    case EntryKind::Text:
-      break;
-  }
-  return nullptr;
+  AttachmentPtr attachment = rtrillex::KeptAttachment(entry.kind, entry.text, entry.picture);
+  if (!attachment || attachment->kind != EntryKind::Picture || !attachment->picture.png) return attachment;
+  return PictureAttachment(pictureShelf_.Share(attachment->picture));
 }
 
 void Form1::TellSetAside(const HistoryKeeper::Report& report) {

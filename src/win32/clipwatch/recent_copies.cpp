@@ -16,6 +16,8 @@ constexpr int kHotKeyId = 1;
 // Command ids of the menu's items, apart from the menu bar's.
 constexpr UINT kFirstRecentCopy = 0x7000;
 constexpr UINT kSearchCommand = 0x7100;
+constexpr UINT kFirstPhrase = 0x7200;  // and on, by position in the phrases shown
+constexpr WPARAM kPinKey = 'P';  // with Ctrl
 // No mnemonic: every letter typed in the menu starts a search already.
 constexpr wchar_t kSearchItem[] = L"履歴を検索...";
 constexpr int kMenuTextMargin = 6;  // pixels left and right of an item's text
@@ -37,6 +39,7 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   if (MenuAtPointerIsOpen()) return {};  // one menu at a time
   UniqueMenu menu(CreatePopupMenu());
   if (!menu) return {};
+  AppendPhrases(menu.get());
   // Newest first, each item known by its line's id: a line removed while
   // the menu is open is simply gone when it is chosen.
   shown_ = history_.Newest(kMenuMostEntries);
@@ -79,34 +82,82 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   typedSearch_.reset();
   // The search that a typed letter or the last item opens takes the keyboard
   // straight from the menu.
+  const MenuKeyHook pinKey([this](const MSG& message) { return OnMenuKey(message); });
   const MenuChoice menuChoice = OpenMenuAtPointer(owner, menu.get(), nullptr, [this](UINT command) {
     return command == kSearchCommand || (command == 0 && typedSearch_.has_value());
   });
   menu_ = nullptr;
   labels_.clear();
   thumbnails_.clear();
+  phraseLabels_.clear();
   Choice choice;
   choice.previous = menuChoice.previous;
   const UINT command = menuChoice.command;
   if (command >= kFirstRecentCopy && command - kFirstRecentCopy < shown_.size())
     choice.line = shown_[command - kFirstRecentCopy];
+  else if (command >= kFirstPhrase && command - kFirstPhrase < shownPhrases_.size())
+    choice.phrase = shownPhrases_[command - kFirstPhrase];
+  else if (command == 0 && pinAsked_ && selected_ >= kFirstRecentCopy && selected_ - kFirstRecentCopy < shown_.size())
+    choice.pin = shown_[selected_ - kFirstRecentCopy];
+  else if (command == 0 && pinAsked_ && selected_ >= kFirstPhrase && selected_ - kFirstPhrase < shownPhrases_.size())
+    choice.unpin = shownPhrases_[selected_ - kFirstPhrase];
   else if (command == kSearchCommand)
     choice.search = L"";
   else if (typedSearch_)
     choice.search = std::move(typedSearch_);
   typedSearch_.reset();
   shown_.clear();
+  shownPhrases_.clear();
   return choice;
+}
+
+// The first phrases, each known by its id, and a line below them.
+void RecentCopiesMenu::AppendPhrases(HMENU menu) {
+  shownPhrases_.clear();
+  phraseLabels_.clear();
+  selected_ = 0;
+  pinAsked_ = false;
+  const MenuPhrases shown = PhrasesInMenu(phrases_);
+  for (std::size_t position = 0; position < shown.count; ++position) {
+    const Phrase& phrase = phrases_.At(position);
+    shownPhrases_.push_back(phrase.id);
+    phraseLabels_.push_back(MenuPhraseRuns(AccessKey(phrases_, position), phrase.label));
+    if (phrase.separator)
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    else
+      AppendMenuW(menu, MF_OWNERDRAW, kFirstPhrase + position, nullptr);
+  }
+  if (shown.count > 0) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  firstCopyPosition_ = shown.count > 0 ? shown.count + 1 : 0;
+}
+
+// Ctrl+P on an item: the menu closes, and the window pins it (or unpins a
+// phrase) and opens the menu again. The menu gives no character of a key
+// with Ctrl, so the key is taken before the menu sees it.
+bool RecentCopiesMenu::OnMenuKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || message.wParam != kPinKey || GetKeyState(VK_CONTROL) >= 0) return false;
+  if (selected_ == 0) return true;
+  pinAsked_ = true;
+  EndMenu();
+  return true;
+}
+
+void RecentCopiesMenu::OnMenuSelect(HMENU menu, UINT item, UINT flags) {
+  if (menu_ && menu == menu_) selected_ = (flags & (MF_POPUP | MF_SEPARATOR)) || flags == 0xFFFF ? 0 : item;
 }
 
 const ShownRuns* RecentCopiesMenu::Label(UINT commandId) const {
   if (!menu_ || commandId < kFirstRecentCopy) return nullptr;
+  if (commandId >= kFirstPhrase) {
+    const std::size_t position = commandId - kFirstPhrase;
+    return position < phraseLabels_.size() ? &phraseLabels_[position] : nullptr;
+  }
   const std::size_t position = commandId - kFirstRecentCopy;
   return position < labels_.size() ? &labels_[position] : nullptr;
 }
 
 const RecentCopiesMenu::Thumbnail* RecentCopiesMenu::ThumbnailOf(UINT commandId) const {
-  if (!menu_ || commandId < kFirstRecentCopy) return nullptr;
+  if (!menu_ || commandId < kFirstRecentCopy || commandId >= kFirstPhrase) return nullptr;
   const std::size_t position = commandId - kFirstRecentCopy;
   return position < thumbnails_.size() && thumbnails_[position].isPicture ? &thumbnails_[position] : nullptr;
 }
@@ -175,17 +226,21 @@ bool RecentCopiesMenu::Draw(const DRAWITEMSTRUCT& item) const {
 
 std::optional<LRESULT> RecentCopiesMenu::OnMenuChar(HMENU menu, wchar_t typed) {
   if (!menu_ || menu != menu_) return std::nullopt;
-  // Any other character typed starts a search for it, in place of the menu.
-  if (typed < L'0' || typed > L'9') {
-    if (typed < L' ') return MAKELRESULT(0, MNC_IGNORE);
-    typedSearch_ = std::wstring(1, typed);
-    return MAKELRESULT(0, MNC_CLOSE);
-  }
   // Owner-drawn items have no mnemonic of their own: a digit picks the item
-  // its number names, 1 to 9 and then 0 for the tenth.
-  const std::size_t position = typed == L'0' ? 9 : static_cast<std::size_t>(typed - L'1');
-  if (position >= labels_.size()) return MAKELRESULT(0, MNC_IGNORE);
-  return MAKELRESULT(position, MNC_EXECUTE);
+  // its number names, 1 to 9 and then 0 for the tenth; a phrase's letter
+  // picks the phrase.
+  if (typed >= L'0' && typed <= L'9') {
+    const std::size_t position = typed == L'0' ? 9 : static_cast<std::size_t>(typed - L'1');
+    if (position >= labels_.size()) return MAKELRESULT(0, MNC_IGNORE);
+    return MAKELRESULT(firstCopyPosition_ + position, MNC_EXECUTE);
+  }
+  if (typed < L' ') return MAKELRESULT(0, MNC_IGNORE);
+  const wchar_t letter = typed >= L'a' && typed <= L'z' ? static_cast<wchar_t>(typed - L'a' + L'A') : typed;
+  for (std::size_t position = 0; position < shownPhrases_.size(); ++position)
+    if (AccessKey(phrases_, position) == letter) return MAKELRESULT(position, MNC_EXECUTE);
+  // Any other character typed starts a search for it, in place of the menu.
+  typedSearch_ = std::wstring(1, typed);
+  return MAKELRESULT(0, MNC_CLOSE);
 }
 
 }  // namespace rtrillex

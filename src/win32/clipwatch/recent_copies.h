@@ -1,6 +1,7 @@
 // The menu of recent copies: a system-wide key combination opens, at the
-// pointer, the newest entries of the history, numbered so that a digit
-// picks one. This owns the key's registration and, while the menu is open,
+// pointer, the fixed phrases, lettered so that a letter picks one, then the
+// newest entries of the history, numbered so that a digit picks one; Ctrl+P
+// pins the item under the keyboard, or unpins a phrase. This owns the key's registration and, while the menu is open,
 // its items.
 #pragma once
 
@@ -16,13 +17,14 @@
 #include "keyboard_owner.h"
 #include "history.h"
 #include "history_marks.h"
+#include "phrase_list.h"
 #include "settings/profile_settings_file.h"
 
 namespace rtrillex {
 
 class RecentCopiesMenu {
  public:
-  explicit RecentCopiesMenu(const History& history) : history_(history) {}
+  RecentCopiesMenu(const History& history, const PhraseList& phrases) : history_(history), phrases_(phrases) {}
 
   // Reads Setting.ini's [HotKey] (read here only, never written) and
   // registers the combination History names, or the usual one; none when the
@@ -35,6 +37,10 @@ class RecentCopiesMenu {
 
   struct Choice {
     std::optional<HistoryId> line;       // none when nothing was chosen
+    std::optional<PhraseId> phrase;      // a fixed phrase chosen instead
+    // Ctrl+P on an item: the line to pin, or the phrase to unpin.
+    std::optional<HistoryId> pin;
+    std::optional<PhraseId> unpin;
     std::optional<std::wstring> search;  // the search asked for instead, with what was typed to start it
     KeyboardOwner previous;              // had the keyboard: given it back, unless a search follows; no window if none
   };
@@ -48,6 +54,8 @@ class RecentCopiesMenu {
   std::optional<LRESULT> OnMenuChar(HMENU menu, wchar_t typed);
   // Pictures were read: an open menu draws the thumbnails that came.
   void OnPicturesRead() const;
+  // The item the keyboard or the mouse is on (WM_MENUSELECT).
+  void OnMenuSelect(HMENU menu, UINT item, UINT flags);
 
  private:
   const ShownRuns* Label(UINT commandId) const;
@@ -61,12 +69,21 @@ class RecentCopiesMenu {
   const Thumbnail* ThumbnailOf(UINT commandId) const;
   std::shared_ptr<const Pixels> PixelsOf(UINT commandId) const;
 
+  void AppendPhrases(HMENU menu);
+  bool OnMenuKey(const MSG& message);
+
   const History& history_;
+  const PhraseList& phrases_;
   std::optional<HotKeyRegistration> hotKey_;
   bool pastesChoice_ = true;
   // While the menu is open:
   HMENU menu_ = nullptr;
   std::vector<HistoryId> shown_;  // newest first
+  std::vector<PhraseId> shownPhrases_;  // in menu order, separators too
+  std::vector<ShownRuns> phraseLabels_;  // parallel to shownPhrases_
+  std::size_t firstCopyPosition_ = 0;    // the recent copies' first item, after the phrases
+  UINT selected_ = 0;                    // the command the keyboard or the mouse is on
+  bool pinAsked_ = false;                // Ctrl+P closed the menu
   std::vector<ShownRuns> labels_;
   std::vector<Thumbnail> thumbnails_;  // parallel to labels_
   int thumbnailColumn_ = 0;            // the widest thumbnail's width, where the pictures' labels start

@@ -18,6 +18,7 @@ constexpr wchar_t kClassName[] = L"rTrillexSearch";
 constexpr wchar_t kWindowText[] = L"履歴を検索";
 constexpr int kWidth = 480, kHeight = 320;  // pixels at 96 dpi
 constexpr int kBoxId = 1, kListId = 2;
+constexpr wchar_t kPhraseMark[] = L"定型文";
 
 int Scaled(int pixelsAt96) { return MulDiv(pixelsAt96, ScreenDotsPerInchY(), 96); }
 
@@ -73,29 +74,36 @@ void SearchWindow::Open(std::wstring_view typed, const KeyboardOwner& previous) 
   SetFocus(box_);
 }
 
-std::optional<HistoryId> SearchWindow::SelectedLine() const {
+std::optional<SearchWindow::Row> SearchWindow::SelectedRow() const {
   const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
-  if (selected < 0 || static_cast<std::size_t>(selected) >= shown_.size()) return std::nullopt;
-  return shown_[static_cast<std::size_t>(selected)];
+  if (selected < 0) return std::nullopt;
+  const auto row = static_cast<std::size_t>(selected);
+  if (row < shownPhrases_.size()) return Row{true, shownPhrases_[row]};
+  if (row - shownPhrases_.size() < shown_.size()) return Row{false, shown_[row - shownPhrases_.size()]};
+  return std::nullopt;
 }
 
 void SearchWindow::Search(bool historyChanged) {
-  const std::optional<HistoryId> selected = SelectedLine();
+  const std::optional<Row> selected = SelectedRow();
   SearchQuery query(GetWindowTextOf(box_));
   // A key that narrows the search looks only among the lines already listed,
-  // which are current unless the history has changed since.
+  // which are current unless the history has changed since. The phrases are
+  // few: looked through whole.
+  shownPhrases_ = MatchingPhrases(phrases_, query);
   shown_ = !historyChanged && query.Narrows(shownQuery_) ? MatchingIds(history_, query, shown_, shownQuery_)
                                                          : MatchingIds(history_, query);
   shownQuery_ = std::move(query);
   FitRowsToThumbnails();
-  SendMessageW(list_, LB_SETCOUNT, shown_.size(), 0);
-  // The line that was selected stays so while it is listed; else the newest.
+  SendMessageW(list_, LB_SETCOUNT, shownPhrases_.size() + shown_.size(), 0);
+  // The row that was selected stays so while it is listed; else the first.
   std::size_t selection = 0;
   if (selected) {
-    const auto kept = std::find(shown_.begin(), shown_.end(), *selected);
-    if (kept != shown_.end()) selection = static_cast<std::size_t>(kept - shown_.begin());
+    const std::vector<std::uint64_t>& rows = selected->isPhrase ? shownPhrases_ : shown_;
+    const auto kept = std::find(rows.begin(), rows.end(), selected->id);
+    if (kept != rows.end())
+      selection = static_cast<std::size_t>(kept - rows.begin()) + (selected->isPhrase ? 0 : shownPhrases_.size());
   }
-  if (!shown_.empty()) SendMessageW(list_, LB_SETCURSEL, selection, 0);
+  if (!shownPhrases_.empty() || !shown_.empty()) SendMessageW(list_, LB_SETCURSEL, selection, 0);
   InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -124,9 +132,10 @@ void SearchWindow::OnHistoryChanged() {
 }
 
 void SearchWindow::MoveSelection(int lines) {
-  if (shown_.empty()) return;
+  const std::size_t rows = shownPhrases_.size() + shown_.size();
+  if (rows == 0) return;
   const LRESULT current = SendMessageW(list_, LB_GETCURSEL, 0, 0);
-  const LRESULT last = static_cast<LRESULT>(shown_.size()) - 1;
+  const LRESULT last = static_cast<LRESULT>(rows) - 1;
   const LRESULT next = std::clamp<LRESULT>(current + lines, 0, last);
   SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(next), 0);
 }
@@ -155,16 +164,20 @@ bool SearchWindow::TranslateKey(const MSG& message) {
     case VK_ESCAPE:
       CloseAndGiveBack();
       return true;
+    case 'P':
+      if (GetKeyState(VK_CONTROL) >= 0) return false;
+      if (const std::optional<Row> row = SelectedRow()) pinned_(*row);
+      return true;
   }
   return false;
 }
 
 void SearchWindow::Choose() {
-  const std::optional<HistoryId> line = SelectedLine();
-  if (!line) return;
+  const std::optional<Row> row = SelectedRow();
+  if (!row) return;
   const KeyboardOwner previous = previous_;
   CloseAndGiveBack();
-  chosen_(*line, previous);
+  chosen_(*row, previous);
 }
 
 void SearchWindow::Close() {
@@ -172,6 +185,7 @@ void SearchWindow::Close() {
   closing_ = true;  // hiding it takes the front away, which closes it too
   ShowWindow(hwnd(), SW_HIDE);
   shown_.clear();
+  shownPhrases_.clear();
   SendMessageW(list_, LB_SETCOUNT, 0, 0);
 }
 
@@ -185,8 +199,14 @@ void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   RECT area = item.rcItem;
   FillRect(item.hDC, &area, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-  if (item.itemID < shown_.size()) {
-    const HistoryId id = shown_[item.itemID];
+  const std::size_t phrases = shownPhrases_.size();
+  if (item.itemID < phrases) {
+    RECT text = area;
+    text.left += 2 + thumbnailColumn_;
+    text.top += 2 + (rowHeight_ - lineHeight_) / 2;
+    DrawPhrase(item, text, shownPhrases_[item.itemID]);
+  } else if (item.itemID - phrases < shown_.size()) {
+    const HistoryId id = shown_[item.itemID - phrases];
     if (const std::wstring* line = history_.Find(id)) {
       RECT text = area;
       text.left += 2;
@@ -211,6 +231,14 @@ void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
     }
   }
   if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &area);
+}
+
+// Its label after a mark that says what it is, where the lines have their time.
+void SearchWindow::DrawPhrase(const DRAWITEMSTRUCT& item, RECT text, PhraseId id) const {
+  const Phrase* phrase = phrases_.Find(id);
+  if (!phrase) return;
+  DrawShownRuns(item.hDC, text, MenuEntryRuns(phrase->label, kPhraseMark), (item.itemState & ODS_SELECTED) != 0,
+                RunText::ListLine);
 }
 
 LRESULT SearchWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

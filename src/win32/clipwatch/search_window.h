@@ -1,8 +1,10 @@
 // The search window: a small topmost window at the pointer, opened from the
 // menu of recent copies, with a one-line search box over the history lines
-// that hold every word typed, newest first. Up, Down, Page Up and Page Down
-// move in the list while the box keeps the keys; Enter or a double-click
-// chooses; Escape closes and gives the keyboard back, as does a choice.
+// that hold every word typed, newest first, after the fixed phrases that
+// hold them. Up, Down, Page Up and Page Down move in the list while the box
+// keeps the keys; Enter or a double-click chooses; Ctrl+P pins a line or
+// unpins a phrase; Escape closes and gives the keyboard back, as does a
+// choice.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +18,7 @@
 #include "handle.h"
 #include "history.h"
 #include "history_search.h"
+#include "phrase_list.h"
 #include "keyboard_owner.h"
 #include "window.h"
 
@@ -23,9 +26,17 @@ namespace rtrillex {
 
 class SearchWindow : public Window {
  public:
-  // `chosen` gets the chosen line and the window that had the keyboard before.
-  using ChooseHandler = std::function<void(HistoryId line, const KeyboardOwner& previous)>;
-  SearchWindow(const History& history, ChooseHandler chosen) : history_(history), chosen_(std::move(chosen)) {}
+  // A row of the list: a fixed phrase (listed first) or a history line.
+  struct Row {
+    bool isPhrase = false;
+    std::uint64_t id = 0;  // a PhraseId or a HistoryId
+  };
+  // `chosen` gets the chosen row and the window that had the keyboard
+  // before; `pinned` the row Ctrl+P was pressed on.
+  using ChooseHandler = std::function<void(Row row, const KeyboardOwner& previous)>;
+  using PinHandler = std::function<void(Row row)>;
+  SearchWindow(const History& history, const PhraseList& phrases, ChooseHandler chosen, PinHandler pinned)
+      : history_(history), phrases_(phrases), chosen_(std::move(chosen)), pinned_(std::move(pinned)) {}
 
   // Opens at the pointer with `typed` in the box; `previous` gets the
   // keyboard back when the window closes.
@@ -45,13 +56,16 @@ class SearchWindow : public Window {
   void Create();
   void Search(bool historyChanged);
   void FitRowsToThumbnails();
-  std::optional<HistoryId> SelectedLine() const;
+  std::optional<Row> SelectedRow() const;
+  void DrawPhrase(const DRAWITEMSTRUCT& item, RECT text, PhraseId id) const;
   void Choose();
   void MoveSelection(int lines);
   void DrawLine(const DRAWITEMSTRUCT& item) const;
 
   const History& history_;
+  const PhraseList& phrases_;
   ChooseHandler chosen_;
+  PinHandler pinned_;
   KeyboardOwner previous_;
   HWND box_ = nullptr;
   HWND list_ = nullptr;
@@ -59,7 +73,8 @@ class SearchWindow : public Window {
   int lineHeight_ = 0;
   int rowHeight_ = 0;        // the list's: a line's, or a thumbnail's while pictures are listed
   int thumbnailColumn_ = 0;  // where the lines' text starts
-  std::vector<HistoryId> shown_;  // the list's lines, newest first
+  std::vector<PhraseId> shownPhrases_;  // the list's first rows, in their order
+  std::vector<HistoryId> shown_;  // the list's lines after them, newest first
   SearchQuery shownQuery_;         // what they were found for
   bool closing_ = false;
 };

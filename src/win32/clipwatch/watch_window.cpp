@@ -56,7 +56,18 @@ void Form1::OnHotKey(int id) {
   const RecentCopiesMenu::Choice chosen = recentCopies_.Open(hwnd());
   if (ending_ || !exists()) return;  // ended while the menu was open
   if (chosen.line) PutBackAndPaste(*chosen.line, chosen.previous);
+  if (chosen.phrase) PutPhraseBackAndPaste(*chosen.phrase, chosen.previous);
   if (chosen.search) searchWindow_.Open(*chosen.search, chosen.previous);
+  if (chosen.pin || chosen.unpin) {
+    if (chosen.pin) {
+      if (const std::wstring* line = historyList_.history().Find(*chosen.pin))
+        TogglePin(std::wstring(EntryIn(*line)), historyList_.history().AttachmentOf(*chosen.pin));
+    } else {
+      Unpin(*chosen.unpin);
+    }
+    // Open again, showing the change, over the window that had the keyboard.
+    OnHotKey(id);
+  }
 }
 
 void Form1::PutBackAndPaste(HistoryId line, const KeyboardOwner& previous) {
