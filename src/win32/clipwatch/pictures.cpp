@@ -32,7 +32,12 @@ void Form1::OnPictureClipboardRead(std::uint32_t copy, std::uint32_t after) {
 void Form1::OnPicturesRead() {
   if (!pictureReader_) return;
   for (PictureReader::Result& result : pictureReader_->TakeResults()) {
-    if (!result.picture) continue;
+    if (!result.picture) {
+      // A copy whose picture could not be read stays a tag line, as any
+      // copy of unknown content, instead of waiting for it for ever.
+      if (!result.kept) historyList_.SetAttachment(result.line, nullptr);
+      continue;
+    }
     const PictureData picture = pictureShelf_.Share(std::move(*result.picture));
     historyList_.SetAttachment(result.line, PictureAttachment(picture));
     if (!result.kept) KeepPicture(result.line, picture.png);

@@ -185,8 +185,14 @@ DWORD WINAPI PictureReader::ReadClipboard(void* data) {
     }
     const std::uint32_t after = copied ? copied->sequenceAfter : job.sequence;
     SendMessageW(shared.window, shared.clipboardReadMessage, job.sequence, after);
-    if (!copied) continue;
     ExclusiveLock held(shared.lock);
+    if (!copied) {
+      // Replaced before it could be read, or no picture after all: told, so
+      // that its line stops waiting for it.
+      shared.results.push_back({job.line, std::nullopt, false});
+      PostMessageW(shared.window, shared.resultMessage, 0, 0);
+      continue;
+    }
     shared.encodings.push_back({std::move(job), std::move(copied)});
     WakeConditionVariable(&shared.toEncode);
   }
