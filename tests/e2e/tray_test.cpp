@@ -538,6 +538,14 @@ TEST_F(Tray, AnEntryPinnedInTheMenuComesFirstWithALetterAndStaysAfterARestart) {
   ASSERT_EQ(WaitForLines(1), 1u);
   TestEditor another;
   ASSERT_TRUE(another.HasKeyboard());
+  // Read from its file by then (the search lists it when it comes).
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  TypeQuickly({'D'});
+  const SearchWindow reading = OpenSearchWindow(*app);
+  ASSERT_NE(reading.window, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return reading.Lines() == 1; })) << reading.Lines();
+  PressKeys({VK_ESCAPE});
+  ASSERT_TRUE(WaitUntil([&] { return another.HasKeyboard(); }));
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
   PressKeys({'A'});
   EXPECT_TRUE(WaitUntil([&] { return another.Text() == L"Dear Sir or Madam,"; })) << testing::PrintToString(another.Text());

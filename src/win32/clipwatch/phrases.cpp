@@ -67,6 +67,7 @@ void Form1::OnPhrasesLoaded(std::vector<KeptPhrase> loaded, std::uint64_t nextId
   }
   phrases_ = PhraseList(std::move(phrases), nextId);
   phrasesLoaded_ = true;
+  searchWindow_.OnHistoryChanged();  // an open search lists them too
 }
 
 // Pins the entry as a new phrase at the end, or asks before unpinning the
