@@ -36,8 +36,19 @@ if [ ${#missing[@]} -gt 0 ]; then
     dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # A mirror caught mid-sync fails one index now and then: try again, then go
+  # on with the lists there are (the install says if a package is truly missing).
+  for attempt in 1 2 3; do
+    apt-get update -qq && break
+    echo "setup: some package lists did not download (attempt $attempt of 3)" >&2
+    [ "$attempt" -lt 3 ] && sleep 15
+  done
+  # The 32- and 64-bit halves of a library must be at one version: with one
+  # architecture's security list missing they are not, so the release's own
+  # archive (its latest point release) is preferred for the second try.
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    apt-get install -y -qq --no-install-recommends -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" \
+      "${missing[@]}" >/dev/null
 fi
 
 # Without a generated Japanese locale Wine's ANSI code page stays 1252.
