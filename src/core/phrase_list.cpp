@@ -83,31 +83,37 @@ PhraseId PhraseList::FindPinned(std::wstring_view text, const AttachmentPtr& att
   return 0;
 }
 
-PhraseId PhraseList::AddText(std::wstring label, std::wstring text) {
-  if (Trimmed(label).empty()) label = DefaultLabel(text, nullptr);
-  return Append({0, false, std::move(label), std::move(text), nullptr});
-}
-
-PhraseId PhraseList::AddSeparator(PhraseId after) {
-  if (after == kAtEnd) return Append({0, true, {}, {}, nullptr});
+PhraseId PhraseList::Insert(Phrase phrase, PhraseId after) {
+  if (after == kAtEnd) return Append(std::move(phrase));
   const std::size_t position = PositionOf(after);
   if (position == size()) return 0;
-  const PhraseId id = Append({0, true, {}, {}, nullptr});
+  const PhraseId id = Append(std::move(phrase));
   std::rotate(phrases_.begin() + static_cast<std::ptrdiff_t>(position) + 1, phrases_.end() - 1, phrases_.end());
   return id;
 }
 
+PhraseId PhraseList::AddText(std::wstring label, std::wstring text, PhraseId after) {
+  if (Trimmed(label).empty()) label = DefaultLabel(text, nullptr);
+  return Insert({0, false, std::move(label), std::move(text), nullptr}, after);
+}
+
+PhraseId PhraseList::AddSeparator(PhraseId after) { return Insert({0, true, {}, {}, nullptr}, after); }
+
 bool PhraseList::Rename(PhraseId id, std::wstring label) {
   Phrase* phrase = FindMutable(id);
   if (!phrase || phrase->separator) return false;
-  phrase->label = std::move(label);
+  phrase->label = Trimmed(label).empty() ? DefaultLabel(phrase->text, phrase->attachment) : std::move(label);
   return true;
 }
 
+// A label the person never gave (still the start of the text) changes with
+// the text: a phrase added empty and then typed in is named by what it says.
 bool PhraseList::EditText(PhraseId id, std::wstring text) {
   Phrase* phrase = FindMutable(id);
   if (!phrase || phrase->separator || phrase->kind() != EntryKind::Text) return false;
+  const bool labelFollows = phrase->label == DefaultLabel(phrase->text, nullptr);
   phrase->text = std::move(text);
+  if (labelFollows) phrase->label = DefaultLabel(phrase->text, nullptr);
   return true;
 }
 

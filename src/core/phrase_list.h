@@ -45,14 +45,16 @@ class PhraseList {
   // The phrase equal to that entry (same kind, text, picture, files), so
   // that the key that pinned it unpins it; 0 when none is.
   PhraseId FindPinned(std::wstring_view text, const AttachmentPtr& attachment) const;
-  // A text typed in; an empty label gives the default one.
-  PhraseId AddText(std::wstring label, std::wstring text);
-  // After phrase `after`, or at the end for kAtEnd; 0 when `after` is gone.
+  // Both go after phrase `after`, or at the end for kAtEnd; 0 when `after`
+  // is gone.
   static constexpr PhraseId kAtEnd = 0;
+  // A text typed in; an empty label gives the default one.
+  PhraseId AddText(std::wstring label, std::wstring text, PhraseId after = kAtEnd);
   PhraseId AddSeparator(PhraseId after = kAtEnd);
 
   // False for a phrase that is gone, or one that has no such thing (a
-  // separator's label, a picture's text).
+  // separator's label, a picture's text). A blank label gives the default
+  // one, and a default label follows the text as it is edited.
   bool Rename(PhraseId id, std::wstring label);
   bool EditText(PhraseId id, std::wstring text);
   // False at the end it would go past, and for a phrase that is gone.
@@ -74,6 +76,7 @@ class PhraseList {
 
  private:
   PhraseId Append(Phrase phrase);
+  PhraseId Insert(Phrase phrase, PhraseId after);
   Phrase* FindMutable(PhraseId id);
   bool Swap(std::size_t position, std::size_t other);
 

@@ -126,7 +126,19 @@ TEST(PhraseList, MovesStopAtTheEndsAndEditsOnlyWhatAPhraseHas) {
   EXPECT_FALSE(list.EditText(b, L"x")) << "a picture's text is its tag";
   EXPECT_TRUE(list.EditText(c, L"changed"));
   EXPECT_EQ(list.Find(c)->text, L"changed");
-  EXPECT_EQ(list.Find(c)->label, L"C");
+  EXPECT_EQ(list.Find(c)->label, L"C") << "a label the person gave stays";
+
+  // Typed in after the phrase selected; named by its text until renamed.
+  const PhraseId typed = list.AddText(L"", L"", a);
+  EXPECT_EQ(list.PositionOf(typed), list.PositionOf(a) + 1);
+  EXPECT_EQ(list.AddText(L"", L"", 99), 0u);
+  list.EditText(typed, L"\n よろしくお願いします\n");
+  EXPECT_EQ(list.Find(typed)->label, L"よろしくお願いします");
+  list.Rename(typed, L"結び");
+  list.EditText(typed, L"以上");
+  EXPECT_EQ(list.Find(typed)->label, L"結び");
+  list.Rename(typed, L" 　");
+  EXPECT_EQ(list.Find(typed)->label, L"以上") << "a blank label is the default one again";
 }
 
 TEST(PhraseList, AccessKeysSkipSeparatorsAndStopAtZ) {
