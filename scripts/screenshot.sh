@@ -62,7 +62,7 @@ xdotool windowunmap "$version" 2>/dev/null || true
 xdotool windowunmap "$main" 2>/dev/null || true
 drive menu
 sleep 0.8
-snap_below_pointer docs/tray-menu.png 230x104
+snap_below_pointer docs/tray-menu.png 230x124
 xdotool key Escape
 
 # Two pictures among them, offered as PNG alone (as an image program does):
@@ -88,4 +88,21 @@ drive search "電話"
 search=$(wait_for '履歴を検索')
 sleep 0.5
 import -window "$search" docs/search-window.png
-echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png docs/recent-copies.png docs/search-window.png"
+xdotool key Escape
+sleep 0.5
+
+# The phrases arranged from the icon's menu: a reply typed in after the
+# address, a separator after it, and the address selected again.
+drive menu
+sleep 0.8
+xdotool key e
+editor=$(wait_for '定型文の編集')
+sleep 0.5
+xdotool key alt+a
+xdotool type --delay 20 'Thank you for your message.'
+xdotool key Return
+xdotool type --delay 20 'I will reply by Friday.'
+xdotool key Tab alt+l Home
+sleep 0.5
+import -window "$editor" docs/phrase-editor.png
+echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png docs/recent-copies.png docs/search-window.png docs/phrase-editor.png"

@@ -30,7 +30,8 @@ enum class ControlId : int {
   txtCurCB,
 };
 
-enum class MenuId : int { mnuMain = 2001, mnuExit, mnuVer, mnuStartup, mnuKeepHistory, mnuClearHistory };
+enum class MenuId : int { mnuMain = 2001, mnuExit, mnuVer, mnuStartup, mnuKeepHistory, mnuClearHistory,
+                            mnuPhrases };
 
 inline constexpr Colour kLightBlue = Rgb(192, 192, 255);
 inline constexpr Colour kDarkBlue = Rgb(0, 0, 192);
@@ -50,6 +51,7 @@ inline constexpr std::wstring_view kStartupItem = L"Windows の起動時に開�
 inline constexpr std::wstring_view kExitItem = L"終了(&X)";
 inline constexpr std::wstring_view kKeepHistoryItem = L"履歴を保存する(&K)";
 inline constexpr std::wstring_view kClearHistoryItem = L"履歴をすべて消去(&D)...";
+inline constexpr std::wstring_view kPhrasesItem = L"定型文の編集(&E)...";
 inline constexpr std::wstring_view kHelpMenu = L"ヘルプ(&H)";
 inline constexpr std::wstring_view kVersionItem = L"バージョン情報(&V)";
 

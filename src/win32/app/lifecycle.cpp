@@ -50,6 +50,8 @@ bool Form1::Form_Load() {
 
 void Form1::Form_Unload() {
   // The settings are not saved here: unsaved edits in the panel are dropped.
+  // A phrase being typed is not: the person made it on purpose.
+  phraseEditor_.Close();
   viewerChain_.Leave();
   recentCopies_.UnregisterHotKey();
   pasteBack_->Stop();

@@ -49,6 +49,7 @@ HMENU Form1::CreateMenuBar() {
   using namespace main_window;
   fileMenu_ = CreatePopupMenu();
   AppendMenuItem(fileMenu_, MenuId::mnuMain, kMainItem);
+  AppendMenuItem(fileMenu_, MenuId::mnuPhrases, kPhrasesItem);
   AppendMenuItem(fileMenu_, MenuId::mnuKeepHistory, kKeepHistoryItem);
   AppendMenuItem(fileMenu_, MenuId::mnuClearHistory, kClearHistoryItem);
   AppendMenuItem(fileMenu_, MenuId::mnuStartup, kStartupItem);
@@ -108,8 +109,12 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (recentCopies_.Measure(hwnd(), *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
       break;
     case WM_INITMENUPOPUP:
-      if (reinterpret_cast<HMENU>(wParam) == fileMenu_)
+      if (reinterpret_cast<HMENU>(wParam) == fileMenu_) {
         startupItem_.ShowIn(fileMenu_, static_cast<UINT>(MenuId::mnuStartup));
+        // Phrases changed before their file was read would be lost beside it.
+        EnableMenuItem(fileMenu_, static_cast<UINT>(MenuId::mnuPhrases),
+                       MF_BYCOMMAND | (phrasesLoaded_ ? MF_ENABLED : MF_GRAYED));
+      }
       break;
     case WM_MENUCHAR:  // other menus keep the default handling
       if (const std::optional<LRESULT> answer =
@@ -214,6 +219,9 @@ LRESULT Form1::OnCommand(int id, int notification) {
       break;
     case static_cast<int>(MenuId::mnuClearHistory):
       mnuClearHistory_Click();
+      break;
+    case static_cast<int>(MenuId::mnuPhrases):
+      if (phrasesLoaded_) phraseEditor_.Show();
       break;
   }
   return 0;

@@ -8,6 +8,8 @@
 //     current-content box (CurrentContentBox), the menu of recent copies
 //     (RecentCopiesMenu), the search window (SearchWindow) and the paste of
 //     their choice (PasteBack);
+//   the fixed phrases: clipwatch/phrases.cpp, with their writer
+//     (PhraseKeeper) and the window that arranges them (PhraseEditor);
 //   the history kept across runs: clipwatch/keeping.cpp, with its writer
 //     (HistoryKeeper);
 //   the pictures copied: clipwatch/pictures.cpp, with their reader
@@ -28,6 +30,7 @@
 #include "clipwatch/current_content_box.h"
 #include "clipwatch/history_list.h"
 #include "clipwatch/paste_back.h"
+#include "clipwatch/phrase_editor.h"
 #include "clipwatch/popup_window.h"
 #include "clipwatch/recent_copies.h"
 #include "clipwatch/search_window.h"
@@ -153,6 +156,8 @@ class Form1 : public Window, public WatchWindow {
   void PutPhraseBackAndPaste(PhraseId id, const KeyboardOwner& previous);
   void ChooseFound(SearchWindow::Row row, const KeyboardOwner& previous);
   void PinFound(SearchWindow::Row row);
+  void SavePhrases(std::vector<PhraseChange> changes);
+  void OnPhrasesChanged();
 
   // tray/tray_window.cpp
   void HideToTray();
@@ -207,6 +212,7 @@ class Form1 : public Window, public WatchWindow {
   SearchWindow searchWindow_{historyList_.history(), phrases_,
                              [this](SearchWindow::Row row, const KeyboardOwner& previous) { ChooseFound(row, previous); },
                              [this](SearchWindow::Row row) { PinFound(row); }};
+  PhraseEditor phraseEditor_{phrases_, [this](std::vector<PhraseChange> changes) { SavePhrases(std::move(changes)); }};
   std::optional<PasteBack> pasteBack_;  // once the window exists
   std::optional<HistoryId> lastAppended_;  // the line the watch appended last
   std::optional<PictureReader> pictureReader_;   // once a picture was copied

@@ -20,7 +20,6 @@ constexpr wchar_t kPhrasesNewerNotice[] =
 constexpr wchar_t kPhrasesCannotWriteNotice[] =
     L"定型文をファイルに保存できません。後でもう一度保存を試みます。";
 constexpr wchar_t kPhrasesNotReadyNotice[] = L"定型文のファイルをまだ読み込めていないため、登録できません。";
-constexpr wchar_t kUnpinQuestion[] = L"この定型文を削除しますか？\n\n";
 
 }  // namespace
 
@@ -67,7 +66,17 @@ void Form1::OnPhrasesLoaded(std::vector<KeptPhrase> loaded, std::uint64_t nextId
   }
   phrases_ = PhraseList(std::move(phrases), nextId);
   phrasesLoaded_ = true;
-  searchWindow_.OnHistoryChanged();  // an open search lists them too
+  OnPhrasesChanged();
+}
+
+void Form1::SavePhrases(std::vector<PhraseChange> changes) {
+  if (phraseKeeper_) phraseKeeper_->Apply(std::move(changes));
+}
+
+// Every view of them open follows.
+void Form1::OnPhrasesChanged() {
+  searchWindow_.OnHistoryChanged();
+  phraseEditor_.OnPhrasesChanged();
 }
 
 // Pins the entry as a new phrase at the end, or asks before unpinning the
@@ -83,17 +92,16 @@ void Form1::TogglePin(const std::wstring& entry, const AttachmentPtr& attachment
     return;
   }
   const PhraseId id = phrases_.Pin(entry, attachment);
-  phraseKeeper_->Apply({PhraseChange::Put(KeptFrom(*phrases_.Find(id)), phrases_.PositionOf(id))});
+  SavePhrases({PhraseChange::Put(KeptFrom(*phrases_.Find(id)), phrases_.PositionOf(id))});
+  OnPhrasesChanged();
 }
 
 void Form1::Unpin(PhraseId id) {
   const Phrase* phrase = phrases_.Find(id);
   if (!phrase || !phrasesLoaded_) return;
-  const std::wstring question = kUnpinQuestion + phrase->label;
-  const int answer = MessageBoxW(hwnd(), question.c_str(), kNoticeTitle,
-                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST);
-  if (answer != IDYES || !phrases_.Remove(id)) return;
-  phraseKeeper_->Apply({PhraseChange::Remove(id)});
+  if (!AskToDeletePhrase(hwnd(), *phrase) || !phrases_.Remove(id)) return;
+  SavePhrases({PhraseChange::Remove(id)});
+  OnPhrasesChanged();
 }
 
 void Form1::PutPhraseBackAndPaste(PhraseId id, const KeyboardOwner& previous) {
@@ -122,7 +130,6 @@ void Form1::PinFound(SearchWindow::Row row) {
     unpinning = phrasesLoaded_ ? phrases_.FindPinned(entry, attachment) : 0;
     if (!unpinning) {
       TogglePin(entry, attachment);
-      searchWindow_.OnHistoryChanged();
       return;
     }
   }
