@@ -569,6 +569,74 @@ TEST_F(Tray, AnEntryPinnedInTheMenuComesFirstWithALetterAndStaysAfterARestart) {
   EXPECT_TRUE(WaitUntil([&] { return another.HasKeyboard(); }));
 }
 
+// The window that arranges the phrases, from the icon's menu; it opens once
+// their file has been read.
+HWND OpenPhraseEditor(const RunningApp& app) {
+  HWND editor = nullptr;
+  WaitUntil([&] {
+    PostMessageW(app.MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuPhrases), 0);
+    const std::vector<HWND> windows = app.TopLevelWindows(L"rTrillexPhrases");
+    editor = windows.empty() || !IsWindowVisible(windows.front()) ? nullptr : windows.front();
+    return editor != nullptr;
+  });
+  // Keys wait for its list to have the keyboard: Wine may take the display's
+  // modifiers (none down) as a window takes the front.
+  const HWND list = FindWindowExW(editor, nullptr, L"LISTBOX", nullptr);
+  WaitUntil([&] {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    return GetGUIThreadInfo(app.ThreadId(), &thread) && thread.hwndFocus == list;
+  });
+  WaitUntil([] { return false; }, 300ms);
+  return editor;
+}
+
+TEST_F(Tray, PhrasesTypedInMovedAndNamedInTheirWindowStaySoAfterARestart) {
+  StartQuietWithHotKey(nullptr);
+  HWND editor = OpenPhraseEditor(*app);
+  ASSERT_NE(editor, nullptr);
+  // Two typed in, the second after the first, then moved above it and named;
+  // Escape in the label takes it and closes.
+  PressKeys({VK_MENU, 'A'});
+  TypeQuickly({'O', 'N', 'E'});
+  PressKeys({VK_MENU, 'A'});
+  TypeQuickly({'T', 'W', 'O'});
+  PressKeys({VK_MENU, VK_UP});
+  PressKeys({VK_MENU, 'N'});
+  TypeQuickly({'G', 'R', 'E', 'E', 'T'});
+  PressKeys({VK_ESCAPE});
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(editor); }));
+  EXPECT_TRUE(app->TopLevelWindows(L"rTrillexPhrases").empty());
+
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  Start();
+  editor = OpenPhraseEditor(*app);
+  ASSERT_NE(editor, nullptr);
+  const HWND list = FindWindowExW(editor, nullptr, L"LISTBOX", nullptr);
+  EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(WindowText(FindWindowExW(editor, nullptr, L"EDIT", nullptr)), L"greet") << "the first phrase's label";
+  // Delete asks first; No keeps it.
+  PressKeys({VK_DELETE});
+  HWND question = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (question = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }));
+  PostMessageW(question, WM_COMMAND, IDNO, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(question); }));
+  EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
+  PostMessageW(editor, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(editor); }));
+
+  // In the menu in that order: A is the one moved up, B the first typed.
+  TestEditor typing;
+  ASSERT_TRUE(typing.HasKeyboard());
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'A'});
+  EXPECT_TRUE(WaitUntil([&] { return typing.Text() == L"two"; })) << testing::PrintToString(typing.Text());
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  PressKeys({'B'});
+  EXPECT_TRUE(WaitUntil([&] { return typing.Text() == L"twoone"; })) << testing::PrintToString(typing.Text());
+}
+
 TEST_F(Tray, TypingInTheMenuSearchesTheWholeHistoryAndPastesTheChoice) {
   StartQuietWithHotKey(nullptr);
   std::size_t lines = 0;

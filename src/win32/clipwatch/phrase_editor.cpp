@@ -251,7 +251,7 @@ bool PhraseEditor::TranslateKey(MSG& message) {
   // one) and Escape still closes.
   if (message.message == WM_KEYDOWN && message.hwnd == text_ && GetKeyState(VK_CONTROL) >= 0) {
     if (message.wParam == VK_TAB) {
-      SetFocus(GetNextDlgTabItem(hwnd(), text_, GetKeyState(VK_SHIFT) < 0));
+      MoveFocus(GetNextDlgTabItem(hwnd(), text_, GetKeyState(VK_SHIFT) < 0));
       return true;
     }
     if (message.wParam == VK_ESCAPE) {
@@ -260,6 +260,14 @@ bool PhraseEditor::TranslateKey(MSG& message) {
     }
   }
   return IsDialogMessageW(hwnd(), &message) != FALSE;
+}
+
+// As a dialog moves the focus for Tab and for a label's access key (which
+// asks for it with WM_NEXTDLGCTL): a field reached so is selected whole.
+void PhraseEditor::MoveFocus(HWND control) {
+  if (!control) return;
+  SetFocus(control);
+  if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(control, EM_SETSEL, 0, -1);
 }
 
 void PhraseEditor::OnCommand(int id, int notification) {
@@ -326,6 +334,9 @@ LRESULT PhraseEditor::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_DRAWITEM:
       DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case WM_NEXTDLGCTL:
+      MoveFocus(LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd(), GetFocus(), wParam != 0));
+      return 0;
     case WM_CLOSE:
       Close();
       return 0;
