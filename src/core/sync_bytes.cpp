@@ -8,6 +8,16 @@ void ByteWriter::Little(std::uint64_t value, int count) {
   for (int i = 0; i < count; ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
+// Out of line: inlined into a writer GCC 12 knows to be empty, the insert
+// draws a false -Wstringop-overflow.
+void ByteWriter::Raw(ByteSpan bytes) {
+  if (bytes.size != 0) bytes_.insert(bytes_.end(), bytes.data, bytes.data + bytes.size);
+}
+
+void ByteWriter::Raw(std::string_view text) {
+  Raw(ByteSpan(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
 void ByteWriter::Sized(ByteSpan bytes) {
   U32(static_cast<std::uint32_t>(bytes.size));
   Raw(bytes);

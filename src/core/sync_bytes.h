@@ -35,9 +35,9 @@ class ByteWriter {
   void U16(std::uint16_t value) { Little(value, 2); }
   void U32(std::uint32_t value) { Little(value, 4); }
   void U64(std::uint64_t value) { Little(value, 8); }
-  void Raw(ByteSpan bytes) { bytes_.insert(bytes_.end(), bytes.data, bytes.data + bytes.size); }
-  void Raw(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
-  void Id(const Id16& id) { bytes_.insert(bytes_.end(), id.begin(), id.end()); }
+  void Raw(ByteSpan bytes);
+  void Raw(std::string_view text);
+  void Id(const Id16& id) { Raw(ByteSpan(id.data(), id.size())); }
   // A u32 length, then the bytes.
   void Sized(ByteSpan bytes);
   void Sized(std::string_view text);

@@ -114,7 +114,8 @@ JournalRead ReadJournal(ByteSpan bytesFromOffset, const RecordSealer& sealer, Jo
   ByteSpan rest = bytesFromOffset;
   if (state.offset == 0) {
     read.status = ReadHeader(rest, sealer, state);
-    rest = ByteSpan(rest.data + state.offset, rest.size - state.offset);
+    const std::size_t headerSize = state.headerBytes.size();  // 0 while the header is not whole
+    rest = ByteSpan(rest.data + headerSize, rest.size - headerSize);
   }
   if (read.status == JournalStatus::UpToDate) read.status = ReadRecords(rest, sealer, state, read.records);
   const bool problem = read.status != JournalStatus::UpToDate && read.status != JournalStatus::Waiting;
