@@ -83,6 +83,14 @@ JournalStatus ReadRecords(ByteSpan bytes, const RecordSealer& sealer, JournalRea
   return JournalStatus::UpToDate;
 }
 
+// At most kLongestPcName bytes, never ending inside a character.
+std::string_view ShortenedPcName(std::string_view name) {
+  if (name.size() <= kLongestPcName) return name;
+  std::size_t size = kLongestPcName;
+  while (size > 0 && (static_cast<std::uint8_t>(name[size]) & 0xC0) == 0x80) --size;
+  return name.substr(0, size);
+}
+
 }  // namespace
 
 Bytes JournalHeaderBytes(const InstallationId& installation, std::string_view pcName, const RecordSealer& sealer) {
@@ -92,7 +100,7 @@ Bytes JournalHeaderBytes(const InstallationId& installation, std::string_view pc
   writer.U8(kSealAes256Gcm);
   writer.Id(sealer.keyId());
   writer.Id(installation);
-  writer.Sized(pcName.substr(0, kLongestPcName));
+  writer.Sized(ShortenedPcName(pcName));
   return writer.Take();
 }
 

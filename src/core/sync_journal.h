@@ -48,7 +48,10 @@ std::optional<Bytes> AppendRecordBytes(const RecordSealer& sealer, const Bytes& 
 
 enum class JournalStatus {
   UpToDate,     // every record there was read
-  Waiting,      // ends in part of a header or record: the sync is still under way
+  // Ends in part of a header or record: the sync is still under way. A
+  // length garbled into one claiming more than is there looks the same;
+  // only the bytes that come later (or never do) tell them apart.
+  Waiting,
   Damaged,      // a whole record that does not open or decode: read up to it, nothing after it
   NewerFormat,  // a later version's journal, or one sealed in a way this one does not know
   OtherKey,     // sealed with another folder key

@@ -102,6 +102,15 @@ TEST(SyncJournal, EveryKindOfRecordReadsBackAsItWasWritten) {
   EXPECT_EQ(read.records[5].record.phrases, phrases.phrases);
 }
 
+TEST(SyncJournal, ALongPcNameIsShortenedBetweenCharacters) {
+  const StandInSealer key;
+  std::string name;
+  for (int i = 0; i < 400; ++i) name += "名";  // 3 bytes each
+  const JournalRead read = ReadWhole(Journal(key, 1, name).bytes, key);
+  ASSERT_EQ(read.status, JournalStatus::UpToDate);
+  EXPECT_EQ(read.state.header.pcName, name.substr(0, 1023));
+}
+
 TEST(SyncJournal, ATenMegabyteTextReadsBackWhole) {
   const StandInSealer key;
   std::string large(10u << 20, 'x');
