@@ -1,0 +1,84 @@
+#include "shared_entries.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace rtrillex {
+
+bool RecordPlace::operator<(const RecordPlace& other) const {
+  return std::tie(orderingMs, installation, sequence) < std::tie(other.orderingMs, other.installation, other.sequence);
+}
+
+bool SharedEntries::Add(const JournalHeader& journal, const std::vector<JournalRecord>& records) {
+  bool changed = false;
+  for (const JournalRecord& record : records) changed = AddRecord(journal, record) || changed;
+  return changed;
+}
+
+bool SharedEntries::AddRecord(const JournalHeader& journal, const JournalRecord& record) {
+  const SyncRecord& data = record.record;
+  const RecordPlace place{data.orderingMs, journal.installation, record.sequence};
+  latest_ = std::max(latest_, data.orderingMs);
+  switch (data.kind) {
+    case RecordKind::Text:
+    case RecordKind::Picture:
+      return AddEntry(journal, place, data);
+    case RecordKind::Removal:
+      return Remove(data.target);
+    case RecordKind::ClearAll:
+      return ClearThrough(data.orderingMs);
+    case RecordKind::Phrases:
+      return SetPhrases(place, data.phrases);
+    case RecordKind::Files:    // paths of another PC's disks
+    case RecordKind::Unknown:  // a later version's
+      break;
+  }
+  return false;
+}
+
+bool SharedEntries::AddEntry(const JournalHeader& journal, const RecordPlace& place, const SyncRecord& record) {
+  if (removed_.count(record.id) != 0) return false;
+  if (clearedThrough_ && place.orderingMs <= *clearedThrough_) return false;
+  const auto known = entries_.find(record.id);
+  // The same id twice at different places (a copied installation): the
+  // earlier place wins, on every PC alike.
+  if (known != entries_.end() && !(place < known->second.place)) return false;
+  SharedEntry entry{record.id, record.kind, journal.pcName, place, record.recordedMs, record.text, record.png};
+  entries_[record.id] = std::move(entry);
+  return true;
+}
+
+bool SharedEntries::Remove(const EntryId& target) {
+  removed_.insert(target);
+  return entries_.erase(target) != 0;
+}
+
+bool SharedEntries::ClearThrough(std::uint64_t orderingMs) {
+  if (clearedThrough_ && *clearedThrough_ >= orderingMs) return false;
+  clearedThrough_ = orderingMs;
+  const std::size_t before = entries_.size();
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    it = it->second.place.orderingMs <= orderingMs ? entries_.erase(it) : std::next(it);
+  }
+  return entries_.size() != before;
+}
+
+bool SharedEntries::SetPhrases(const RecordPlace& place, const std::vector<SharedPhrase>& phrases) {
+  if (phrasesPlace_ && !(*phrasesPlace_ < place)) return false;
+  phrasesPlace_ = place;
+  phrases_ = phrases;
+  return true;
+}
+
+std::vector<const SharedEntry*> SharedEntries::Visible() const {
+  std::vector<const SharedEntry*> visible;
+  visible.reserve(entries_.size());
+  for (const auto& [id, entry] : entries_) visible.push_back(&entry);
+  std::sort(visible.begin(), visible.end(),
+            [](const SharedEntry* a, const SharedEntry* b) { return b->place < a->place; });
+  return visible;
+}
+
+const std::vector<SharedPhrase>* SharedEntries::Phrases() const { return phrasesPlace_ ? &phrases_ : nullptr; }
+
+}  // namespace rtrillex
