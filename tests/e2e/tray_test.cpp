@@ -55,19 +55,24 @@ void DisplayKeys(const std::wstring& xdotoolArguments) {
 
 bool IsDown(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
 
-// A left click with the mouse on the newest entry of the open menu of
-// recent copies, the first of its items.
-void ClickNewestCopy(HWND menu) {
-  RECT client;
-  GetClientRect(menu, &client);
-  POINT at{client.right / 2, GetSystemMetrics(SM_CYMENU) / 2};
-  ClientToScreen(menu, &at);
+// A click with the mouse at a point of a window's client area.
+void ClickAt(HWND window, POINT at, bool right = false) {
+  ClientToScreen(window, &at);
   SetCursorPos(at.x, at.y);
+  if (right) WaitUntil([] { return false; }, 200ms);  // the item under the pointer is selected first
   INPUT click[2] = {};
   click[0].type = click[1].type = INPUT_MOUSE;
-  click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  click[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  click[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
   SendInput(2, click, sizeof(INPUT));
+}
+
+// On the first item of the open menu of recent copies: its newest entry
+// while no phrase is above it.
+void ClickFirstItem(HWND menu, bool right = false) {
+  RECT client;
+  GetClientRect(menu, &client);
+  ClickAt(menu, {client.right / 2, GetSystemMetrics(SM_CYMENU) / 2}, right);
 }
 
 int VisibleMenuCount(const RunningApp& app) {
@@ -335,7 +340,7 @@ TEST_F(Tray, TheHistoryKeyOpensRecentCopiesAtThePointerNewestFirst) {
   PressHistoryKey();
   menu = OpenMenu(*app);
   ASSERT_NE(menu, nullptr);
-  ClickNewestCopy(menu);
+  ClickFirstItem(menu);
   ASSERT_EQ(WaitForLines(6), 6u);
   EXPECT_EQ(ClipboardText(), L"oldest");
 
@@ -388,7 +393,7 @@ TEST_F(Tray, AChoiceIsPastedWhereThePersonWasTypingAndTheKeysComeBack) {
   menu = OpenMenu(*app);
   ASSERT_NE(menu, nullptr);
   // A digit with Ctrl and Alt down types no character: the mouse chooses.
-  ClickNewestCopy(menu);
+  ClickFirstItem(menu);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
   EXPECT_EQ(OpenMenu(*app, 400ms), nullptr) << "a second menu opened";
   EXPECT_EQ(editor.Text(), pasted + L"b");
@@ -547,6 +552,7 @@ TEST_F(Tray, AnEntryPinnedInTheMenuComesFirstWithALetterAndStaysAfterARestart) {
   PressKeys({VK_ESCAPE});
   ASSERT_TRUE(WaitUntil([&] { return another.HasKeyboard(); }));
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitUntil([] { return false; }, 300ms);  // as above: the menu has the keyboard
   PressKeys({'A'});
   EXPECT_TRUE(WaitUntil([&] { return another.Text() == L"Dear Sir or Madam,"; })) << testing::PrintToString(another.Text());
   ASSERT_EQ(WaitForLines(2), 2u);
@@ -565,6 +571,47 @@ TEST_F(Tray, AnEntryPinnedInTheMenuComesFirstWithALetterAndStaysAfterARestart) {
   PressKeys({VK_CONTROL, 'P'});
   EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 3; })) << search.Lines();
   ASSERT_TRUE(WaitUntil([] { return !IsDown(VK_CONTROL); }));
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(WaitUntil([&] { return another.HasKeyboard(); }));
+
+  // A right click on a phrase offers to delete it, as Ctrl+P does; taken
+  // and confirmed, the menu comes back with the other phrase first.
+  // Menu windows may be used again: each menu is told by the menu it shows.
+  const auto menuOnShow = [&] {
+    const HWND window = OpenMenu(*app, 0ms);
+    return window ? SendMessageW(window, MN_GETHMENU, 0, 0) : 0;
+  };
+  const HWND menu = OpenRecentCopiesAtOnce(*app);
+  ASSERT_NE(menu, nullptr);
+  const LRESULT recent = menuOnShow();
+  ClickFirstItem(menu, true);
+  LRESULT offer = 0;
+  ASSERT_TRUE(WaitUntil([&] { return (offer = menuOnShow()) != 0 && offer != recent; })) << "nothing offered";
+  PressKeys({VK_DOWN});
+  PressKeys({VK_RETURN});
+  HWND question = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (question = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }));
+  PostMessageW(question, WM_COMMAND, IDYES, 0);
+  ASSERT_TRUE(WaitUntil([&] { return menuOnShow() != 0 && menuOnShow() != offer; }));
+  WaitUntil([] { return false; }, 300ms);
+  PressKeys({'A'});
+  EXPECT_TRUE(WaitUntil([&] { return another.Text() == L"Dear Sir or Madam,after the restartafter the restart"; }))
+      << testing::PrintToString(another.Text());
+
+  // In the search, a right click on a line offers to pin it.
+  PutText(L"right-clicked");
+  ASSERT_EQ(WaitForLines(5), 5u);
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  TypeQuickly({'C', 'L', 'I', 'C', 'K'});
+  const SearchWindow clicked = OpenSearchWindow(*app);
+  ASSERT_NE(clicked.window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return clicked.Lines() == 1; })) << clicked.Lines();
+  ClickAt(clicked.list, {20, 5}, true);
+  ASSERT_NE(OpenMenu(*app), nullptr) << "nothing offered";
+  PressKeys({VK_DOWN});
+  PressKeys({VK_RETURN});
+  EXPECT_TRUE(WaitUntil([&] { return clicked.Lines() == 2; })) << "no phrase listed first";
+  EXPECT_TRUE(IsWindowVisible(clicked.window));
   PressKeys({VK_ESCAPE});
   EXPECT_TRUE(WaitUntil([&] { return another.HasKeyboard(); }));
 }

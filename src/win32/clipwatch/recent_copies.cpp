@@ -16,15 +16,23 @@ constexpr int kHotKeyId = 1;
 // Command ids of the menu's items, apart from the menu bar's.
 constexpr UINT kFirstRecentCopy = 0x7000;
 constexpr UINT kSearchCommand = 0x7100;
+constexpr UINT kMorePhrasesCommand = 0x7101;
+constexpr UINT kPinCommand = 1;  // the right click's offer
 constexpr UINT kFirstPhrase = 0x7200;  // and on, by position in the phrases shown
 constexpr WPARAM kPinKey = 'P';  // with Ctrl
 // No mnemonic: every letter typed in the menu starts a search already.
 constexpr wchar_t kSearchItem[] = L"履歴を検索...";
+// The phrases beyond the menu's are in the search, listed first.
+constexpr wchar_t kMorePhrasesItem[] = L"定型文をすべて表示...";
 constexpr int kMenuTextMargin = 6;  // pixels left and right of an item's text
 constexpr wchar_t kHeightSample[] = L"Ｍあg";  // as tall as a line of any entry
 
 
 }  // namespace
+
+const wchar_t* PinOfferCaption(bool onPhrase) {
+  return onPhrase ? L"定型文から削除...\tCtrl+P" : L"定型文にする\tCtrl+P";
+}
 
 void RecentCopiesMenu::RegisterHotKey(HWND window, ProfileSettingsFile& settings) {
   const std::optional<HotKey> combination =
@@ -84,7 +92,7 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   // straight from the menu.
   const MenuKeyHook pinKey([this](const MSG& message) { return OnMenuKey(message); });
   const MenuChoice menuChoice = OpenMenuAtPointer(owner, menu.get(), nullptr, [this](UINT command) {
-    return command == kSearchCommand || (command == 0 && typedSearch_.has_value());
+    return command == kSearchCommand || command == kMorePhrasesCommand || (command == 0 && typedSearch_.has_value());
   });
   menu_ = nullptr;
   labels_.clear();
@@ -101,8 +109,10 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
     choice.pin = shown_[selected_ - kFirstRecentCopy];
   else if (command == 0 && pinAsked_ && selected_ >= kFirstPhrase && selected_ - kFirstPhrase < shownPhrases_.size())
     choice.unpin = shownPhrases_[selected_ - kFirstPhrase];
-  else if (command == kSearchCommand)
+  else if (command == kSearchCommand || command == kMorePhrasesCommand)
     choice.search = L"";
+  else if (command == 0 && offerAsked_)
+    OfferPin(owner, choice);
   else if (typedSearch_)
     choice.search = std::move(typedSearch_);
   typedSearch_.reset();
@@ -117,6 +127,7 @@ void RecentCopiesMenu::AppendPhrases(HMENU menu) {
   phraseLabels_.clear();
   selected_ = 0;
   pinAsked_ = false;
+  offerAsked_ = false;
   const MenuPhrases shown = PhrasesInMenu(phrases_);
   for (std::size_t position = 0; position < shown.count; ++position) {
     const Phrase& phrase = phrases_.At(position);
@@ -127,14 +138,39 @@ void RecentCopiesMenu::AppendPhrases(HMENU menu) {
     else
       AppendMenuW(menu, MF_OWNERDRAW, kFirstPhrase + position, nullptr);
   }
+  if (shown.more) AppendMenuW(menu, MF_STRING, kMorePhrasesCommand, kMorePhrasesItem);
   if (shown.count > 0) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  firstCopyPosition_ = shown.count > 0 ? shown.count + 1 : 0;
+  firstCopyPosition_ = shown.count > 0 ? shown.count + (shown.more ? 2 : 1) : 0;
+}
+
+// A right click on a copy offers to pin it, on a phrase to delete it, as
+// Ctrl+P does; taken, the menu comes back showing the change.
+void RecentCopiesMenu::OfferPin(HWND owner, Choice& choice) const {
+  const bool onCopy = selected_ >= kFirstRecentCopy && selected_ - kFirstRecentCopy < shown_.size();
+  const bool onPhrase = selected_ >= kFirstPhrase && selected_ - kFirstPhrase < shownPhrases_.size();
+  if (!onCopy && !onPhrase) return;
+  UniqueMenu offer(CreatePopupMenu());
+  if (!offer) return;
+  AppendMenuW(offer.get(), MF_STRING, kPinCommand, PinOfferCaption(onPhrase));
+  const MenuChoice taken = OpenMenuAtPointer(owner, offer.get());
+  choice.previous = taken.previous;
+  if (taken.command != kPinCommand)
+    return;
+  if (onCopy)
+    choice.pin = shown_[selected_ - kFirstRecentCopy];
+  else
+    choice.unpin = shownPhrases_[selected_ - kFirstPhrase];
 }
 
 // Ctrl+P on an item: the menu closes, and the window pins it (or unpins a
 // phrase) and opens the menu again. The menu gives no character of a key
 // with Ctrl, so the key is taken before the menu sees it.
 bool RecentCopiesMenu::OnMenuKey(const MSG& message) {
+  if (message.message == WM_RBUTTONUP && selected_ != 0) {
+    offerAsked_ = true;
+    EndMenu();
+    return true;
+  }
   if (message.message != WM_KEYDOWN || message.wParam != kPinKey || GetKeyState(VK_CONTROL) >= 0) return false;
   if (selected_ == 0) return true;
   pinAsked_ = true;

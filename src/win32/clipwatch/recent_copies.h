@@ -22,6 +22,10 @@
 
 namespace rtrillex {
 
+// What a right click on an entry offers, here and in the search: the same as
+// Ctrl+P.
+const wchar_t* PinOfferCaption(bool onPhrase);
+
 class RecentCopiesMenu {
  public:
   RecentCopiesMenu(const History& history, const PhraseList& phrases) : history_(history), phrases_(phrases) {}
@@ -38,7 +42,8 @@ class RecentCopiesMenu {
   struct Choice {
     std::optional<HistoryId> line;       // none when nothing was chosen
     std::optional<PhraseId> phrase;      // a fixed phrase chosen instead
-    // Ctrl+P on an item: the line to pin, or the phrase to unpin.
+    // Ctrl+P on an item, or its right click's offer taken: the line to pin,
+    // or the phrase to unpin.
     std::optional<HistoryId> pin;
     std::optional<PhraseId> unpin;
     std::optional<std::wstring> search;  // the search asked for instead, with what was typed to start it
@@ -71,6 +76,7 @@ class RecentCopiesMenu {
 
   void AppendPhrases(HMENU menu);
   bool OnMenuKey(const MSG& message);
+  void OfferPin(HWND owner, Choice& choice) const;
 
   const History& history_;
   const PhraseList& phrases_;
@@ -84,6 +90,7 @@ class RecentCopiesMenu {
   std::size_t firstCopyPosition_ = 0;    // the recent copies' first item, after the phrases
   UINT selected_ = 0;                    // the command the keyboard or the mouse is on
   bool pinAsked_ = false;                // Ctrl+P closed the menu
+  bool offerAsked_ = false;              // a right click on an item closed it
   std::vector<ShownRuns> labels_;
   std::vector<Thumbnail> thumbnails_;  // parallel to labels_
   int thumbnailColumn_ = 0;            // the widest thumbnail's width, where the pictures' labels start

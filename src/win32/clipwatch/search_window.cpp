@@ -1,8 +1,11 @@
 #include "search_window.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <optional>
 
+#include "clipwatch/recent_copies.h"
 #include "clipwatch/system_services.h"
 #include "desktop.h"
 #include "history_marks.h"
@@ -172,6 +175,33 @@ bool SearchWindow::TranslateKey(const MSG& message) {
   return false;
 }
 
+// A right click on a row selects it and offers what Ctrl+P does; from the
+// keyboard (the menu key, Shift+F10) the offer is for the selected row.
+void SearchWindow::OfferPin(LPARAM screenPoint) {
+  POINT point{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+  if (screenPoint == -1) {
+    RECT selected{};
+    SendMessageW(list_, LB_GETITEMRECT, SendMessageW(list_, LB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(&selected));
+    point = {selected.left + Scaled(8), selected.bottom};
+    ClientToScreen(list_, &point);
+  } else {
+    POINT inList = point;
+    ScreenToClient(list_, &inList);
+    const LRESULT hit = SendMessageW(list_, LB_ITEMFROMPOINT, 0, MAKELPARAM(inList.x, inList.y));
+    if (HIWORD(hit)) return;  // below the last row
+    SendMessageW(list_, LB_SETCURSEL, LOWORD(hit), 0);
+  }
+  const std::optional<Row> row = SelectedRow();
+  if (!row) return;
+  UniqueMenu offer(CreatePopupMenu());
+  if (!offer) return;
+  constexpr UINT kPinCommand = 1;
+  AppendMenuW(offer.get(), MF_STRING, kPinCommand, PinOfferCaption(row->isPhrase));
+  if (TrackPopupMenu(offer.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD, point.x, point.y, 0, hwnd(), nullptr) ==
+      kPinCommand)
+    pinned_(*row);
+}
+
 void SearchWindow::Choose() {
   const std::optional<Row> row = SelectedRow();
   if (!row) return;
@@ -251,6 +281,9 @@ LRESULT SearchWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_DRAWITEM:
       DrawLine(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) == list_) OfferPin(lParam);
+      return 0;
     case WM_ACTIVATE:
       // Another window taking the front has the keyboard already.
       if (LOWORD(wParam) == WA_INACTIVE) Close();

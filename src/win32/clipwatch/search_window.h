@@ -2,8 +2,8 @@
 // menu of recent copies, with a one-line search box over the history lines
 // that hold every word typed, newest first, after the fixed phrases that
 // hold them. Up, Down, Page Up and Page Down move in the list while the box
-// keeps the keys; Enter or a double-click chooses; Ctrl+P pins a line or
-// unpins a phrase; Escape closes and gives the keyboard back, as does a
+// keeps the keys; Enter or a double-click chooses; Ctrl+P, or a right
+// click's offer, pins a line or unpins a phrase; Escape closes and gives the keyboard back, as does a
 // choice.
 #pragma once
 
@@ -59,6 +59,7 @@ class SearchWindow : public Window {
   std::optional<Row> SelectedRow() const;
   void DrawPhrase(const DRAWITEMSTRUCT& item, RECT text, PhraseId id) const;
   void Choose();
+  void OfferPin(LPARAM screenPoint);
   void MoveSelection(int lines);
   void DrawLine(const DRAWITEMSTRUCT& item) const;
 

@@ -64,6 +64,9 @@ void Form1::OnHotKey(int id) {
         TogglePin(std::wstring(EntryIn(*line)), historyList_.history().AttachmentOf(*chosen.pin));
     } else {
       Unpin(*chosen.unpin);
+      // The question took the front: the keys go back before the menu opens
+      // again, or the menu would give them to this window.
+      GiveKeyboardBack(chosen.previous);
     }
     // Open again, showing the change, over the window that had the keyboard.
     OnHotKey(id);
