@@ -118,10 +118,10 @@ class KeptHistory : public testing::Test {
   bool Exists(const std::wstring& name) const {
     return GetFileAttributesW(folder.File(name).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  std::vector<std::wstring> SetAside() const {
+  std::vector<std::wstring> SetAside(const std::wstring& file = L"History.db") const {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(folder.File(L"History.db.unreadable-*").c_str(), &found);
+    HANDLE search = FindFirstFileW(folder.File(file + L".unreadable-*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do names.push_back(found.cFileName);
     while (FindNextFileW(search, &found));
@@ -159,6 +159,10 @@ TEST_F(KeptHistory, ComesBackInOrderAfterAnExitAndAKillWithoutWhatWasRemovedOrMa
     const SearchWindow search = OpenSearchWindow(*app);
     ASSERT_NE(search.window, nullptr);
     EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 2; })) << search.Lines();
+    // The newest pinned: a phrase, which no clear-all reaches.
+    PressKeys({VK_CONTROL, 'P'});
+    EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 3; })) << search.Lines();
+    ASSERT_TRUE(WaitUntil([] { return GetAsyncKeyState(VK_CONTROL) >= 0; }));
     PressKeys({VK_ESCAPE});
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(search.window); }));
   }
@@ -172,12 +176,17 @@ TEST_F(KeptHistory, ComesBackInOrderAfterAnExitAndAKillWithoutWhatWasRemovedOrMa
   Start();
   EXPECT_EQ(Entries(5), (Lines{L"first", lines, L"last", L"after the restart", L"before the kill"}));
 
-  // Cleared: nothing comes back.
+  // Cleared: nothing comes back but the phrase, first in the menu.
   ClearAll();
   Copy(L"after the clear", 1);
   Restart();
   EXPECT_EQ(Entries(1), (Lines{L"after the clear"}));
   EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 1; }, 500ms));
+  TestEditor editor;
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitUntil([] { return false; }, 300ms);  // the menu has the keyboard
+  PressKeys({'A'});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"after the restart"; })) << testing::PrintToString(editor.Text());
 }
 
 TEST_F(KeptHistory, PicturesAndFilesComeBackAfterARestartAsTheyWereCopied) {
@@ -262,11 +271,15 @@ TEST_F(KeptHistory, OffMakesNoFileAndTurningItOffDeletesIt) {
 TEST_F(KeptHistory, AFileThatCannotBeReadIsSetAsideAndANewOneKept) {
   const std::string damaged = "not a database, and never one" + std::string(5000, '\x7f');
   WriteFileBytes(folder.File(L"History.db"), damaged);
+  WriteFileBytes(folder.File(L"Phrases.db"), damaged);  // the phrases' file alike
   WriteKeepSetting("1");
   Start();
   Copy(L"works all the same", 1);
   ASSERT_TRUE(WaitUntil([&] { return SetAside().size() == 1; }));
   EXPECT_EQ(ReadFileBytes(folder.File(SetAside().front())), damaged);
+  ASSERT_TRUE(WaitUntil([&] { return SetAside(L"Phrases.db").size() == 1; }));
+  EXPECT_EQ(ReadFileBytes(folder.File(SetAside(L"Phrases.db").front())), damaged);
+  EXPECT_NE(ReadFileBytes(folder.File(L"Phrases.db")), damaged) << "a new one in its place";
   Restart();
   EXPECT_EQ(Entries(1), (Lines{L"works all the same"}));
 
