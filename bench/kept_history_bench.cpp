@@ -4,7 +4,9 @@
 // they are all listed, a small copy's reaction with keeping on and off, how
 // soon a burst of copies and a huge copy reach the disk, the file's size
 // against its text's, and the memory the loaded entries take against the same
-// lines copied in one session. Each figure stands beside its target.
+// lines copied in one session; then what 1,000 fixed phrases cost the start,
+// the menu of recent copies and the window that arranges them. Each figure
+// stands beside its target.
 //
 // The kept file is written by this benchmark with the program's own store and
 // cipher: DPAPI protects its key for this Wine prefix, where the program runs
@@ -23,9 +25,13 @@
 #include "bench_text.h"
 #include "clipboard.h"
 #include "harness.h"
+#include "keyboard_driver.h"
 #include "local_time.h"
+#include "main_window_layout.h"
 #include "sqlite_handles.h"
 #include "sqlite_history_file.h"
+#include "sqlite_phrase_file.h"
+#include "test_editor.h"
 #include "utf8_text.h"
 #include "windows_entry_cipher.h"
 
@@ -40,6 +46,7 @@ constexpr std::size_t kKeptEntries = 10000;
 constexpr std::size_t kLargeEvery = 1000;  // ten entries of 1 MB among them
 constexpr std::size_t kLargeChars = 1 << 20;
 constexpr int kStarts = 7;
+constexpr std::size_t kPhrases = 1000;
 
 double MsSince(Clock::time_point start) { return Milliseconds(Clock::now() - start); }
 
@@ -503,15 +510,99 @@ std::size_t Utf16Bytes() {
   return bytes;
 }
 
+// The fixed phrases written with the program's own store, a separator after
+// every 49; false when the file could not be written.
+bool MakePhrases(const std::wstring& path) {
+  rtrillex::WindowsEntryCipher cipher;
+  rtrillex::SqlitePhraseFile file(rtrillex::ToUtf8(path), cipher);
+  if (file.Open().result != rtrillex::PhraseStore::OpenResult::Ready) return false;
+  std::vector<rtrillex::PhraseChange> puts;
+  for (std::size_t i = 0; i < kPhrases; ++i) {
+    rtrillex::KeptPhrase phrase;
+    phrase.id = i + 1;
+    phrase.separator = i % 50 == 49;
+    if (!phrase.separator) {
+      phrase.label = L"定型文 " + std::to_wstring(i + 1);
+      phrase.text = L"いつもお世話になっております。\r\n" + std::to_wstring(i + 1) + L" 番目の定型文です。";
+    }
+    puts.push_back(rtrillex::PhraseChange::Put(std::move(phrase), i));
+  }
+  return static_cast<bool>(file.Apply(puts));
+}
+
+// From the key to the menu of recent copies on the screen, and from the icon
+// menu's command to the phrases' window shown; medians of kStarts.
+struct PhraseTimes {
+  std::vector<double> menu, editor;
+};
+
+void TimePhraseViews(const RunningApp& app, PhraseTimes& times) {
+  e2e::TestEditor typing;
+  const auto pressed = Clock::now();
+  const HWND menu = e2e::OpenRecentCopiesAtOnce(app);
+  if (menu) times.menu.push_back(MsSince(pressed));
+  PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  Poll([&] { return !IsWindowVisible(menu); }, 2s);
+  PumpFor(300ms);
+  const auto asked = Clock::now();
+  PostMessageW(app.MainWindow(), WM_COMMAND, static_cast<WPARAM>(rtrillex::MenuId::mnuPhrases), 0);
+  if (Poll([&] {
+        const std::vector<HWND> windows = app.TopLevelWindows(L"rTrillexPhrases");
+        return !windows.empty() && IsWindowVisible(windows.front());
+      },
+           5s))
+    times.editor.push_back(MsSince(asked));
+}
+
+// Starts in turn with no phrases and with 1,000, each opening the menu and
+// the phrases' window once its phrases were read.
+void MeasurePhrases(const TestFolder& nothingFolder) {
+  TestFolder phrasesFolder;
+  WriteKeepSettings(phrasesFolder, false);
+  if (!MakePhrases(phrasesFolder.File(L"Phrases.db"))) {
+    std::printf("the fixed phrases could not be written\n");
+    return;
+  }
+  Starts none, many;
+  PhraseTimes noneTimes, manyTimes;
+  for (int i = 0; i < kStarts; ++i) {
+    for (bool withPhrases : {false, true}) {
+      const TestFolder& folder = withPhrases ? phrasesFolder : nothingFolder;
+      (withPhrases ? many : none).Add(TimeStart(folder, 0));
+      RunningApp app(folder);
+      if (!app.WaitForMainWindow()) continue;
+      PumpFor(500ms);  // the phrases read
+      TimePhraseViews(app, withPhrases ? manyTimes : noneTimes);
+    }
+  }
+  const double later = Median(many.mainWindow) - Median(none.mainWindow);
+  const double menuSlower = Median(manyTimes.menu) - Median(noneTimes.menu);
+  std::printf("1,000 fixed phrases (medians of %d, alternating with none; best in brackets):\n", kStarts);
+  std::printf("  start-up over: none %.0f (%.0f) ms, 1,000 %.0f (%.0f) ms; %.0f ms later, target at most 20 ms: %s\n",
+              Median(none.mainWindow), Best(none.mainWindow), Median(many.mainWindow), Best(many.mainWindow), later,
+              Verdict(later <= 20));
+  std::printf("  the menu open after the key: none %.0f (%.0f) ms, 1,000 %.0f (%.0f) ms; target as fast (within 10 ms): %s\n",
+              Median(noneTimes.menu), Best(noneTimes.menu), Median(manyTimes.menu), Best(manyTimes.menu),
+              Verdict(manyTimes.menu.size() == kStarts && menuSlower <= 10));
+  std::printf("  the phrases' window shown after the command: none %.0f ms, 1,000 %.0f (%.0f) ms; target within 200 ms: %s\n",
+              Median(noneTimes.editor), Median(manyTimes.editor), Best(manyTimes.editor),
+              Verdict(manyTimes.editor.size() == kStarts && Median(manyTimes.editor) <= 200));
+}
+
 }  // namespace
 
-int main() {
+// "phrases" as the argument: the fixed phrases' figures alone.
+int main(int argc, char** argv) {
+  TestFolder nothingFolder, keptFolder;
+  WriteKeepSettings(nothingFolder, false);
+  if (argc > 1 && std::string(argv[1]) == "phrases") {
+    MeasurePhrases(nothingFolder);
+    return 0;
+  }
   std::printf(
       "The kept history in the real program (rTrillex.exe beside this "
       "benchmark):\n");
   std::fflush(stdout);
-  TestFolder nothingFolder, keptFolder;
-  WriteKeepSettings(nothingFolder, false);
   WriteKeepSettings(keptFolder, true);
   const std::size_t utf8Bytes = MakeKeptHistory(keptFolder.File(L"History.db"));
   if (utf8Bytes == 0) {
@@ -537,5 +628,7 @@ int main() {
   PrintSize("after its exit", KeptFilesOf(keptFolder), utf8Bytes);
   std::fflush(stdout);
   MeasureMemory(nothing, kept, Utf16Bytes());
+  std::fflush(stdout);
+  MeasurePhrases(nothingFolder);
   return 0;
 }
