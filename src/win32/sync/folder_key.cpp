@@ -95,6 +95,8 @@ FolderKeyJoin JoinResultOf(KeyFileStatus status) {
 }  // namespace
 
 std::optional<MadeFolderKey> MakeFolderKey(std::wstring_view passphrase, std::uint32_t iterations) {
+  // A key file that every PC, this one too, would refuse to join.
+  if (iterations < kFewestKeyIterations || iterations > kMostKeyIterations) return std::nullopt;
   MadeFolderKey made;
   KeyFile file;
   file.iterations = iterations;

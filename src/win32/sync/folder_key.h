@@ -30,7 +30,8 @@ struct MadeFolderKey {
 
 // A fresh random key, id and salt, wrapped under the passphrase. nullopt:
 // the system refused, or the passphrase is not whole UTF-16 (a lone
-// surrogate could never be typed again on another PC).
+// surrogate could never be typed again on another PC), or the iterations
+// are outside what ReadKeyFile accepts.
 std::optional<MadeFolderKey> MakeFolderKey(std::wstring_view passphrase,
                                            std::uint32_t iterations = kFolderKeyIterations);
 

@@ -152,6 +152,7 @@ OwnJournalOpen OwnJournal::ReadBack(const InstallationId& installation, std::str
   }
   const Bytes header = JournalHeaderBytes(installation, pcName, sealer);
   if (header.empty() || !CutToSize() || !WriteAtEnd(header)) return Failure(folder_);
+  // Unflushed and lost, the header is only written again at the next open.
   FlushFileBuffers(file_.get());
   headerBytes_ = header;
   size_ = header.size();
