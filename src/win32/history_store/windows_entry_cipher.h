@@ -2,10 +2,7 @@
 // the user (and machine) who made it, texts sealed with AES-256-GCM by CNG.
 #pragma once
 
-#include <windows.h>
-
-#include <bcrypt.h>
-
+#include "aes_gcm_key.h"
 #include "entry_cipher.h"
 
 namespace rtrillex {
@@ -15,7 +12,7 @@ class WindowsEntryCipher final : public EntryCipher {
   WindowsEntryCipher() = default;
   WindowsEntryCipher(const WindowsEntryCipher&) = delete;
   WindowsEntryCipher& operator=(const WindowsEntryCipher&) = delete;
-  ~WindowsEntryCipher() override;
+  ~WindowsEntryCipher() override = default;
 
   std::optional<Bytes> MakeKey() override;
   KeyUse UseKey(ByteView protectedKey) override;
@@ -23,13 +20,7 @@ class WindowsEntryCipher final : public EntryCipher {
   std::optional<std::string> Unseal(ByteView sealed, ByteView associated) const override;
 
  private:
-  bool OpenAlgorithm();
-  bool SetKey(const std::uint8_t* key, std::size_t size);
-  void DropKey();
-
-  // Opened once, for every file and every text.
-  BCRYPT_ALG_HANDLE algorithm_ = nullptr;
-  BCRYPT_KEY_HANDLE key_ = nullptr;
+  AesGcmKey key_;
 };
 
 }  // namespace rtrillex
