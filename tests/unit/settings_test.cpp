@@ -1,4 +1,5 @@
 #include "settings.h"
+#include "sync_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +112,41 @@ TEST(DirectoryOf, DropsTheFileNameAndKeepsADriveRoot) {
   EXPECT_EQ(DirectoryOf(L"C:\\rTrillex.exe"), L"C:\\");
   EXPECT_EQ(DirectoryOf(L"\\\\server\\share\\rTrillex.exe"), L"\\\\server\\share");
   EXPECT_EQ(DirectoryOf(L"rTrillex.exe"), L"");
+}
+
+
+TEST(SyncSettings, ComeBackAsSavedAndAnythingDamagedReadsAsNotSet) {
+  FakeSettingsFile file;
+  EXPECT_FALSE(LoadSyncSettings(file).on);
+  EXPECT_EQ(LoadSyncSettings(file).pictureBytes, kDefaultSharedPictureBytes);
+
+  SyncSettings saved;
+  saved.on = true;
+  saved.folder = L"D:\\Sync\\共有";
+  saved.pcName = L"ノート PC";
+  saved.installation = InstallationId{0x00, 0x01, 0xab, 0xff, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0xfe};
+  saved.protectedKey = {0x00, 0x7f, 0x80, 0xff};
+  SaveSyncSettings(file, saved);
+  const SyncSettings loaded = LoadSyncSettings(file);
+  EXPECT_TRUE(loaded.on);
+  EXPECT_EQ(loaded.folder, saved.folder);
+  EXPECT_EQ(loaded.pcName, saved.pcName);
+  EXPECT_EQ(loaded.installation, saved.installation);
+  EXPECT_EQ(loaded.protectedKey, saved.protectedKey);
+
+  // A key cut to an odd length or edited, an id that is not 32 hex digits:
+  // asked for again, never used in part.
+  for (const wchar_t* key : {L"007f80f", L"007f80fg"}) {
+    file.Write(setting::kSyncSection, setting::kSyncKey, key);
+    EXPECT_TRUE(LoadSyncSettings(file).protectedKey.empty()) << key;
+  }
+  file.Write(setting::kSyncSection, setting::kSyncInstallation, L"0001abff");
+  EXPECT_FALSE(LoadSyncSettings(file).installation.has_value());
+  for (const auto& [text, bytes] : {std::pair{L"1048576", std::uint64_t{1048576}}, {L"8 MB", kDefaultSharedPictureBytes},
+                                    {L"-1", kDefaultSharedPictureBytes}, {L"0", std::uint64_t{0}}}) {
+    file.Write(setting::kSyncSection, setting::kSyncPictureBytes, text);
+    EXPECT_EQ(LoadSyncSettings(file).pictureBytes, bytes) << text;
+  }
 }
 
 }  // namespace
