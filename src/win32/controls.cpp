@@ -77,4 +77,27 @@ void PutFrameBelowItsControls(HWND frame) {
   SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+int ScaledFrom96(int pixels) { return MulDiv(pixels, ScreenDotsPerInchY(), 96); }
+
+HWND CreateScaledControl(HWND parent, const wchar_t* className, std::wstring_view text, DWORD style, int id,
+                         const RECT& at96, HFONT font) {
+  const bool sunken = lstrcmpiW(className, L"EDIT") == 0 || lstrcmpiW(className, L"LISTBOX") == 0;
+  HWND control = CreateWindowExW(sunken ? WS_EX_CLIENTEDGE : 0, className, std::wstring(text).c_str(),
+                                 WS_CHILD | WS_VISIBLE | style, ScaledFrom96(at96.left), ScaledFrom96(at96.top),
+                                 ScaledFrom96(at96.right - at96.left), ScaledFrom96(at96.bottom - at96.top), parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return control;
+}
+
+void FocusControl(HWND control) {
+  if (!control) return;
+  SetFocus(control);
+  if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(control, EM_SETSEL, 0, -1);
+}
+
+void OnNextDialogControl(HWND window, WPARAM wParam, LPARAM lParam) {
+  FocusControl(LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(window, GetFocus(), wParam != 0));
+}
+
 }  // namespace rtrillex

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "control_layout.h"
+#include "controls.h"
 #include "history_marks.h"
 #include "text.h"
 
@@ -42,8 +43,6 @@ constexpr ButtonPlace kButtons[] = {
 };
 constexpr int kButtonWidth = 80, kButtonHeight = 26, kButtonTop = 306;
 
-int Scaled(int pixelsAt96) { return MulDiv(pixelsAt96, ScreenDotsPerInchY(), 96); }
-
 // An edit control breaks lines only at CR LF: a copy's lone LFs are shown
 // as breaks too. The text is only written back once the person changed it.
 std::wstring WithWindowsLineBreaks(const std::wstring& text) {
@@ -67,19 +66,13 @@ bool AskToDeletePhrase(HWND owner, const Phrase& phrase) {
 }
 
 HWND PhraseEditor::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const RECT& at96) {
-  const DWORD edge = wcscmp(className, L"STATIC") == 0 || wcscmp(className, L"BUTTON") == 0 ? 0 : WS_EX_CLIENTEDGE;
-  HWND control = CreateWindowExW(edge, className, text, WS_CHILD | WS_VISIBLE | style, Scaled(at96.left),
-                                 Scaled(at96.top), Scaled(at96.right - at96.left), Scaled(at96.bottom - at96.top),
-                                 hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  return control;
+  return CreateScaledControl(hwnd(), className, text, style, id, at96, font_.get());
 }
 
 // In tab order: the list, the label, the text, then the buttons.
 void PhraseEditor::Create() {
   RegisterWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1));
-  RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
+  RECT frame{0, 0, ScaledFrom96(kClientWidth), ScaledFrom96(kClientHeight)};
   AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
   CreateOwnedWindow(0, kClassName, kWindowText, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                     frame.bottom - frame.top, nullptr);
@@ -90,7 +83,7 @@ void PhraseEditor::Create() {
   list_ = AddControl(L"LISTBOX", L"",
                      WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NODATA | LBS_NOINTEGRALHEIGHT,
                      kListId, {8, 8, 258, 298});
-  SendMessageW(list_, LB_SETITEMHEIGHT, 0, MeasureText(nullptr, font_.get(), L"Ｍg").cy + Scaled(4));
+  SendMessageW(list_, LB_SETITEMHEIGHT, 0, MeasureText(nullptr, font_.get(), L"Ｍg").cy + ScaledFrom96(4));
   AddControl(L"STATIC", L"名前(&N):", 0, kNameLabelId, {268, 8, 552, 24});
   name_ = AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, kNameId, {268, 26, 552, 50});
   AddControl(L"STATIC", L"内容(&T):", 0, kTextLabelId, {268, 58, 552, 74});
@@ -251,7 +244,7 @@ bool PhraseEditor::TranslateKey(MSG& message) {
   // one) and Escape still closes.
   if (message.message == WM_KEYDOWN && message.hwnd == text_ && GetKeyState(VK_CONTROL) >= 0) {
     if (message.wParam == VK_TAB) {
-      MoveFocus(GetNextDlgTabItem(hwnd(), text_, GetKeyState(VK_SHIFT) < 0));
+      FocusControl(GetNextDlgTabItem(hwnd(), text_, GetKeyState(VK_SHIFT) < 0));
       return true;
     }
     if (message.wParam == VK_ESCAPE) {
@@ -260,14 +253,6 @@ bool PhraseEditor::TranslateKey(MSG& message) {
     }
   }
   return IsDialogMessageW(hwnd(), &message) != FALSE;
-}
-
-// As a dialog moves the focus for Tab and for a label's access key (which
-// asks for it with WM_NEXTDLGCTL): a field reached so is selected whole.
-void PhraseEditor::MoveFocus(HWND control) {
-  if (!control) return;
-  SetFocus(control);
-  if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(control, EM_SETSEL, 0, -1);
 }
 
 void PhraseEditor::OnCommand(int id, int notification) {
@@ -314,7 +299,7 @@ void PhraseEditor::DrawRow(const DRAWITEMSTRUCT& item) const {
   const Phrase& phrase = phrases_.At(item.itemID);
   if (phrase.separator) {
     const int middle = (area.top + area.bottom) / 2;
-    RECT line{area.left + Scaled(4), middle, area.right - Scaled(4), middle + 1};
+    RECT line{area.left + ScaledFrom96(4), middle, area.right - ScaledFrom96(4), middle + 1};
     FillRect(item.hDC, &line, GetSysColorBrush(selected ? COLOR_HIGHLIGHTTEXT : COLOR_GRAYTEXT));
   } else {
     RECT text = area;
@@ -335,7 +320,7 @@ LRESULT PhraseEditor::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_NEXTDLGCTL:
-      MoveFocus(LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd(), GetFocus(), wParam != 0));
+      OnNextDialogControl(hwnd(), wParam, lParam);
       return 0;
     case WM_CLOSE:
       Close();

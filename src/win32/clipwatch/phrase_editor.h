@@ -54,7 +54,6 @@ class PhraseEditor : public Window {
   void Move(bool up);
   void DeleteSelected();
   void EnableFields();
-  void MoveFocus(HWND control);
   void OnCommand(int id, int notification);
   void DrawRow(const DRAWITEMSTRUCT& item) const;
 
