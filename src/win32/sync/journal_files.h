@@ -110,6 +110,9 @@ struct FileRead {
 // Reads at most this much in one go, enough for the largest record.
 inline constexpr std::size_t kMostReadAtOnce = 2 * kLargestSealedRecord;
 
+// A file time as Unix milliseconds; 0 for one before 1970.
+std::uint64_t UnixMs(const FILETIME& time);
+
 // The file's bytes from `offset` to its end, opened only for this read.
 FileRead ReadFrom(const std::wstring& path, std::uint64_t offset, std::size_t most = kMostReadAtOnce);
 
@@ -117,6 +120,7 @@ struct ListedFile {
   std::wstring path;
   SyncFile file;
   std::uint64_t size = 0;
+  std::uint64_t changedMs = 0;  // its last write, Unix ms: when its PC last shared something
   // A cloud file whose bytes are still elsewhere: not read until they come.
   bool onDisk = true;
 };
@@ -128,7 +132,7 @@ struct SyncFolderListing {
   std::vector<ListedFile> journals;  // other PCs' journals and any conflict copies: to read
   std::optional<ListedFile> keyFile;
   std::vector<ListedFile> keyConflictCopies;  // the person must choose
-  bool ownJournal = false;
+  std::optional<ListedFile> ownJournal;
 };
 
 // The files in <folder>\rTrillex by kind; a sync engine's files still on
