@@ -52,6 +52,14 @@ Bytes FileBytes(const std::wstring& path) {
   return read.bytes;
 }
 
+// The records a fresh reader finds in the journal at `path`; none while it is not there.
+std::vector<JournalRecord> RecordsIn(const std::wstring& path) {
+  const FileRead file = ReadFrom(path, 0);
+  if (file.outcome != FileReadOutcome::Read) return {};
+  const AesGcmSealer sealer(SuiteKey());
+  return ReadJournal(file.bytes, sealer, {}).records;
+}
+
 SyncRecord Record(RecordKind kind, std::uint8_t idByte, std::string text, std::uint64_t orderingMs) {
   SyncRecord record;
   record.kind = kind;
@@ -362,6 +370,29 @@ TEST_F(TwoPcs, FolderGoneIsSaidOnceAndWritingResumesWhenItIsBack) {
   EXPECT_EQ(a_.Count(Kind::FolderMissing), 1);
   EXPECT_EQ(b_.Count(Kind::FolderMissing), 1);
   EXPECT_EQ(a_.Count(Kind::CannotWrite), 0) << "a gone folder is not a failed write";
+}
+
+TEST(SyncKeeperJournal, JournalDeletedWhileOpenIsLetGoAndMadeAnewForTheNextRecord) {
+  TempFolder folder;
+  Pc a(folder.path().wstring(), kPcA, "PC-A");
+  const std::wstring path = JournalPath(folder.path().wstring(), kPcA);
+  a.keeper().ShareText("before", 1);
+  ASSERT_TRUE(a.WaitFor([&] { return RecordsIn(path).size() == 1; }));
+
+  // Deleted as Windows now deletes a file still open: its name gone at once,
+  // the file itself once its last handle is closed. (Wine keeps the name
+  // until then, so the name is moved away first.)
+  const std::wstring deleted = folder.path().wstring() + L"\\deleted.journal";
+  ASSERT_TRUE(MoveFileW(path.c_str(), deleted.c_str()));
+  ASSERT_TRUE(DeleteFileW(deleted.c_str()));
+  ASSERT_TRUE(a.WaitFor([&] { return GetFileAttributesW(deleted.c_str()) == INVALID_FILE_ATTRIBUTES; }))
+      << "let go of, so that the deletion ends";
+  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "not made anew with nothing to write";
+  const EntryId after = a.keeper().ShareText("after", 2);
+  ASSERT_TRUE(a.WaitFor([&] { return !RecordsIn(path).empty(); }));
+  const std::vector<JournalRecord> records = RecordsIn(path);
+  ASSERT_EQ(records.size(), 1u) << "the new journal holds what came after";
+  EXPECT_EQ(records[0].record.id, after);
 }
 
 TEST(SyncKeeperEnd, WhatWasSharedJustBeforeTheEndIsInTheJournal) {

@@ -173,6 +173,14 @@ JournalAppend OwnJournal::Append(const RecordSealer& sealer, const SyncRecord& r
   return FlushFileBuffers(file_.get()) ? JournalAppend::Appended : JournalAppend::AppendedNotFlushed;
 }
 
+bool OwnJournal::Deleted() const {
+  if (!file_) return false;
+  if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+  FILE_STANDARD_INFO standard;
+  return GetFileInformationByHandleEx(file_.get(), FileStandardInfo, &standard, sizeof standard) &&
+         standard.DeletePending;
+}
+
 // One WriteFile at size_, so that a reader sees a record either whole or cut
 // (and waits for the rest), never two writes' bytes interleaved.
 bool OwnJournal::WriteAtEnd(ByteSpan bytes) {

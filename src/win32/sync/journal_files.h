@@ -66,6 +66,10 @@ class OwnJournal {
   // with NextOrderingTime after lastOrderingMs() and every other journal's.
   JournalAppend Append(const RecordSealer& sealer, const SyncRecord& record);
 
+  // Deleted while open (the person removing the synced folder): its name is
+  // gone, or goes once this handle closes. Records appended would reach nobody.
+  bool Deleted() const;
+
   bool isOpen() const { return static_cast<bool>(file_); }
   const std::wstring& path() const { return path_; }
   std::uint64_t nextSequence() const { return nextSequence_; }

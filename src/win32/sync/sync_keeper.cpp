@@ -236,7 +236,8 @@ class SyncKeeper::Worker {
 
   void WriteIfAble() {
     if (!FolderThere() || !SealerReady()) return;
-    if (journalState_ == JournalState::Closed) OpenJournal();
+    LetGoOfDeletedJournal();
+    if (journalState_ == JournalState::Closed && (!journalDeleted_ || !NothingWaits())) OpenJournal();
     if (journalState_ == JournalState::Open) WriteWhatWaits();
   }
 
@@ -247,6 +248,7 @@ class SyncKeeper::Worker {
     missing_ = !present;
     if (missing_) {
       CloseJournal();
+      journalDeleted_ = false;  // opened again as soon as the folder is back
       notice_.reset();
       files_.clear();  // whatever comes back is read anew
       Tell(Report::Kind::FolderMissing, {});
@@ -267,6 +269,7 @@ class SyncKeeper::Worker {
     switch (journal_.Open(setup_.folder, setup_.installation, setup_.pcName, *sealer_)) {
       case OwnJournalOpen::Opened:
         journalState_ = JournalState::Open;
+        journalDeleted_ = false;
         files_.erase(journal_.path());  // read back whole, as it now is
         return;
       case OwnJournalOpen::FolderMissing:
@@ -282,6 +285,15 @@ class SyncKeeper::Worker {
     }
   }
 
+  // Deleted under the open handle (the person removing the synced folder),
+  // the journal would take records nobody ever reads, and keep the deletion
+  // from ending: let go of, and made anew only once there is something to write.
+  void LetGoOfDeletedJournal() {
+    if (journalState_ != JournalState::Open || !journal_.Deleted()) return;
+    CloseJournal();
+    journalDeleted_ = true;
+  }
+
   void CloseJournal() {
     if (journalState_ == JournalState::Open) journalState_ = JournalState::Closed;
     journal_ = OwnJournal();
@@ -294,12 +306,6 @@ class SyncKeeper::Worker {
         ExclusiveLock held(shared_.lock);
         if (shared_.outgoing.empty()) break;
         record = &shared_.outgoing.front();
-      }
-      // Deleted under the open handle, a journal would take records nobody
-      // ever reads: made anew instead.
-      if (GetFileAttributesW(journal_.path().c_str()) == INVALID_FILE_ATTRIBUTES) {
-        CloseJournal();
-        return;
       }
       record->orderingMs =
           NextOrderingTime(std::max(journal_.lastOrderingMs(), merged_.LatestOrderingTime()), NowMs());
@@ -486,6 +492,7 @@ class SyncKeeper::Worker {
   std::unique_ptr<AesGcmSealer> sealer_;
   OwnJournal journal_;
   JournalState journalState_ = JournalState::Closed;
+  bool journalDeleted_ = false;
   bool missing_ = false;
   bool writeFailing_ = false;
   UniqueChangeNotice notice_;
