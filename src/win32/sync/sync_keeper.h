@@ -43,10 +43,15 @@ class SyncKeeper {
       Pcs,            // the PCs seen changed: `pcs`
       FolderMissing,  // the folder is gone (an unplugged drive): waiting for it
       FolderBack,     // it is there again
+      // Damaged, Newer and OtherKey are said of this PC's own journal too,
+      // which is then left as it is and not written.
       Damaged,        // a journal with a record that does not open: `detail` names its PC; read up to it
       Newer,          // a journal of a newer version: skipped; `detail` names its PC
       OtherKey,       // a journal sealed with another folder key (another passphrase's folder)
-      CannotWrite,    // this PC's journal could not be written; tried again
+      // this PC's journal could not be opened or written; tried again (said
+      // once until a write succeeds). Also a record the sealer refused or too
+      // large to share: dropped, as no retry would ever write it.
+      CannotWrite,
     } kind = Kind::Shared;
     // Shared: the other PCs' copies still shown, newest first by their
     // ordering. This PC's own copies are not among them.
@@ -58,9 +63,11 @@ class SyncKeeper {
     std::wstring detail;
   };
 
-  // Starts at once; `reportMessage` is posted to `window` whenever reports wait.
+  // Starts at once; `reportMessage` is posted to `window` whenever reports
+  // wait. With a null window nothing is posted: the caller polls TakeReports.
   SyncKeeper(SyncSetup setup, HWND window, UINT reportMessage);
-  // Writes what still waits, then ends the thread.
+  // Writes what still waits, then ends the thread; a folder that is gone is
+  // waited for a few seconds at most, and what it would have taken is lost.
   ~SyncKeeper();
   SyncKeeper(const SyncKeeper&) = delete;
   SyncKeeper& operator=(const SyncKeeper&) = delete;
