@@ -239,7 +239,12 @@ TEST_F(SyncFolderFiles, ListingSortsJournalsConflictCopiesAndTheKey) {
 
   const SyncFolderListing listing = ListSyncFolder(Folder(), kOwn);
   ASSERT_EQ(listing.outcome, ListingOutcome::Listed);
-  EXPECT_TRUE(listing.ownJournal);
+  ASSERT_TRUE(listing.ownJournal.has_value());
+  EXPECT_EQ(listing.ownJournal->path, FilesFolder() + L"\\" + JournalFileName(kOwn));
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::uint64_t nowMs = UnixMs(now);
+  EXPECT_GT(nowMs, 1700000000000u) << "after 2023, in Unix ms";
   ASSERT_TRUE(listing.keyFile);
   EXPECT_EQ(listing.keyFile->path, FilesFolder() + L"\\key");
   EXPECT_EQ(listing.keyConflictCopies.size(), 1u);
@@ -249,6 +254,8 @@ TEST_F(SyncFolderFiles, ListingSortsJournalsConflictCopiesAndTheKey) {
     EXPECT_EQ(listed.file.installation, kOther);
     EXPECT_EQ(listed.size, 2u);
     EXPECT_TRUE(listed.onDisk);
+    EXPECT_LE(listed.changedMs, nowMs + 1000) << "its last write, just now";
+    EXPECT_GE(listed.changedMs + 60000, nowMs) << "its last write, just now";
     if (listed.file.kind == SyncFileKind::JournalConflictCopy) ++conflictCopies;
   }
   EXPECT_EQ(conflictCopies, 1);

@@ -173,6 +173,14 @@ JournalAppend OwnJournal::Append(const RecordSealer& sealer, const SyncRecord& r
   return FlushFileBuffers(file_.get()) ? JournalAppend::Appended : JournalAppend::AppendedNotFlushed;
 }
 
+bool OwnJournal::Deleted() const {
+  if (!file_) return false;
+  if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+  FILE_STANDARD_INFO standard;
+  return GetFileInformationByHandleEx(file_.get(), FileStandardInfo, &standard, sizeof standard) &&
+         standard.DeletePending;
+}
+
 // One WriteFile at size_, so that a reader sees a record either whole or cut
 // (and waits for the rest), never two writes' bytes interleaved.
 bool OwnJournal::WriteAtEnd(ByteSpan bytes) {
@@ -193,6 +201,12 @@ bool OwnJournal::CutToSize() {
   if (!SetPosition(file_.get(), size_) || !SetEndOfFile(file_.get())) return false;
   mustCut_ = false;
   return true;
+}
+
+std::uint64_t UnixMs(const FILETIME& time) {
+  constexpr std::uint64_t kUnixEpochIn100ns = 116444736000000000ull;
+  const std::uint64_t since1601 = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return since1601 < kUnixEpochIn100ns ? 0 : (since1601 - kUnixEpochIn100ns) / 10000;
 }
 
 FileRead ReadFrom(const std::wstring& path, std::uint64_t offset, std::size_t most) {
@@ -250,9 +264,10 @@ SyncFolderListing ListSyncFolder(std::wstring_view folder, const InstallationId&
     listed.path = Joined(files, found.cFileName);
     listed.file = ClassifySyncFile(found.cFileName, ownInstallation);
     listed.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    listed.changedMs = UnixMs(found.ftLastWriteTime);
     listed.onDisk = (found.dwFileAttributes & kNotOnDisk) == 0;
     switch (listed.file.kind) {
-      case SyncFileKind::OwnJournal: listing.ownJournal = true; break;
+      case SyncFileKind::OwnJournal: listing.ownJournal = std::move(listed); break;
       case SyncFileKind::OtherJournal:
       case SyncFileKind::JournalConflictCopy: listing.journals.push_back(std::move(listed)); break;
       case SyncFileKind::KeyFile: listing.keyFile = std::move(listed); break;

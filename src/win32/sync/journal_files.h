@@ -66,6 +66,10 @@ class OwnJournal {
   // with NextOrderingTime after lastOrderingMs() and every other journal's.
   JournalAppend Append(const RecordSealer& sealer, const SyncRecord& record);
 
+  // Deleted while open (the person removing the synced folder): its name is
+  // gone, or goes once this handle closes. Records appended would reach nobody.
+  bool Deleted() const;
+
   bool isOpen() const { return static_cast<bool>(file_); }
   const std::wstring& path() const { return path_; }
   std::uint64_t nextSequence() const { return nextSequence_; }
@@ -110,6 +114,9 @@ struct FileRead {
 // Reads at most this much in one go, enough for the largest record.
 inline constexpr std::size_t kMostReadAtOnce = 2 * kLargestSealedRecord;
 
+// A file time as Unix milliseconds; 0 for one before 1970.
+std::uint64_t UnixMs(const FILETIME& time);
+
 // The file's bytes from `offset` to its end, opened only for this read.
 FileRead ReadFrom(const std::wstring& path, std::uint64_t offset, std::size_t most = kMostReadAtOnce);
 
@@ -117,6 +124,7 @@ struct ListedFile {
   std::wstring path;
   SyncFile file;
   std::uint64_t size = 0;
+  std::uint64_t changedMs = 0;  // its last write, Unix ms: when its PC last shared something
   // A cloud file whose bytes are still elsewhere: not read until they come.
   bool onDisk = true;
 };
@@ -128,7 +136,7 @@ struct SyncFolderListing {
   std::vector<ListedFile> journals;  // other PCs' journals and any conflict copies: to read
   std::optional<ListedFile> keyFile;
   std::vector<ListedFile> keyConflictCopies;  // the person must choose
-  bool ownJournal = false;
+  std::optional<ListedFile> ownJournal;
 };
 
 // The files in <folder>\rTrillex by kind; a sync engine's files still on

@@ -1,0 +1,514 @@
+#include "sync_keeper.h"
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <map>
+#include <utility>
+
+#include "aes_gcm_sealer.h"
+#include "exclusive_lock.h"
+#include "handle.h"
+#include "journal_files.h"
+
+namespace rtrillex {
+namespace {
+
+// The folder is listed this often even without a change notice (a network
+// share sends none), and a journal that would not open or take a record is
+// tried again.
+constexpr DWORD kRoundMilliseconds = 2000;
+// At the end, how long records still waiting are tried for a folder that is
+// gone before they are given up.
+constexpr ULONGLONG kLastWritesMilliseconds = 5000;
+constexpr DWORD kLastWritesRetryMilliseconds = 200;
+
+constexpr DWORD kNoticeFilter =
+    FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE;
+
+struct ChangeNoticeTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { FindCloseChangeNotification(h); }
+};
+using UniqueChangeNotice = UniqueHandle<ChangeNoticeTraits>;
+
+std::uint64_t NowMs() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return UnixMs(now);
+}
+
+// Random, so that no two PCs ever make the same. Should the system's
+// generator refuse, this installation's id with a time and a count still
+// makes one nobody else makes.
+EntryId NewEntryId(const InstallationId& installation) {
+  EntryId id{};
+  if (RandomBytes(id.data(), id.size())) return id;
+  static std::atomic<std::uint32_t> made{0};
+  LARGE_INTEGER ticks;
+  QueryPerformanceCounter(&ticks);
+  const std::uint64_t time = static_cast<std::uint64_t>(ticks.QuadPart);
+  const std::uint32_t count = ++made;
+  id = installation;
+  for (int byte = 0; byte < 8; ++byte) id[byte] ^= static_cast<std::uint8_t>(time >> (8 * byte));
+  for (int byte = 0; byte < 4; ++byte) id[8 + byte] ^= static_cast<std::uint8_t>(count >> (8 * byte));
+  return id;
+}
+
+std::wstring Widened(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(size, 0)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+  return wide;
+}
+
+std::wstring FileName(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+bool SamePlace(const std::optional<RecordPlace>& a, const std::optional<RecordPlace>& b) {
+  if (!a || !b) return !a && !b;
+  return !(*a < *b) && !(*b < *a);
+}
+
+bool SamePcs(const std::vector<SyncPc>& a, const std::vector<SyncPc>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const SyncPc& x, const SyncPc& y) {
+    return x.name == y.name && x.installation == y.installation && x.changedMs == y.changedMs &&
+           x.thisPc == y.thisPc;
+  });
+}
+
+}  // namespace
+
+struct SyncKeeper::Shared {
+  SyncSetup setup;  // never changed once the thread runs
+  HWND window = nullptr;
+  UINT reportMessage = 0;
+  // Auto-reset: set for each record queued and at the end, so that one wait
+  // covers both it and the folder's change notice.
+  UniqueKernelObject work{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  SRWLOCK lock = SRWLOCK_INIT;
+  // Guarded by `lock`. Only the thread takes records off the front; a
+  // deque's elements stay where they are as others are added at its back.
+  std::deque<SyncRecord> outgoing;
+  std::vector<Report> reports;
+  bool ending = false;
+
+  void Tell(Report report) {
+    {
+      ExclusiveLock held(lock);
+      reports.push_back(std::move(report));
+    }
+    if (window) PostMessageW(window, reportMessage, 0, 0);
+  }
+
+  EntryId Queue(SyncRecord record) {
+    const EntryId id = record.id;
+    {
+      ExclusiveLock held(lock);
+      outgoing.push_back(std::move(record));
+    }
+    SetEvent(work.get());
+    return id;
+  }
+};
+
+SyncKeeper::SyncKeeper(SyncSetup setup, HWND window, UINT reportMessage) : shared_(std::make_shared<Shared>()) {
+  shared_->setup = std::move(setup);
+  shared_->window = window;
+  shared_->reportMessage = reportMessage;
+  thread_ = CreateThread(nullptr, 0, Run, shared_.get(), 0, nullptr);
+}
+
+SyncKeeper::~SyncKeeper() {
+  if (!thread_) return;
+  {
+    ExclusiveLock held(shared_->lock);
+    shared_->ending = true;
+  }
+  SetEvent(shared_->work.get());
+  WaitForSingleObject(thread_, INFINITE);
+  CloseHandle(thread_);
+}
+
+EntryId SyncKeeper::ShareText(std::string utf8, std::uint64_t recordedMs) {
+  SyncRecord record;
+  record.kind = RecordKind::Text;
+  record.id = NewEntryId(shared_->setup.installation);
+  record.recordedMs = recordedMs;
+  record.text = std::move(utf8);
+  return shared_->Queue(std::move(record));
+}
+
+EntryId SyncKeeper::SharePicture(std::shared_ptr<const Bytes> png, std::uint64_t recordedMs) {
+  SyncRecord record;
+  record.kind = RecordKind::Picture;
+  record.id = NewEntryId(shared_->setup.installation);
+  record.recordedMs = recordedMs;
+  record.png = std::move(png);
+  return shared_->Queue(std::move(record));
+}
+
+void SyncKeeper::Remove(const EntryId& id) {
+  SyncRecord record;
+  record.kind = RecordKind::Removal;
+  record.id = NewEntryId(shared_->setup.installation);
+  record.recordedMs = NowMs();
+  record.target = id;
+  shared_->Queue(std::move(record));
+}
+
+void SyncKeeper::ClearAll() {
+  SyncRecord record;
+  record.kind = RecordKind::ClearAll;
+  record.id = NewEntryId(shared_->setup.installation);
+  record.recordedMs = NowMs();
+  shared_->Queue(std::move(record));
+}
+
+void SyncKeeper::SharePhrases(std::vector<SharedPhrase> phrases) {
+  SyncRecord record;
+  record.kind = RecordKind::Phrases;
+  record.id = NewEntryId(shared_->setup.installation);
+  record.recordedMs = NowMs();
+  record.phrases = std::move(phrases);
+  shared_->Queue(std::move(record));
+}
+
+std::vector<SyncKeeper::Report> SyncKeeper::TakeReports() {
+  ExclusiveLock held(shared_->lock);
+  return std::exchange(shared_->reports, {});
+}
+
+// The thread's side: this PC's journal written in order, then every journal
+// in the folder (this PC's too, so that its removals and clear-alls count)
+// read on from where the last read stopped and merged.
+class SyncKeeper::Worker {
+ public:
+  explicit Worker(Shared& shared) : shared_(shared), setup_(shared.setup) {}
+
+  void Run() {
+    for (;;) {
+      const bool ending = Ending();
+      WriteIfAble();
+      if (ending) {
+        WriteLastRecords();
+        return;
+      }
+      ReadFolder();
+      WaitForWork();
+    }
+  }
+
+ private:
+  enum class JournalState { Closed, Open, Unusable };
+  using Report = SyncKeeper::Report;
+
+  // Where reading one journal file got to, and the listing it was read at.
+  struct FileProgress {
+    JournalReadState journal;
+    std::uint64_t listedSize = 0;
+    std::uint64_t listedChangedMs = 0;
+    bool read = false;
+  };
+
+  bool Ending() {
+    ExclusiveLock held(shared_.lock);
+    return shared_.ending;
+  }
+
+  bool NothingWaits() {
+    ExclusiveLock held(shared_.lock);
+    return shared_.outgoing.empty();
+  }
+
+  void WaitForWork() {
+    const HANDLE handles[2] = {shared_.work.get(), notice_.get()};
+    const DWORD count = notice_ ? 2 : 1;
+    const DWORD woke = WaitForMultipleObjects(count, handles, FALSE, kRoundMilliseconds);
+    if (woke == WAIT_OBJECT_0 + 1 && !FindNextChangeNotification(notice_.get())) notice_.reset();
+  }
+
+  // --- Writing ---
+
+  void WriteIfAble() {
+    if (!FolderThere() || !SealerReady()) return;
+    LetGoOfDeletedJournal();
+    if (journalState_ == JournalState::Closed && (!journalDeleted_ || !NothingWaits())) OpenJournal();
+    if (journalState_ == JournalState::Open) WriteWhatWaits();
+  }
+
+  // A gone folder is said once, and its coming back once.
+  bool FolderThere() {
+    const bool present = SyncFolderPresent(setup_.folder);
+    if (present == !missing_) return present;
+    missing_ = !present;
+    if (missing_) {
+      CloseJournal();
+      journalDeleted_ = false;  // opened again as soon as the folder is back
+      notice_.reset();
+      files_.clear();  // whatever comes back is read anew
+      Tell(Report::Kind::FolderMissing, {});
+    } else {
+      Tell(Report::Kind::FolderBack, {});
+    }
+    return present;
+  }
+
+  bool SealerReady() {
+    if (!sealer_ || !sealer_->ready()) sealer_ = std::make_unique<AesGcmSealer>(setup_.key);
+    if (sealer_->ready()) return true;
+    TellCannotWrite();
+    return false;
+  }
+
+  void OpenJournal() {
+    switch (journal_.Open(setup_.folder, setup_.installation, setup_.pcName, *sealer_)) {
+      case OwnJournalOpen::Opened:
+        journalState_ = JournalState::Open;
+        journalDeleted_ = false;
+        files_.erase(journal_.path());  // read back whole, as it now is
+        return;
+      case OwnJournalOpen::FolderMissing:
+        return;  // said by FolderThere at the next round
+      case OwnJournalOpen::Unusable:
+        // Left as it is: the person starts anew or joins the folder again.
+        journalState_ = JournalState::Unusable;
+        Tell(ProblemKind(journal_.unusableStatus()), Widened(setup_.pcName));
+        return;
+      case OwnJournalOpen::Failed:
+        TellCannotWrite();
+        return;
+    }
+  }
+
+  // Deleted under the open handle (the person removing the synced folder),
+  // the journal would take records nobody ever reads, and keep the deletion
+  // from ending: let go of, and made anew only once there is something to write.
+  void LetGoOfDeletedJournal() {
+    if (journalState_ != JournalState::Open || !journal_.Deleted()) return;
+    CloseJournal();
+    journalDeleted_ = true;
+  }
+
+  void CloseJournal() {
+    if (journalState_ == JournalState::Open) journalState_ = JournalState::Closed;
+    journal_ = OwnJournal();
+  }
+
+  void WriteWhatWaits() {
+    for (;;) {
+      SyncRecord* record = nullptr;
+      {
+        ExclusiveLock held(shared_.lock);
+        if (shared_.outgoing.empty()) break;
+        record = &shared_.outgoing.front();
+      }
+      record->orderingMs =
+          NextOrderingTime(std::max(journal_.lastOrderingMs(), merged_.LatestOrderingTime()), NowMs());
+      switch (journal_.Append(*sealer_, *record)) {
+        case JournalAppend::Appended:
+        case JournalAppend::AppendedNotFlushed:
+          writeFailing_ = false;
+          break;
+        case JournalAppend::Later:
+          TellCannotWrite();
+          return;
+        case JournalAppend::FolderMissing:
+          return;
+        case JournalAppend::Refused:
+          // Never to be written, however often tried: it would hold back
+          // everything after it.
+          TellCannotWrite();
+          break;
+      }
+      ExclusiveLock held(shared_.lock);
+      shared_.outgoing.pop_front();
+    }
+  }
+
+  // What the window gave before the end, tried for a while if the folder is
+  // gone; an exit is not held up for long.
+  void WriteLastRecords() {
+    const ULONGLONG giveUpAt = GetTickCount64() + kLastWritesMilliseconds;
+    while (!NothingWaits() && journalState_ != JournalState::Unusable && GetTickCount64() < giveUpAt) {
+      Sleep(kLastWritesRetryMilliseconds);
+      WriteIfAble();
+    }
+  }
+
+  // --- Reading ---
+
+  void ReadFolder() {
+    if (missing_ || !sealer_ || !sealer_->ready()) return;
+    SyncFolderListing listing = ListSyncFolder(setup_.folder, setup_.installation);
+    if (listing.outcome != ListingOutcome::Listed) return;
+    WatchFolder();
+    std::vector<ListedFile> files = std::move(listing.journals);
+    if (listing.ownJournal) files.push_back(*listing.ownJournal);
+    ForgetFilesGone(files);
+    for (const ListedFile& file : files) {
+      if (file.onDisk) ReadJournalFile(file);
+    }
+    TellShared();
+    TellPcs(files);
+  }
+
+  void WatchFolder() {
+    if (notice_) return;
+    const std::wstring files = SyncFilesFolder(setup_.folder);
+    notice_.reset(FindFirstChangeNotificationW(files.c_str(), FALSE, kNoticeFilter));
+  }
+
+  // Their records stay merged: a journal moved away is no removal.
+  void ForgetFilesGone(const std::vector<ListedFile>& listed) {
+    for (auto it = files_.begin(); it != files_.end();) {
+      const bool there = std::any_of(listed.begin(), listed.end(),
+                                     [&](const ListedFile& file) { return file.path == it->first; });
+      it = there ? std::next(it) : files_.erase(it);
+    }
+  }
+
+  void ReadJournalFile(const ListedFile& listed) {
+    FileProgress& file = files_[listed.path];
+    // Unchanged since the last read: nothing new, even at a tail still on its way.
+    if (file.read && file.listedSize == listed.size && file.listedChangedMs == listed.changedMs) return;
+    for (;;) {
+      FileRead bytes = ReadFrom(listed.path, file.journal.offset);
+      if (bytes.outcome == FileReadOutcome::Later) return;  // listed as changed still: tried next round
+      if (bytes.outcome == FileReadOutcome::Gone) {
+        files_.erase(listed.path);
+        return;
+      }
+      if (bytes.outcome == FileReadOutcome::Replaced) {
+        file.journal = JournalReadState();  // its records are known by id: none shows twice
+        continue;
+      }
+      JournalRead read = ReadJournal(bytes.bytes, *sealer_, std::move(file.journal));
+      file.journal = std::move(read.state);
+      Merge(file.journal.header, read.records);
+      if (read.reportNow) Tell(ProblemKind(read.status), PcNameOf(file.journal, listed.path));
+      if (!bytes.more || read.status != JournalStatus::UpToDate) break;
+    }
+    file.read = true;
+    file.listedSize = listed.size;
+    file.listedChangedMs = listed.changedMs;
+  }
+
+  void Merge(const JournalHeader& header, const std::vector<JournalRecord>& records) {
+    if (records.empty()) return;
+    if (merged_.Add(header, records)) sharedChanged_ = true;
+    // Which PC shared the phrases in force, by the merge's own rule: the latest place wins.
+    for (const JournalRecord& record : records) {
+      if (record.record.kind != RecordKind::Phrases) continue;
+      const RecordPlace place{record.record.orderingMs, header.installation, record.sequence};
+      if (!phrasesPlace_ || *phrasesPlace_ < place) phrasesPlace_ = place;
+    }
+  }
+
+  void TellShared() {
+    if (!sharedChanged_) return;
+    sharedChanged_ = false;
+    std::vector<const SharedEntry*> others;
+    for (const SharedEntry* entry : merged_.Visible()) {
+      if (entry->place.installation != setup_.installation) others.push_back(entry);
+    }
+    std::vector<EntryId> ids;
+    for (const SharedEntry* entry : others) ids.push_back(entry->id);
+    const bool newPhrases = phrasesPlace_ && phrasesPlace_->installation != setup_.installation &&
+                            !SamePlace(phrasesPlace_, toldPhrasesPlace_);
+    if (ids == toldIds_ && !newPhrases) return;
+
+    Report report;
+    report.kind = Report::Kind::Shared;
+    for (const SharedEntry* entry : others) report.entries.push_back(*entry);
+    if (newPhrases) report.phrases = *merged_.Phrases();
+    toldIds_ = std::move(ids);
+    toldPhrasesPlace_ = phrasesPlace_;
+    shared_.Tell(std::move(report));
+  }
+
+  void TellPcs(const std::vector<ListedFile>& listed) {
+    std::map<InstallationId, SyncPc> pcs;
+    SyncPc& own = pcs[setup_.installation];
+    own = {setup_.pcName, setup_.installation, 0, true};
+    for (const ListedFile& file : listed) {
+      const auto read = files_.find(file.path);
+      if (read == files_.end() || read->second.journal.headerBytes.empty()) continue;  // its header not here yet
+      const JournalHeader& header = read->second.journal.header;
+      SyncPc& pc = pcs[header.installation];
+      pc.installation = header.installation;
+      pc.thisPc = header.installation == setup_.installation;
+      // A conflict copy's name is the journal's own, older perhaps.
+      if (pc.name.empty() || file.file.kind != SyncFileKind::JournalConflictCopy) {
+        if (!pc.thisPc) pc.name = header.pcName;
+      }
+      pc.changedMs = std::max(pc.changedMs, file.changedMs);
+    }
+    std::vector<SyncPc> seen;
+    for (auto& [installation, pc] : pcs) seen.push_back(std::move(pc));
+    if (SamePcs(seen, toldPcs_)) return;
+    toldPcs_ = seen;
+    Report report;
+    report.kind = Report::Kind::Pcs;
+    report.pcs = std::move(seen);
+    shared_.Tell(std::move(report));
+  }
+
+  // --- Reports ---
+
+  static Report::Kind ProblemKind(JournalStatus status) {
+    switch (status) {
+      case JournalStatus::NewerFormat: return Report::Kind::Newer;
+      case JournalStatus::OtherKey: return Report::Kind::OtherKey;
+      default: return Report::Kind::Damaged;
+    }
+  }
+
+  // The PC's name once its header was read; its file's name before.
+  static std::wstring PcNameOf(const JournalReadState& journal, const std::wstring& path) {
+    return journal.headerBytes.empty() ? FileName(path) : Widened(journal.header.pcName);
+  }
+
+  // Once for a stretch of failures, not at every retry.
+  void TellCannotWrite() {
+    if (writeFailing_) return;
+    writeFailing_ = true;
+    Tell(Report::Kind::CannotWrite, {});
+  }
+
+  void Tell(Report::Kind kind, std::wstring detail) {
+    Report report;
+    report.kind = kind;
+    report.detail = std::move(detail);
+    shared_.Tell(std::move(report));
+  }
+
+  Shared& shared_;
+  const SyncSetup& setup_;
+  std::unique_ptr<AesGcmSealer> sealer_;
+  OwnJournal journal_;
+  JournalState journalState_ = JournalState::Closed;
+  bool journalDeleted_ = false;
+  bool missing_ = false;
+  bool writeFailing_ = false;
+  UniqueChangeNotice notice_;
+  std::map<std::wstring, FileProgress> files_;  // by path
+  SharedEntries merged_;
+  bool sharedChanged_ = false;
+  std::optional<RecordPlace> phrasesPlace_;
+  // What the window was last told.
+  std::vector<EntryId> toldIds_;
+  std::optional<RecordPlace> toldPhrasesPlace_;
+  std::vector<SyncPc> toldPcs_;
+};
+
+DWORD WINAPI SyncKeeper::Run(void* shared) {
+  Worker(*static_cast<Shared*>(shared)).Run();
+  return 0;
+}
+
+}  // namespace rtrillex
