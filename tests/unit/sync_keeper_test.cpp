@@ -375,6 +375,30 @@ TEST_F(TwoPcs, FolderGoneIsSaidOnceAndWritingResumesWhenItIsBack) {
   EXPECT_EQ(a_.Count(Kind::CannotWrite), 0) << "a gone folder is not a failed write";
 }
 
+TEST(SyncKeeperJournal, OwnJournalUnderAnotherKeyIsSaidOnceAndLeftAlone) {
+  TempFolder folder;
+  const std::wstring path = JournalPath(folder.path().wstring(), kPcA);
+  std::filesystem::create_directories(std::filesystem::path(SyncFilesFolder(folder.path().wstring())));
+  FolderKey otherKey;
+  otherKey.keyId.fill(0x0E);
+  otherKey.key.bytes.fill(0x0E);
+  const AesGcmSealer otherSealer(otherKey);
+  AppendBytes(path, JournalHeaderBytes(kPcA, "PC-A", otherSealer));
+  const Bytes before = FileBytes(path);
+
+  Pc a(folder.path().wstring(), kPcA, "PC-A");
+  Pc b(folder.path().wstring(), kPcB, "PC-B");
+  a.keeper().ShareText("never written here", 1);
+  const EntryId fromB = b.keeper().ShareText("from B", 2);
+  ASSERT_TRUE(a.WaitToShow(fromB)) << "the others' journals are still read";
+  const EntryId again = b.keeper().ShareText("again", 3);
+  ASSERT_TRUE(a.WaitToShow(again));
+  EXPECT_EQ(a.Count(Kind::OtherKey), 1);
+  EXPECT_EQ(a.problems(), std::vector<std::wstring>{L"PC-A"});
+  EXPECT_EQ(FileBytes(path), before);
+  EXPECT_TRUE(b.WaitFor([&] { return b.Count(Kind::OtherKey) == 1; })) << "B reads it as another folder's journal";
+}
+
 TEST(SyncKeeperJournal, JournalDeletedWhileOpenIsLetGoAndMadeAnewForTheNextRecord) {
   TempFolder folder;
   Pc a(folder.path().wstring(), kPcA, "PC-A");
