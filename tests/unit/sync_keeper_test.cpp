@@ -37,9 +37,11 @@ std::wstring JournalPath(const std::wstring& folder, const InstallationId& insta
   return SyncFilesFolder(folder) + L"\\" + JournalFileName(installation);
 }
 
-void WriteBytes(const std::wstring& path, const Bytes& bytes) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+// Appended, or the file made with them: never emptied on the way, which a
+// reader would take for a journal replaced and read anew.
+void AppendBytes(const std::wstring& path, const Bytes& bytes) {
+  UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file);
   DWORD written = 0;
   ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
@@ -290,12 +292,13 @@ TEST_F(TwoPcs, OtherPcsJournalsCutShortOrTamperedWith) {
   const Bytes first = cut.Next(Record(RecordKind::Text, 0xC1, "C's first", 11));
   const Bytes second = cut.Next(Record(RecordKind::Text, 0xC2, "C's second", 12));
   const Bytes whole = Joined({&cut.header(), &files, &first, &second});
-  WriteBytes(JournalPath(Folder(), kPcC), Bytes(whole.begin(), whole.end() - second.size() / 2));
+  const std::size_t cutAt = whole.size() - second.size() / 2;
+  AppendBytes(JournalPath(Folder(), kPcC), Bytes(whole.begin(), whole.begin() + cutAt));
 
   ASSERT_TRUE(b_.WaitToShow(IdOf(0xC1)));
   MarkOnAAndWaitOnB();
   EXPECT_FALSE(b_.Shown(IdOf(0xC2)));
-  WriteBytes(JournalPath(Folder(), kPcC), whole);
+  AppendBytes(JournalPath(Folder(), kPcC), Bytes(whole.begin() + cutAt, whole.end()));
   ASSERT_TRUE(b_.WaitToShow(IdOf(0xC2))) << "read once whole";
   EXPECT_EQ(b_.Shown(IdOf(0xC2))->text, "C's second");
   EXPECT_FALSE(b_.EverShown(IdOf(0xC0))) << "another PC's paths are never shown";
@@ -306,13 +309,13 @@ TEST_F(TwoPcs, OtherPcsJournalsCutShortOrTamperedWith) {
   Bytes bad = tampered.Next(Record(RecordKind::Text, 0xD2, "D's tampered", 21));
   const Bytes after = tampered.Next(Record(RecordKind::Text, 0xD3, "D's after", 22));
   bad[bad.size() / 2] ^= 0x40;
-  WriteBytes(JournalPath(Folder(), kPcD), Joined({&tampered.header(), &good, &bad, &after}));
+  AppendBytes(JournalPath(Folder(), kPcD), Joined({&tampered.header(), &good, &bad, &after}));
   ASSERT_TRUE(b_.WaitToShow(IdOf(0xD1)));
   ASSERT_TRUE(b_.WaitFor([&] { return !b_.problems().empty(); }));
 
   // The damaged journal grows and is read again: still said once.
   const Bytes more = tampered.Next(Record(RecordKind::Text, 0xD4, "D's more", 23));
-  WriteBytes(JournalPath(Folder(), kPcD), Joined({&tampered.header(), &good, &bad, &after, &more}));
+  AppendBytes(JournalPath(Folder(), kPcD), more);
   MarkOnAAndWaitOnB();
   MarkOnAAndWaitOnB();
   EXPECT_EQ(b_.problems(), std::vector<std::wstring>{L"PC-D"});
@@ -336,8 +339,8 @@ TEST_F(TwoPcs, ConflictCopyOfAJournalShowsNothingTwice) {
   Bytes copy = FileBytes(JournalPath(Folder(), kPcA));
   ASSERT_TRUE(std::equal(asA.header().begin(), asA.header().end(), copy.begin()));
   copy.insert(copy.end(), onlyInCopy.begin(), onlyInCopy.end());
-  WriteBytes(SyncFilesFolder(Folder()) + L"\\" + InstallationHex(kPcA) + L".sync-conflict-20261209-123456-ABCDEFG.journal",
-             copy);
+  const std::wstring conflictName = InstallationHex(kPcA) + L".sync-conflict-20261209-123456-ABCDEFG.journal";
+  AppendBytes(SyncFilesFolder(Folder()) + L"\\" + conflictName, copy);
 
   ASSERT_TRUE(b_.WaitToShow(IdOf(0xE1)));
   const EntryId three = a_.keeper().ShareText("three", 3);
@@ -370,6 +373,30 @@ TEST_F(TwoPcs, FolderGoneIsSaidOnceAndWritingResumesWhenItIsBack) {
   EXPECT_EQ(a_.Count(Kind::FolderMissing), 1);
   EXPECT_EQ(b_.Count(Kind::FolderMissing), 1);
   EXPECT_EQ(a_.Count(Kind::CannotWrite), 0) << "a gone folder is not a failed write";
+}
+
+TEST(SyncKeeperJournal, OwnJournalUnderAnotherKeyIsSaidOnceAndLeftAlone) {
+  TempFolder folder;
+  const std::wstring path = JournalPath(folder.path().wstring(), kPcA);
+  std::filesystem::create_directories(std::filesystem::path(SyncFilesFolder(folder.path().wstring())));
+  FolderKey otherKey;
+  otherKey.keyId.fill(0x0E);
+  otherKey.key.bytes.fill(0x0E);
+  const AesGcmSealer otherSealer(otherKey);
+  AppendBytes(path, JournalHeaderBytes(kPcA, "PC-A", otherSealer));
+  const Bytes before = FileBytes(path);
+
+  Pc a(folder.path().wstring(), kPcA, "PC-A");
+  Pc b(folder.path().wstring(), kPcB, "PC-B");
+  a.keeper().ShareText("never written here", 1);
+  const EntryId fromB = b.keeper().ShareText("from B", 2);
+  ASSERT_TRUE(a.WaitToShow(fromB)) << "the others' journals are still read";
+  const EntryId again = b.keeper().ShareText("again", 3);
+  ASSERT_TRUE(a.WaitToShow(again));
+  EXPECT_EQ(a.Count(Kind::OtherKey), 1);
+  EXPECT_EQ(a.problems(), std::vector<std::wstring>{L"PC-A"});
+  EXPECT_EQ(FileBytes(path), before);
+  EXPECT_TRUE(b.WaitFor([&] { return b.Count(Kind::OtherKey) == 1; })) << "B reads it as another folder's journal";
 }
 
 TEST(SyncKeeperJournal, JournalDeletedWhileOpenIsLetGoAndMadeAnewForTheNextRecord) {

@@ -270,6 +270,7 @@ class SyncKeeper::Worker {
       case OwnJournalOpen::Opened:
         journalState_ = JournalState::Open;
         journalDeleted_ = false;
+        writeFailing_ = false;
         files_.erase(journal_.path());  // read back whole, as it now is
         return;
       case OwnJournalOpen::FolderMissing:
@@ -321,8 +322,8 @@ class SyncKeeper::Worker {
           return;
         case JournalAppend::Refused:
           // Never to be written, however often tried: it would hold back
-          // everything after it.
-          TellCannotWrite();
+          // everything after it. Said for each, as each is one lost.
+          Tell(Report::Kind::CannotWrite, {});
           break;
       }
       ExclusiveLock held(shared_.lock);
@@ -348,7 +349,8 @@ class SyncKeeper::Worker {
     if (listing.outcome != ListingOutcome::Listed) return;
     WatchFolder();
     std::vector<ListedFile> files = std::move(listing.journals);
-    if (listing.ownJournal) files.push_back(*listing.ownJournal);
+    // One this PC would not open was said so already, and is left alone.
+    if (listing.ownJournal && journalState_ != JournalState::Unusable) files.push_back(*listing.ownJournal);
     ForgetFilesGone(files);
     for (const ListedFile& file : files) {
       if (file.onDisk) ReadJournalFile(file);
