@@ -31,7 +31,7 @@ enum class ControlId : int {
 };
 
 enum class MenuId : int { mnuMain = 2001, mnuExit, mnuVer, mnuStartup, mnuKeepHistory, mnuClearHistory,
-                            mnuPhrases };
+                            mnuPhrases, mnuSharing };
 
 inline constexpr Colour kLightBlue = Rgb(192, 192, 255);
 inline constexpr Colour kDarkBlue = Rgb(0, 0, 192);
@@ -52,6 +52,7 @@ inline constexpr std::wstring_view kExitItem = L"終了(&X)";
 inline constexpr std::wstring_view kKeepHistoryItem = L"履歴を保存する(&K)";
 inline constexpr std::wstring_view kClearHistoryItem = L"履歴をすべて消去(&D)...";
 inline constexpr std::wstring_view kPhrasesItem = L"定型文の編集(&E)...";
+inline constexpr std::wstring_view kSharingItem = L"ほかの PC と共有(&O)...";
 inline constexpr std::wstring_view kHelpMenu = L"ヘルプ(&H)";
 inline constexpr std::wstring_view kVersionItem = L"バージョン情報(&V)";
 

@@ -1,5 +1,7 @@
 #include "history.h"
 
+#include "arrived_copies.h"
+
 #include <gtest/gtest.h>
 
 namespace rtrillex {
@@ -38,6 +40,29 @@ TEST(History, NewestListsAtMostTheCountAskedForNewestFirst) {
   ASSERT_EQ(newest.size(), 20u);
   EXPECT_EQ(newest.front(), ids[9'999]);
   EXPECT_EQ(newest.back(), ids[9'980]);
+}
+
+// Copies from the other PCs go among this PC's by their time, this PC's own
+// keeping their order even where a clock was set back.
+TEST(History, CopiesFromOtherPcsGoAmongTheNewestByTheirTime) {
+  History history;
+  const HistoryId older = history.Add(L"09:00:00\tolder", 900);
+  const HistoryId setBack = history.Add(L"08:00:00\tclock set back", 800);
+  const HistoryId newest = history.Add(L"09:10:00\tnewest", 1000);
+  std::vector<ArrivedCopy> arrived(3);
+  arrived[0].copiedAt = 1000;  // as new as this PC's newest: after it
+  arrived[1].copiedAt = 950;
+  arrived[2].copiedAt = 100;
+  const std::vector<RecentCopy> merged = NewestCopies(history, arrived, 20);
+  const std::vector<std::pair<bool, std::uint64_t>> order = {
+      {false, newest}, {true, 0}, {true, 1}, {false, setBack}, {false, older}, {true, 2}};
+  ASSERT_EQ(merged.size(), order.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    EXPECT_EQ(merged[i].arrived, order[i].first) << i;
+    EXPECT_EQ(merged[i].id, order[i].second) << i;
+  }
+  EXPECT_EQ(NewestCopies(history, arrived, 2).size(), 2u);
+  EXPECT_EQ(NewestCopies(History(), arrived, 20).size(), 3u);
 }
 
 TEST(History, LinesKeptFromEarlierRunsGoBeforeTheSessionsAndAreFoundByTheirIds) {

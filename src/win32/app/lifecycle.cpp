@@ -36,6 +36,7 @@ bool Form1::Form_Load() {
   recentCopies_.RegisterHotKey(hwnd(), settingsFile_);
   StartKeepingIfAsked();
   StartPhrases();
+  StartSharingIfAsked();
   viewerChain_.Join(hwnd(), RunChangeHandler);
   // Both timers stay stopped until a text copy starts them.
   StopTimer();
@@ -52,10 +53,12 @@ void Form1::Form_Unload() {
   // The settings are not saved here: unsaved edits in the panel are dropped.
   // A phrase being typed is not: the person made it on purpose.
   phraseEditor_.Close();
+  sharingWindow_.Close();
   viewerChain_.Leave();
   recentCopies_.UnregisterHotKey();
   pasteBack_->Stop();
   keeper_.reset();  // everything still waiting is written first
+  syncKeeper_.reset();  // the same for the synced folder
   pictureReader_.reset();
   trayIcon_->Remove();
 }

@@ -50,6 +50,7 @@ HMENU Form1::CreateMenuBar() {
   fileMenu_ = CreatePopupMenu();
   AppendMenuItem(fileMenu_, MenuId::mnuMain, kMainItem);
   AppendMenuItem(fileMenu_, MenuId::mnuPhrases, kPhrasesItem);
+  AppendMenuItem(fileMenu_, MenuId::mnuSharing, kSharingItem);
   AppendMenuItem(fileMenu_, MenuId::mnuKeepHistory, kKeepHistoryItem);
   AppendMenuItem(fileMenu_, MenuId::mnuClearHistory, kClearHistoryItem);
   AppendMenuItem(fileMenu_, MenuId::mnuStartup, kStartupItem);
@@ -159,6 +160,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kPhraseKeeperMessage:
       OnPhraseKeeperReports();
       return 0;
+    case kSyncKeeperMessage:
+      OnSyncReports();
+      return 0;
     case WM_MENUSELECT:
       recentCopies_.OnMenuSelect(reinterpret_cast<HMENU>(lParam), LOWORD(wParam), HIWORD(wParam));
       break;
@@ -176,6 +180,8 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         trayIcon_->OnRetryTimer();
       else if (wParam == kPasteTimer)
         pasteBack_->OnTimer(watch_.LastPutBack());
+      else if (wParam == kSyncKeyRetryTimer)
+        OnSyncKeyRetryTimer();
       else
         OnTimer(wParam);
       return 0;
@@ -222,6 +228,9 @@ LRESULT Form1::OnCommand(int id, int notification) {
       break;
     case static_cast<int>(MenuId::mnuPhrases):
       if (phrasesLoaded_) phraseEditor_.Show();
+      break;
+    case static_cast<int>(MenuId::mnuSharing):
+      mnuSharing_Click();
       break;
   }
   return 0;

@@ -14,6 +14,8 @@
 //     (HistoryKeeper);
 //   the pictures copied: clipwatch/pictures.cpp, with their reader
 //     (PictureReader);
+//   sharing copies with the person's other PCs: clipwatch/sharing.cpp, with
+//     the synced folder's worker (SyncKeeper) and its window (SharingWindow);
 //   the notification area and the menu commands: tray/tray_window.cpp, with
 //     the icon itself (TrayIcon) and the item that starts the program at
 //     log-on (StartupItem).
@@ -21,7 +23,9 @@
 
 #include <windows.h>
 
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,7 +51,10 @@
 #include "main_window_layout.h"
 #include "phrase_list.h"
 #include "settings/profile_settings_file.h"
+#include "sharing/sharing_window.h"
 #include "single_instance.h"
+#include "sync_keeper.h"
+#include "sync_settings.h"
 #include "tray/startup_item.h"
 #include "tray/tray_icon.h"
 #include "window.h"
@@ -62,6 +69,7 @@ enum TimerId : UINT_PTR {
   kClipboardRetryTimer = 4,  // a clipboard another program held, tried again
   kClipboardSlowRetryTimer = 5,  // the same, once it has been held for long
   kPasteTimer = 6,               // a chosen entry waits to be pasted
+  kSyncKeyRetryTimer = 7,        // sharing's key could not be opened at log-on yet
 };
 
 // Posted to the main window: look at the clipboard from the message loop.
@@ -74,6 +82,8 @@ constexpr UINT kPicturesReadMessage = WM_APP + 3;
 constexpr UINT kPictureClipboardReadMessage = WM_APP + 4;
 // Posted by the fixed phrases' writer: reports wait.
 constexpr UINT kPhraseKeeperMessage = WM_APP + 5;
+// Posted by the synced folder's worker: reports wait.
+constexpr UINT kSyncKeeperMessage = WM_APP + 6;
 
 class Form1 : public Window, public WatchWindow {
  public:
@@ -159,6 +169,21 @@ class Form1 : public Window, public WatchWindow {
   void SavePhrases(std::vector<PhraseChange> changes);
   void OnPhrasesChanged();
 
+  // clipwatch/sharing.cpp: copies shared with the person's other PCs
+  void StartSharingIfAsked();
+  void OnSyncKeyRetryTimer();
+  void StartSharing(const FolderKey& key);
+  void mnuSharing_Click();
+  void OnSharingApplied(const SyncSettings& settings, const std::optional<FolderKey>& key);
+  void ShareLine(HistoryId id, std::wstring_view line);
+  void ShareReadPicture(HistoryId id, const PictureBytes& png);
+  void UnshareLine(HistoryId id);
+  void UnshareAll();
+  void OnSyncReports();
+  void OnCopiesArrived(const std::vector<SharedEntry>& entries);
+  void PutArrivedBackAndPaste(const Id16& id, const KeyboardOwner& previous);
+  void TellSharing(bool& told, const std::wstring& text);
+
   // tray/tray_window.cpp
   void HideToTray();
   void SetFileMenuVisible(bool visible);
@@ -208,11 +233,27 @@ class Form1 : public Window, public WatchWindow {
   PhraseList phrases_;
   bool phrasesLoaded_ = false;                 // read from Phrases.db: pinning may change them
   std::optional<PhraseKeeper> phraseKeeper_;   // from the start, whether or not the history is kept
-  RecentCopiesMenu recentCopies_{historyList_.history(), phrases_};
+  std::vector<ArrivedCopy> arrived_;  // the copies the other PCs share, newest first
+  RecentCopiesMenu recentCopies_{historyList_.history(), phrases_, arrived_};
   SearchWindow searchWindow_{historyList_.history(), phrases_,
                              [this](SearchWindow::Row row, const KeyboardOwner& previous) { ChooseFound(row, previous); },
                              [this](SearchWindow::Row row) { PinFound(row); }};
   PhraseEditor phraseEditor_{phrases_, [this](std::vector<PhraseChange> changes) { SavePhrases(std::move(changes)); }};
+  SyncSettings syncSettings_;
+  std::optional<SyncKeeper> syncKeeper_;  // while sharing is on
+  std::map<HistoryId, EntryId> sharedIds_;  // this PC's lines shared, by the id every PC knows them by
+  std::set<HistoryId> picturesToShare_;     // shared once their picture is read
+  std::optional<std::wstring> arrivedPutBack_;
+  std::vector<SyncPc> syncPcs_;  // as last told: for the sharing window when it opens
+  std::wstring syncProblem_;  // another PC's text put back: its line is not shared
+  struct SharingTold {
+    bool folderMissing = false, folderBack = false, damaged = false, newer = false, otherKey = false,
+         cannotWrite = false;
+  } told_;
+  SharingWindow sharingWindow_{ProgramDirectory(),
+                               [this](const SyncSettings& settings, const std::optional<FolderKey>& key) {
+                                 OnSharingApplied(settings, key);
+                               }};
   std::optional<PasteBack> pasteBack_;  // once the window exists
   std::optional<HistoryId> lastAppended_;  // the line the watch appended last
   std::optional<PictureReader> pictureReader_;   // once a picture was copied

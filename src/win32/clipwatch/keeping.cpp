@@ -70,6 +70,7 @@ void Form1::KeepPicture(HistoryId id, const PictureBytes& picture) {
 
 void Form1::ForgetLine(HistoryId id) {
   if (keeper_) keeper_->Remove(id);
+  UnshareLine(id);
 }
 
 void Form1::OnKeeperReports() {
@@ -169,6 +170,7 @@ void Form1::mnuClearHistory_Click() {
   searchWindow_.OnHistoryChanged();
   wantsLoaded_ = false;
   if (keeper_) keeper_->Clear();
+  UnshareAll();
 }
 
 }  // namespace rtrillex

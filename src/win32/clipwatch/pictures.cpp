@@ -41,6 +41,7 @@ void Form1::OnPicturesRead() {
     const PictureData picture = pictureShelf_.Share(std::move(*result.picture));
     historyList_.SetAttachment(result.line, PictureAttachment(picture));
     if (!result.kept) KeepPicture(result.line, picture.png);
+    ShareReadPicture(result.line, picture.png);
   }
   recentCopies_.OnPicturesRead();
   searchWindow_.OnHistoryChanged();

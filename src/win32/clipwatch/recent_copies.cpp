@@ -50,9 +50,10 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   AppendPhrases(menu.get());
   // Newest first, each item known by its line's id: a line removed while
   // the menu is open is simply gone when it is chosen.
-  shown_ = history_.Newest(kMenuMostEntries);
+  shown_ = NewestCopies(history_, arrived_, kMenuMostEntries);
   labels_.clear();
   thumbnails_.clear();
+  shownArrived_.clear();
   thumbnailColumn_ = 0;
   // A picture not read yet keeps room for a screenshot's thumbnail; one
   // wider than that when it comes is scaled down into the column.
@@ -60,7 +61,16 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   const int pendingWidth = thumbnailHeight * 16 / 9;
   const CalendarDate today = LocalToday();
   for (std::size_t position = 0; position < shown_.size(); ++position) {
-    const HistoryId id = shown_[position];
+    if (shown_[position].arrived) {
+      const ArrivedCopy& copy = arrived_[static_cast<std::size_t>(shown_[position].id)];
+      shownArrived_.push_back(copy.id);
+      labels_.push_back(ArrivedLabel(position, copy, today));
+      thumbnails_.emplace_back();
+      AppendMenuW(menu.get(), MF_OWNERDRAW, kFirstRecentCopy + position, nullptr);
+      continue;
+    }
+    shownArrived_.emplace_back();
+    const HistoryId id = shown_[position].id;
     // Files and pictures by their label (a picture with its time and its
     // thumbnail), texts by their beginning.
     const std::wstring& line = *history_.Find(id);
@@ -101,12 +111,15 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
   Choice choice;
   choice.previous = menuChoice.previous;
   const UINT command = menuChoice.command;
-  if (command >= kFirstRecentCopy && command - kFirstRecentCopy < shown_.size())
-    choice.line = shown_[command - kFirstRecentCopy];
+  if (command >= kFirstRecentCopy && command - kFirstRecentCopy < shown_.size() &&
+      shown_[command - kFirstRecentCopy].arrived)
+    choice.arrived = shownArrived_[command - kFirstRecentCopy];
+  else if (command >= kFirstRecentCopy && command - kFirstRecentCopy < shown_.size())
+    choice.line = shown_[command - kFirstRecentCopy].id;
   else if (command >= kFirstPhrase && command - kFirstPhrase < shownPhrases_.size())
     choice.phrase = shownPhrases_[command - kFirstPhrase];
-  else if (command == 0 && pinAsked_ && selected_ >= kFirstRecentCopy && selected_ - kFirstRecentCopy < shown_.size())
-    choice.pin = shown_[selected_ - kFirstRecentCopy];
+  else if (command == 0 && pinAsked_ && OnOwnLine())
+    choice.pin = shown_[selected_ - kFirstRecentCopy].id;
   else if (command == 0 && pinAsked_ && selected_ >= kFirstPhrase && selected_ - kFirstPhrase < shownPhrases_.size())
     choice.unpin = shownPhrases_[selected_ - kFirstPhrase];
   else if (command == kSearchCommand || command == kMorePhrasesCommand)
@@ -143,10 +156,26 @@ void RecentCopiesMenu::AppendPhrases(HMENU menu) {
   firstCopyPosition_ = shown.count > 0 ? shown.count + (shown.more ? 2 : 1) : 0;
 }
 
+// The item under the keyboard is one of this PC's lines (which may be
+// pinned; another PC's copy is pinned there).
+bool RecentCopiesMenu::OnOwnLine() const {
+  const std::size_t position = selected_ - kFirstRecentCopy;
+  return selected_ >= kFirstRecentCopy && position < shown_.size() && !shown_[position].arrived;
+}
+
+// A copy another PC shared: numbered as any, then its PC's name (and its
+// date, from an earlier day) as a mark; a picture by its size.
+ShownRuns RecentCopiesMenu::ArrivedLabel(std::size_t position, const ArrivedCopy& copy, const CalendarDate& today) {
+  const std::wstring date = EarlierDayMark(copy.copiedAt, today);
+  const std::wstring mark = L"[" + copy.pcName + L"]" + (date.empty() ? L"" : L" " + date);
+  const std::wstring label = copy.attachment ? AttachmentLabel(*copy.attachment) : std::wstring();
+  return MenuLabelRuns(position, copy.attachment ? std::wstring_view(label) : std::wstring_view(copy.text), mark);
+}
+
 // A right click on a copy offers to pin it, on a phrase to delete it, as
 // Ctrl+P does; taken, the menu comes back showing the change.
 void RecentCopiesMenu::OfferPin(HWND owner, Choice& choice) const {
-  const bool onCopy = selected_ >= kFirstRecentCopy && selected_ - kFirstRecentCopy < shown_.size();
+  const bool onCopy = OnOwnLine();
   const bool onPhrase = selected_ >= kFirstPhrase && selected_ - kFirstPhrase < shownPhrases_.size();
   if (!onCopy && !onPhrase) return;
   UniqueMenu offer(CreatePopupMenu());
@@ -157,7 +186,7 @@ void RecentCopiesMenu::OfferPin(HWND owner, Choice& choice) const {
   if (taken.command != kPinCommand)
     return;
   if (onCopy)
-    choice.pin = shown_[selected_ - kFirstRecentCopy];
+    choice.pin = shown_[selected_ - kFirstRecentCopy].id;
   else
     choice.unpin = shownPhrases_[selected_ - kFirstPhrase];
 }
@@ -200,7 +229,8 @@ const RecentCopiesMenu::Thumbnail* RecentCopiesMenu::ThumbnailOf(UINT commandId)
 
 std::shared_ptr<const Pixels> RecentCopiesMenu::PixelsOf(UINT commandId) const {
   const std::size_t position = commandId - kFirstRecentCopy;
-  const AttachmentPtr attachment = position < shown_.size() ? history_.AttachmentOf(shown_[position]) : nullptr;
+  const AttachmentPtr attachment =
+      position < shown_.size() && !shown_[position].arrived ? history_.AttachmentOf(shown_[position].id) : nullptr;
   return attachment && attachment->kind == EntryKind::Picture ? attachment->picture.thumbnail : nullptr;
 }
 

@@ -1,8 +1,9 @@
 // The menu of recent copies: a system-wide key combination opens, at the
 // pointer, the fixed phrases, lettered so that a letter picks one, then the
-// newest entries of the history, numbered so that a digit picks one; Ctrl+P
-// pins the item under the keyboard, or unpins a phrase. This owns the key's registration and, while the menu is open,
-// its items.
+// newest entries of the history among the copies the other PCs shared (each
+// marked with its PC's name), numbered so that a digit picks one; Ctrl+P
+// pins the item under the keyboard, or unpins a phrase. This owns the key's
+// registration and, while the menu is open, its items.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "arrived_copies.h"
 #include "clipwatch/hot_key_registration.h"
 #include "handle.h"
 #include "keyboard_owner.h"
@@ -28,7 +30,8 @@ const wchar_t* PinOfferCaption(bool onPhrase);
 
 class RecentCopiesMenu {
  public:
-  RecentCopiesMenu(const History& history, const PhraseList& phrases) : history_(history), phrases_(phrases) {}
+  RecentCopiesMenu(const History& history, const PhraseList& phrases, const std::vector<ArrivedCopy>& arrived)
+      : history_(history), phrases_(phrases), arrived_(arrived) {}
 
   // Reads Setting.ini's [HotKey] (read here only, never written) and
   // registers the combination History names, or the usual one; none when the
@@ -42,6 +45,7 @@ class RecentCopiesMenu {
   struct Choice {
     std::optional<HistoryId> line;       // none when nothing was chosen
     std::optional<PhraseId> phrase;      // a fixed phrase chosen instead
+    std::optional<Id16> arrived;         // or a copy another PC shared, by its id
     // Ctrl+P on an item, or its right click's offer taken: the line to pin,
     // or the phrase to unpin.
     std::optional<HistoryId> pin;
@@ -77,14 +81,18 @@ class RecentCopiesMenu {
   void AppendPhrases(HMENU menu);
   bool OnMenuKey(const MSG& message);
   void OfferPin(HWND owner, Choice& choice) const;
+  bool OnOwnLine() const;
+  static ShownRuns ArrivedLabel(std::size_t position, const ArrivedCopy& copy, const CalendarDate& today);
 
   const History& history_;
   const PhraseList& phrases_;
+  const std::vector<ArrivedCopy>& arrived_;
   std::optional<HotKeyRegistration> hotKey_;
   bool pastesChoice_ = true;
   // While the menu is open:
   HMENU menu_ = nullptr;
-  std::vector<HistoryId> shown_;  // newest first
+  std::vector<RecentCopy> shown_;  // newest first
+  std::vector<Id16> shownArrived_;  // parallel to shown_: the arrived copies' ids
   std::vector<PhraseId> shownPhrases_;  // in menu order, separators too
   std::vector<ShownRuns> phraseLabels_;  // parallel to shownPhrases_
   std::size_t firstCopyPosition_ = 0;    // the recent copies' first item, after the phrases

@@ -77,6 +77,7 @@ RegisteredFormat richText{L"Rich Text Format"};
 RegisteredFormat excludeFromMonitoring{L"ExcludeClipboardContentFromMonitorProcessing"};
 RegisteredFormat viewerIgnore{L"Clipboard Viewer Ignore"};
 RegisteredFormat canIncludeInHistory{L"CanIncludeInClipboardHistory"};
+RegisteredFormat canUploadToCloud{L"CanUploadToCloudClipboard"};
 RegisteredFormat png{L"PNG"};
 // What Explorer's paste does with the files: copy them (not move).
 RegisteredFormat preferredDropEffect{L"Preferred DropEffect"};
@@ -210,21 +211,31 @@ bool SystemClipboard::ReadInSession(const std::function<void()>& read) {
 
 std::uint32_t SystemClipboard::SequenceNumber() { return GetClipboardSequenceNumber(); }
 
+// A DWORD format a copy carries to say what may be done with it: false
+// when it holds 0. Where the value cannot be read, err on the side of the secret.
+bool SystemClipboard::Allows(UINT format) {
+  if (!IsClipboardFormatAvailable(format)) return true;
+  if (!inSession_) return false;
+  HANDLE data = GetClipboardData(format);
+  if (!data) return false;
+  GlobalLockView<BYTE> value(data);
+  DWORD allowed = 0;
+  if (!value.data() || value.count() < sizeof allowed) return false;
+  std::memcpy(&allowed, value.data(), sizeof allowed);
+  return allowed != 0;
+}
+
+// Each look asks this first: whether the copy may also go to the other PCs
+// is noted at the same time, in the same session.
 bool SystemClipboard::AsksNotToBeMonitored() {
+  lastMayBeShared_ = false;
   if (IsClipboardFormatAvailable(excludeFromMonitoring.id()) || IsClipboardFormatAvailable(viewerIgnore.id()))
     return true;
   // "CanIncludeInClipboardHistory" holding a DWORD 0 keeps a copy out of histories.
-  const UINT historyFormat = canIncludeInHistory.id();
-  if (!IsClipboardFormatAvailable(historyFormat)) return false;
-  // Where the value cannot be read, err on the side of the secret.
-  if (!inSession_) return true;
-  HANDLE data = GetClipboardData(historyFormat);
-  if (!data) return true;
-  GlobalLockView<BYTE> value(data);
-  DWORD allowed = 0;
-  if (!value.data() || value.count() < sizeof allowed) return true;
-  std::memcpy(&allowed, value.data(), sizeof allowed);
-  return allowed == 0;
+  if (!Allows(canIncludeInHistory.id())) return true;
+  // "CanUploadToCloudClipboard" holding 0: kept on this PC, never shared.
+  lastMayBeShared_ = Allows(canUploadToCloud.id());
+  return false;
 }
 
 std::optional<std::wstring> SystemClipboard::ReadText() {

@@ -34,8 +34,12 @@ class SystemClipboard : public Clipboard {
   void RenderAllFormats();
   void ClipboardDestroyed();
 
+  // Whether the copy last looked at may go to the person's other PCs.
+  bool LastCopyMayBeShared() const { return lastMayBeShared_; }
+
  private:
   std::uint32_t NumberIfStillOurs(std::uint32_t put);
+  bool Allows(UINT format);
 
   struct OnRequest {
     PictureBytes png;
@@ -44,6 +48,7 @@ class SystemClipboard : public Clipboard {
 
   const Window& owner_;
   bool inSession_ = false;
+  bool lastMayBeShared_ = false;
   std::optional<OnRequest> onRequest_;
 };
 

@@ -28,6 +28,7 @@ void Form1::AppendHistoryLine(std::wstring line, LocalSeconds copiedAt, Attachme
   const std::optional<HistoryId> id = historyList_.Append(std::move(line), copiedAt, std::move(attachment));
   lastAppended_ = id;
   if (id) KeepLine(*id, copiedAt, *historyList_.history().Find(*id));
+  if (id) ShareLine(*id, *historyList_.history().Find(*id));
   searchWindow_.OnHistoryChanged();
 }
 
@@ -57,6 +58,7 @@ void Form1::OnHotKey(int id) {
   if (ending_ || !exists()) return;  // ended while the menu was open
   if (chosen.line) PutBackAndPaste(*chosen.line, chosen.previous);
   if (chosen.phrase) PutPhraseBackAndPaste(*chosen.phrase, chosen.previous);
+  if (chosen.arrived) PutArrivedBackAndPaste(*chosen.arrived, chosen.previous);
   if (chosen.search) searchWindow_.Open(*chosen.search, chosen.previous);
   if (chosen.pin || chosen.unpin) {
     if (chosen.pin) {

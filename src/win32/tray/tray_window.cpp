@@ -121,6 +121,7 @@ void Form1::lblGoToTask_Click() { cmdToTask_Click(); }
 bool Form1::TranslateDialogMessage(MSG& message) {
   if (searchWindow_.TranslateKey(message)) return true;
   if (phraseEditor_.TranslateKey(message)) return true;
+  if (sharingWindow_.TranslateKey(message)) return true;
   // Enter and Delete belong to the history list before the dialog keys take them.
   if (message.message == WM_KEYDOWN && exists() && message.hwnd == Control(ControlId::List1) &&
       OnHistoryListKey(message.wParam))

@@ -1,0 +1,322 @@
+#include "sharing_window.h"
+
+#include <shlobj.h>
+
+#include <string>
+
+#include "control_layout.h"
+#include "controls.h"
+#include "journal_files.h"
+#include "local_time.h"
+#include "sync_folder.h"
+#include "text.h"
+#include "utf8_text.h"
+
+namespace rtrillex {
+namespace {
+
+constexpr wchar_t kClassName[] = L"rTrillexSharing";
+constexpr wchar_t kWindowText[] = L"ほかの PC と共有";
+constexpr wchar_t kNoticeTitle[] = L"rTrillex";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr int kClientWidth = 460, kClientHeight = 334;  // pixels at 96 dpi
+
+enum ControlId : int {
+  kFolderLabelId = 100,  // clear of IDOK and IDCANCEL
+  kFolderId,
+  kBrowseId,
+  kPassphraseLabelId,
+  kPassphraseId,
+  kConfirmationLabelId,
+  kConfirmationId,
+  kNameLabelId,
+  kNameId,
+  kOnId,
+  kPcsLabelId,
+  kPcsId,
+  kProblemId,
+};
+
+constexpr wchar_t kNoFolder[] = L"共有するフォルダーを選んでください。";
+constexpr wchar_t kFolderGone[] = L"そのフォルダーが見つかりません。";
+constexpr wchar_t kFolderRefused[] =
+    L"rTrillex のフォルダーやその中のフォルダーでは共有できません(履歴のファイルが同期されてしまいます)。";
+constexpr wchar_t kNoPassphrase[] = L"合言葉を入力してください。";
+constexpr wchar_t kConfirmationDiffers[] =
+    L"このフォルダーで初めて共有します。確認のため、同じ合言葉を 2 回入力してください。";
+constexpr wchar_t kWrongPassphrase[] = L"合言葉が違います。このフォルダーでほかの PC が使っている合言葉を入力してください。";
+constexpr wchar_t kKeyFileUnreadable[] =
+    L"フォルダーの鍵のファイル (rTrillex\\key) を読めません。同期が終わってからもう一度試してください。";
+constexpr wchar_t kKeyFileNewer[] = L"フォルダーの鍵のファイルは新しい版の rTrillex で作られています。";
+constexpr wchar_t kCannotMakeKey[] = L"フォルダーに鍵のファイルを作れません。";
+constexpr wchar_t kSystemRefused[] = L"暗号化の準備ができませんでした。もう一度試してください。";
+constexpr wchar_t kDeleteOwnJournal[] =
+    L"共有をやめました。この PC が共有フォルダーに書いたファイルを削除しますか？\n\n"
+    L"ほかの PC のファイルと、すでに届いたコピーはそのまま残ります。";
+constexpr wchar_t kThisPc[] = L"(この PC)";
+
+std::wstring ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
+}
+
+std::wstring KeyFilePath(const std::wstring& folder) {
+  return SyncFilesFolder(folder) + L"\\" + std::wstring(kKeyFileName);
+}
+
+// The folder's key file, written only where there is none: two PCs making
+// one at once must not overwrite each other's. False when one is there
+// already or it could not be written whole (then nothing is left behind).
+bool WriteNewKeyFile(const std::wstring& folder, const Bytes& bytes) {
+  CreateDirectoryW(SyncFilesFolder(folder).c_str(), nullptr);
+  const std::wstring path = KeyFilePath(folder);
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  const bool whole = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                     written == bytes.size() && FlushFileBuffers(file.get());
+  file.reset();
+  if (!whole) DeleteFileW(path.c_str());
+  return whole;
+}
+
+std::wstring ShownTime(std::uint64_t unixMs) {
+  if (unixMs == 0) return L"";
+  ULARGE_INTEGER ticks;
+  ticks.QuadPart = unixMs * 10000 + 116444736000000000ULL;  // since 1601, in 100 ns
+  FILETIME utc{ticks.LowPart, ticks.HighPart}, local;
+  SYSTEMTIME time;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return L"";
+  wchar_t shown[32];
+  wsprintfW(shown, L"%04u/%02u/%02u %02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute);
+  return shown;
+}
+
+}  // namespace
+
+HWND SharingWindow::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const RECT& at96) {
+  return CreateScaledControl(hwnd(), className, text, style, id, at96, font_.get());
+}
+
+// In tab order: each label before its field, so that its access key reaches it.
+void SharingWindow::Create() {
+  RegisterWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1));
+  RECT frame{0, 0, ScaledFrom96(kClientWidth), ScaledFrom96(kClientHeight)};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  CreateOwnedWindow(0, kClassName, kWindowText, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                    frame.bottom - frame.top, nullptr);
+  if (!exists()) return;
+  icons_.AttachTo(hwnd());
+  font_ = CreatePointFont(kDefaultFace, kDefaultPoints);
+  AddControl(L"STATIC", L"共有フォルダー(&F):", 0, kFolderLabelId, {12, 15, 132, 31});
+  folder_ = AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, kFolderId, {136, 12, 364, 34});
+  AddControl(L"BUTTON", L"参照(&B)...", WS_TABSTOP | BS_PUSHBUTTON, kBrowseId, {370, 11, 448, 35});
+  AddControl(L"STATIC", L"合言葉(&P):", 0, kPassphraseLabelId, {12, 47, 132, 63});
+  passphrase_ = AddControl(L"EDIT", L"", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, kPassphraseId, {136, 44, 364, 66});
+  AddControl(L"STATIC", L"合言葉の確認(&C):", 0, kConfirmationLabelId, {12, 79, 132, 95});
+  confirmation_ =
+      AddControl(L"EDIT", L"", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, kConfirmationId, {136, 76, 364, 98});
+  AddControl(L"STATIC", L"(初めての PC だけ)", 0, 0, {370, 79, 448, 95});
+  AddControl(L"STATIC", L"この PC の名前(&N):", 0, kNameLabelId, {12, 111, 132, 127});
+  name_ = AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, kNameId, {136, 108, 364, 130});
+  on_ = AddControl(L"BUTTON", L"ほかの PC と共有する(&S)", WS_TABSTOP | BS_AUTOCHECKBOX, kOnId, {12, 140, 364, 160});
+  AddControl(L"STATIC", L"フォルダーにある PC(&L):", 0, kPcsLabelId, {12, 170, 448, 186});
+  pcs_ = AddControl(L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_USETABSTOPS, kPcsId,
+                    {12, 188, 448, 260});
+  problem_ = AddControl(L"STATIC", L"", 0, kProblemId, {12, 266, 448, 296});
+  AddControl(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, {286, 302, 362, 326});
+  AddControl(L"BUTTON", L"キャンセル", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, {372, 302, 448, 326});
+}
+
+void SharingWindow::Show(const SyncSettings& settings) {
+  if (!exists()) Create();
+  if (!exists()) return;
+  settings_ = settings;
+  SetWindowTextW(folder_, settings.folder.c_str());
+  SetWindowTextW(passphrase_, L"");
+  SetWindowTextW(confirmation_, L"");
+  SetWindowTextW(name_, settings.pcName.empty() ? ComputerName().c_str() : settings.pcName.c_str());
+  SendMessageW(on_, BM_SETCHECK, settings.on ? BST_CHECKED : BST_UNCHECKED, 0);
+  ShowWindow(hwnd(), SW_SHOW);
+  SetForegroundWindow(hwnd());
+  SetFocus(settings.folder.empty() ? folder_ : passphrase_);
+}
+
+void SharingWindow::ShowPcs(const std::vector<SyncPc>& pcs) {
+  if (!exists()) return;
+  SendMessageW(pcs_, LB_RESETCONTENT, 0, 0);
+  for (const SyncPc& pc : pcs) {
+    const std::wstring row =
+        FromUtf8(pc.name) + (pc.thisPc ? std::wstring(L" ") + kThisPc : L"") + L"\t" + ShownTime(pc.changedMs);
+    SendMessageW(pcs_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+  }
+}
+
+void SharingWindow::ShowProblem(const std::wstring& problem) {
+  if (exists()) SetWindowTextW(problem_, problem.c_str());
+}
+
+void SharingWindow::Tell(const wchar_t* text) const {
+  MessageBoxW(hwnd(), text, kNoticeTitle, MB_OK | MB_ICONWARNING);
+}
+
+void SharingWindow::Browse() {
+  BROWSEINFOW browse{};
+  browse.hwndOwner = hwnd();
+  browse.lpszTitle = L"共有に使うフォルダー(同期ソフトが同期しているフォルダー)を選んでください。";
+  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+  if (!chosen) return;
+  wchar_t path[MAX_PATH] = {};
+  if (SHGetPathFromIDListW(chosen, path)) SetWindowTextW(folder_, path);
+  CoTaskMemFree(chosen);
+}
+
+// The folder's key: joined with the passphrase when the folder has one,
+// made there when it has none. nullopt after telling the person why not.
+std::optional<FolderKey> SharingWindow::JoinOrMake(const std::wstring& folder, const std::wstring& passphrase) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const FileRead keyFile = ReadFrom(KeyFilePath(folder), 0);
+    if (keyFile.outcome == FileReadOutcome::Read) {
+      const JoinedFolderKey joined = JoinFolderKey(keyFile.bytes, passphrase);
+      switch (joined.result) {
+        case FolderKeyJoin::Joined:
+          return joined.key;
+        case FolderKeyJoin::WrongPassphrase:
+          Tell(kWrongPassphrase);
+          return std::nullopt;
+        case FolderKeyJoin::NewerFormat:
+          Tell(kKeyFileNewer);
+          return std::nullopt;
+        case FolderKeyJoin::SystemFailed:
+          Tell(kSystemRefused);
+          return std::nullopt;
+        default:
+          Tell(kKeyFileUnreadable);
+          return std::nullopt;
+      }
+    }
+    if (keyFile.outcome != FileReadOutcome::Gone) {
+      Tell(kKeyFileUnreadable);
+      return std::nullopt;
+    }
+    // The first PC in this folder: the passphrase twice, then a new key.
+    if (GetWindowTextOf(confirmation_) != passphrase) {
+      Tell(kConfirmationDiffers);
+      SetFocus(confirmation_);
+      return std::nullopt;
+    }
+    std::optional<MadeFolderKey> made = MakeFolderKey(passphrase);
+    if (!made) {
+      Tell(kSystemRefused);
+      return std::nullopt;
+    }
+    if (WriteNewKeyFile(folder, made->keyFileBytes)) return made->key;
+    // Another PC made one meanwhile: join that one instead.
+  }
+  Tell(kCannotMakeKey);
+  return std::nullopt;
+}
+
+// The key kept for this user serves as long as the folder is the same and
+// its key file still names that key; otherwise the passphrase is needed.
+std::optional<FolderKey> SharingWindow::KeyFor(const std::wstring& folder, const std::wstring& passphrase) {
+  if (passphrase.empty() && !settings_.protectedKey.empty() && folder == settings_.folder) {
+    const UnprotectedFolderKey kept = UnprotectFolderKey(settings_.protectedKey);
+    const FileRead keyFile = ReadFrom(KeyFilePath(folder), 0);
+    const KeyFileRead read = keyFile.outcome == FileReadOutcome::Read ? ReadKeyFile(keyFile.bytes) : KeyFileRead{};
+    if (kept.result == FolderKeyUnprotect::Opened && read.status == KeyFileStatus::Read && read.key.keyId == kept.key.keyId)
+      return kept.key;
+  }
+  if (passphrase.empty()) {
+    Tell(kNoPassphrase);
+    SetFocus(passphrase_);
+    return std::nullopt;
+  }
+  return JoinOrMake(folder, passphrase);
+}
+
+void SharingWindow::Apply() {
+  SyncSettings chosen = settings_;
+  chosen.folder = GetWindowTextOf(folder_);
+  chosen.pcName = GetWindowTextOf(name_);
+  chosen.on = SendMessageW(on_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  if (!chosen.on) {
+    TurnOff();
+    return;
+  }
+  if (chosen.folder.empty()) return Tell(kNoFolder);
+  if (!SyncFolderPresent(chosen.folder)) return Tell(kFolderGone);
+  if (!IsFolderAllowed(chosen.folder, programFolder_)) return Tell(kFolderRefused);
+  // Deriving the key from the passphrase takes a moment, on purpose.
+  const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  std::optional<FolderKey> key = KeyFor(chosen.folder, GetWindowTextOf(passphrase_));
+  SetCursor(previous);
+  if (!key) return;
+  std::optional<Bytes> kept = ProtectFolderKey(*key);
+  if (!kept) return Tell(kSystemRefused);
+  chosen.protectedKey = std::move(*kept);
+  if (!chosen.installation) {
+    InstallationId installation;
+    if (!RandomBytes(installation.data(), installation.size())) return Tell(kSystemRefused);
+    chosen.installation = installation;
+  }
+  if (chosen.pcName.empty()) chosen.pcName = ComputerName();
+  applied_(chosen, key);
+  Close();
+}
+
+// Sharing stops here; what this PC wrote stays for the others unless the
+// person deletes it, and nothing of the others' is touched.
+void SharingWindow::TurnOff() {
+  SyncSettings chosen = settings_;
+  chosen.on = false;
+  applied_(chosen, std::nullopt);
+  if (settings_.on && settings_.installation &&
+      MessageBoxW(hwnd(), kDeleteOwnJournal, kNoticeTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+    const std::wstring journal = SyncFilesFolder(settings_.folder) + L"\\" + JournalFileName(*settings_.installation);
+    DeleteFileW(journal.c_str());
+  }
+  Close();
+}
+
+void SharingWindow::Close() {
+  if (!exists()) return;
+  // The passphrase typed does not outlive the window.
+  SetWindowTextW(passphrase_, L"");
+  SetWindowTextW(confirmation_, L"");
+  DestroyOwnedWindow();
+}
+
+bool SharingWindow::TranslateKey(MSG& message) {
+  if (!exists() || (message.hwnd != hwnd() && !IsChild(hwnd(), message.hwnd))) return false;
+  return IsDialogMessageW(hwnd(), &message) != FALSE;
+}
+
+LRESULT SharingWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kBrowseId:
+          Browse();
+          break;
+        case IDOK:
+          Apply();
+          break;
+        case IDCANCEL:
+          Close();
+          break;
+      }
+      return 0;
+    case WM_NEXTDLGCTL:
+      OnNextDialogControl(hwnd(), wParam, lParam);
+      return 0;
+    case WM_CLOSE:
+      Close();
+      return 0;
+  }
+  return Window::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace rtrillex

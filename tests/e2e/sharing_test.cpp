@@ -1,0 +1,254 @@
+// Sharing copies through a synced folder, with the real exe: this PC's copies
+// sealed in its journal there, and another PC's (written here as its
+// rTrillex would write them) in the menu of recent copies, never in the
+// history list. The folder's key is made here with the passphrase, and kept
+// for the program as its sharing window would keep it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "clipboard.h"
+#include "folder_key.h"
+#include "harness.h"
+#include "journal_files.h"
+#include "keyboard_driver.h"
+#include "aes_gcm_sealer.h"
+#include "sync_settings.h"
+#include "test_editor.h"
+#include "utf8_text.h"
+
+namespace e2e {
+namespace {
+
+using namespace rtrillex;
+using namespace std::chrono_literals;
+
+constexpr wchar_t kPassphrase[] = L"いつもの合言葉 2026";
+constexpr InstallationId kThisPc{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+constexpr InstallationId kOtherPc{2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+
+std::uint64_t UnixMsNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+  return (ticks.QuadPart - 116444736000000000ULL) / 10000;
+}
+
+class Sharing : public testing::Test {
+ protected:
+  TestFolder folder;
+  TestFolder synced{L"-synced"};
+  std::optional<RunningApp> app;
+  std::optional<FolderKey> key;
+
+  void SetUp() override {
+    std::optional<MadeFolderKey> made = MakeFolderKey(kPassphrase);
+    ASSERT_TRUE(made);
+    key = made->key;
+    CreateDirectoryW(SyncFilesFolder(synced.path()).c_str(), nullptr);
+    WriteFileBytes(SyncFilesFolder(synced.path()) + L"\\key",
+                   std::string(made->keyFileBytes.begin(), made->keyFileBytes.end()));
+    const std::optional<Bytes> kept = ProtectFolderKey(*key);
+    ASSERT_TRUE(kept);
+    WriteSettings(folder, "0", "0", "0", "1", "60");
+    const std::wstring settings = folder.SettingsFile();
+    const auto write = [&](std::wstring_view name, const std::wstring& value) {
+      WritePrivateProfileStringW(std::wstring(setting::kSyncSection).c_str(), std::wstring(name).c_str(),
+                                 value.c_str(), settings.c_str());
+    };
+    write(setting::kSyncOn, L"1");
+    write(setting::kSyncFolder, synced.path());
+    write(setting::kSyncPcName, L"PC-A");
+    write(setting::kSyncInstallation, HexOf(ByteSpan(kThisPc.data(), kThisPc.size())));
+    write(setting::kSyncKey, HexOf(*kept));
+    app.emplace(folder);
+    ASSERT_TRUE(app->WaitForMainWindow());
+  }
+
+  // This PC's journal as another PC reads it.
+  std::vector<SyncRecord> OwnRecords() const {
+    const FileRead read = ReadFrom(SyncFilesFolder(synced.path()) + L"\\" + JournalFileName(kThisPc), 0);
+    if (read.outcome != FileReadOutcome::Read) return {};
+    const AesGcmSealer sealer(*key);
+    std::vector<SyncRecord> records;
+    for (JournalRecord& record : ReadJournal(read.bytes, sealer, {}).records) records.push_back(std::move(record.record));
+    return records;
+  }
+  bool Shared(const std::string& utf8) const {
+    for (const SyncRecord& record : OwnRecords())
+      if (record.kind == RecordKind::Text && record.text == utf8) return true;
+    return false;
+  }
+  std::size_t WaitForLines(std::size_t count) {
+    std::size_t lines = 0;
+    EXPECT_TRUE(WaitUntil([&] { return (lines = HistoryLines(*app).size()) >= count; }));
+    return lines;
+  }
+};
+
+TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
+  PutText(L"shared from PC-A");
+  ASSERT_EQ(WaitForLines(1), 1u);
+  EXPECT_TRUE(WaitUntil([&] { return Shared("shared from PC-A"); }, 3s)) << "not in this PC's journal";
+
+  // Marked as not to go to the cloud: kept here, never shared.
+  const DWORD no = 0;
+  ClipboardWriter().Text(L"this PC only").Registered(L"CanUploadToCloudClipboard", &no, sizeof no);
+  ASSERT_EQ(WaitForLines(2), 2u);
+  PutText(L"after it");
+  ASSERT_EQ(WaitForLines(3), 3u);
+  ASSERT_TRUE(WaitUntil([&] { return Shared("after it"); }, 3s));
+  EXPECT_FALSE(Shared(ToUtf8(L"this PC only")));
+
+  // Another PC's copy, written as its rTrillex writes it: the newest in the
+  // menu, pasted by its digit, and not a line of this PC's history.
+  const AesGcmSealer sealer(*key);
+  OwnJournal other;
+  ASSERT_EQ(other.Open(synced.path(), kOtherPc, "PC-B", sealer), OwnJournalOpen::Opened);
+  SyncRecord copy;
+  copy.id = {9, 9, 9};
+  WaitUntil([] { return false; }, 1100ms);  // a second later than this PC's newest line
+  copy.recordedMs = UnixMsNow();
+  copy.orderingMs = copy.recordedMs + 60'000;  // after everything this PC wrote
+  copy.text = ToUtf8(L"コピー from PC-B");
+  ASSERT_EQ(other.Append(sealer, copy), JournalAppend::Appended);
+  WaitUntil([] { return false; }, 4s);  // read at the next look at the folder
+  EXPECT_EQ(HistoryLines(*app).size(), 3u);
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitUntil([] { return false; }, 300ms);  // the menu has the keyboard
+  PressKeys({'1'});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"コピー from PC-B"; })) << testing::PrintToString(editor.Text());
+  ASSERT_EQ(WaitForLines(4), 4u);  // put back here: a copy of this PC's, as any put-back
+  WaitUntil([] { return false; }, 1500ms);
+  EXPECT_FALSE(Shared(copy.text)) << "on every PC already: not shared again";
+
+  // The sharing window, opened after the worker told of them, lists both PCs.
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuSharing), 0);
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::vector<HWND> windows = app->TopLevelWindows(L"rTrillexSharing");
+    return (window = windows.empty() ? nullptr : windows.front()) != nullptr;
+  }));
+  HWND pcs = nullptr;  // made after its window
+  EXPECT_TRUE(WaitUntil([&] {
+    pcs = FindWindowExW(window, nullptr, L"LISTBOX", nullptr);
+    return SendMessageW(pcs, LB_GETCOUNT, 0, 0) == 2;
+  }));
+  wchar_t row[128] = {};
+  SendMessageW(pcs, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(row));
+  EXPECT_EQ(std::wstring(row).substr(0, 5), L"PC-B\t");
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
+
+  // Cleared here: cleared on every PC.
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuClearHistory), 0);
+  HWND question = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (question = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }));
+  PostMessageW(question, WM_COMMAND, IDYES, 0);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (const SyncRecord& record : OwnRecords())
+          if (record.kind == RecordKind::ClearAll) return true;
+        return false;
+      },
+      3s));
+}
+
+
+// The sharing window, as a person fills it in: the first PC makes the
+// folder's key with the passphrase typed twice; a PC that joins with another
+// passphrase is told so and reads and writes nothing.
+class SharingSetUp : public testing::Test {
+ protected:
+  TestFolder folder;
+  TestFolder synced{L"-synced"};
+  std::optional<RunningApp> app;
+
+  void Start() {
+    app.emplace(folder);
+    ASSERT_TRUE(app->WaitForMainWindow());
+  }
+  // Filled in and OK pressed; the window, still open when the passphrase was refused.
+  HWND FillIn(const std::wstring& passphrase, const std::wstring& confirmation) {
+    PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuSharing), 0);
+    HWND window = nullptr, ok = nullptr;
+    WaitUntil([&] {
+      const std::vector<HWND> windows = app->TopLevelWindows(L"rTrillexSharing");
+      window = windows.empty() ? nullptr : windows.front();
+      return window && (ok = FindWindowExW(window, nullptr, L"BUTTON", L"OK")) != nullptr;
+    });
+    if (!ok) return nullptr;
+    std::vector<HWND> edits;
+    for (HWND edit = FindWindowExW(window, nullptr, L"EDIT", nullptr); edit;
+         edit = FindWindowExW(window, edit, L"EDIT", nullptr))
+      edits.push_back(edit);
+    if (edits.size() != 4) return nullptr;  // folder, passphrase, its confirmation, name
+    SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(synced.path().c_str()));
+    SendMessageW(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(passphrase.c_str()));
+    SendMessageW(edits[2], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(confirmation.c_str()));
+    SendMessageW(FindWindowExW(window, nullptr, L"BUTTON", L"ほかの PC と共有する(&S)"), BM_SETCHECK, BST_CHECKED, 0);
+    PostMessageW(ok, BM_CLICK, 0, 0);
+    return window;
+  }
+  std::string Settings() const { return ReadFileBytes(folder.SettingsFile()); }
+  std::wstring KeyFile() const { return SyncFilesFolder(synced.path()) + L"\\key"; }
+};
+
+TEST_F(SharingSetUp, TheFirstPcMakesTheKeyAndAnotherPassphraseJoinsNothing) {
+  WriteSettings(folder, "0", "0", "0", "1", "60");
+  Start();
+  // Typed differently the second time: asked again, nothing made.
+  HWND window = FillIn(kPassphrase, L"typo");
+  ASSERT_NE(window, nullptr);
+  HWND told = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (told = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }));
+  PostMessageW(told, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(told); }));
+  EXPECT_EQ(GetFileAttributesW(KeyFile().c_str()), INVALID_FILE_ATTRIBUTES);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
+
+  ASSERT_NE(FillIn(kPassphrase, kPassphrase), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return app->TopLevelWindows(L"rTrillexSharing").empty(); }, 10s));
+  const std::string keyFile = ReadFileBytes(KeyFile());
+  const JoinedFolderKey joined = JoinFolderKey(Bytes(keyFile.begin(), keyFile.end()), kPassphrase);
+  ASSERT_EQ(joined.result, FolderKeyJoin::Joined) << "the key file opens with the passphrase";
+  EXPECT_NE(Settings().find("Share=1"), std::string::npos);
+  EXPECT_EQ(Settings().find(ToUtf8(kPassphrase)), std::string::npos) << "the passphrase is never kept";
+  PutText(L"after the set-up");
+  const AesGcmSealer sealer(joined.key);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((SyncFilesFolder(synced.path()) + L"\\*.journal").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return false;
+        FindClose(search);
+        const FileRead read = ReadFrom(SyncFilesFolder(synced.path()) + L"\\" + found.cFileName, 0);
+        const JournalRead journal = ReadJournal(read.bytes, sealer, {});
+        return !journal.records.empty() && journal.records.back().record.text == "after the set-up";
+      },
+      3s));
+
+  // Another PC (this one with its kept key gone) with another passphrase:
+  // told so, and nothing kept or written.
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  WriteSettings(folder, "0", "0", "0", "1", "60");
+  const std::string keyBefore = ReadFileBytes(KeyFile());
+  Start();
+  window = FillIn(L"another passphrase", L"");
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return (told = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }, 10s));
+  PostMessageW(told, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(Settings().find("Share=1"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(KeyFile()), keyBefore) << "the key file is left as it was";
+}
+
+}  // namespace
+}  // namespace e2e
