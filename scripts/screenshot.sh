@@ -62,7 +62,7 @@ xdotool windowunmap "$version" 2>/dev/null || true
 xdotool windowunmap "$main" 2>/dev/null || true
 drive menu
 sleep 0.8
-snap_below_pointer docs/tray-menu.png 230x124
+snap_below_pointer docs/tray-menu.png 230x144
 xdotool key Escape
 
 # Two pictures among them, offered as PNG alone (as an image program does):
