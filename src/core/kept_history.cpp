@@ -10,23 +10,12 @@ namespace rtrillex {
 bool KeepsHistory(std::wstring_view setting) { return setting == L"1"; }
 
 std::size_t KeptEntriesBound(std::wstring_view setting) {
-  std::size_t bound = 0;
-  if (setting.empty() || setting.size() > 9) return kDefaultKeptEntries;
-  for (wchar_t c : setting) {
-    if (c < L'0' || c > L'9') return kDefaultKeptEntries;
-    bound = bound * 10 + static_cast<std::size_t>(c - L'0');
-  }
-  return bound > 0 ? bound : kDefaultKeptEntries;
+  const std::uint64_t bound = DigitsValue(setting, 9).value_or(0);
+  return bound > 0 ? static_cast<std::size_t>(bound) : kDefaultKeptEntries;
 }
 
 std::uint64_t KeptPictureBytes(std::wstring_view setting) {
-  if (setting.empty() || setting.size() > 15) return kDefaultKeptPictureBytes;
-  std::uint64_t bytes = 0;
-  for (wchar_t c : setting) {
-    if (c < L'0' || c > L'9') return kDefaultKeptPictureBytes;
-    bytes = bytes * 10 + static_cast<std::uint64_t>(c - L'0');
-  }
-  return bytes;
+  return DigitsValue(setting, 15).value_or(kDefaultKeptPictureBytes);
 }
 
 KeptHistory::Started KeptHistory::Open() {

@@ -93,4 +93,14 @@ bool TextEqualsOne(std::wstring_view text) {
 
 std::wstring IntToText(long long value) { return std::to_wstring(value); }
 
+std::optional<std::uint64_t> DigitsValue(std::wstring_view text, std::size_t mostDigits) {
+  if (text.empty() || text.size() > mostDigits) return std::nullopt;
+  std::uint64_t value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+  }
+  return value;
+}
+
 }  // namespace rtrillex

@@ -30,4 +30,8 @@ bool TextEqualsOne(std::wstring_view text);
 
 std::wstring IntToText(long long value);
 
+// Plain ASCII digits only, at most `mostDigits` of them, as the settings
+// that count things are written; nothing else reads as a number.
+std::optional<std::uint64_t> DigitsValue(std::wstring_view text, std::size_t mostDigits);
+
 }  // namespace rtrillex

@@ -1,5 +1,6 @@
 #include "sync_settings.h"
 
+#include "number_text.h"
 #include "sync_folder.h"
 
 namespace rtrillex {
@@ -10,17 +11,6 @@ int HexDigit(wchar_t c) {
   if (c >= L'a' && c <= L'f') return c - L'a' + 10;
   if (c >= L'A' && c <= L'F') return c - L'A' + 10;
   return -1;
-}
-
-// Digits only, as a byte count; the default for anything else.
-std::uint64_t PictureBytesSetting(std::wstring_view setting) {
-  if (setting.empty() || setting.size() > 15) return kDefaultSharedPictureBytes;
-  std::uint64_t bytes = 0;
-  for (wchar_t c : setting) {
-    if (c < L'0' || c > L'9') return kDefaultSharedPictureBytes;
-    bytes = bytes * 10 + static_cast<std::uint64_t>(c - L'0');
-  }
-  return bytes;
 }
 
 }  // namespace
@@ -56,7 +46,7 @@ SyncSettings LoadSyncSettings(SettingsFile& file) {
   settings.pcName = file.Read(kSyncSection, kSyncPcName);
   settings.installation = InstallationFromHex(file.Read(kSyncSection, kSyncInstallation));
   if (std::optional<Bytes> key = BytesOfHex(file.Read(kSyncSection, kSyncKey))) settings.protectedKey = std::move(*key);
-  settings.pictureBytes = PictureBytesSetting(file.Read(kSyncSection, kSyncPictureBytes));
+  settings.pictureBytes = DigitsValue(file.Read(kSyncSection, kSyncPictureBytes), 15).value_or(kDefaultSharedPictureBytes);
   return settings;
 }
 

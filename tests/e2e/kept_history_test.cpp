@@ -187,7 +187,7 @@ TEST_F(KeptHistory, ComesBackInOrderAfterAnExitAndAKillWithoutWhatWasRemovedOrMa
   EXPECT_FALSE(WaitUntil([&] { return HistoryLines(*app).size() > 1; }, 500ms));
   TestEditor editor;
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
-  WaitUntil([] { return false; }, 300ms);  // the menu has the keyboard
+  WaitForMenuKeyboard(*app);
   PressKeys({'A'});
   EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"after the restart"; })) << testing::PrintToString(editor.Text());
 }

@@ -24,6 +24,16 @@ void PressKeys(std::initializer_list<WORD> keys) {
   for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) send(*key, KEYEVENTF_KEYUP);
 }
 
+void WaitForMenuKeyboard(const RunningApp& app) {
+  WaitUntil([&] {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    return GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == app.ThreadId() &&
+           GetGUIThreadInfo(app.ThreadId(), &thread) && (thread.flags & GUI_INMENUMODE) != 0;
+  });
+  WaitUntil([] { return false; }, 300ms);
+}
+
 // In one go: Wine may take the display's modifiers (none down) as the test's
 // window takes the front, which would undo modifiers sent before.
 HWND OpenRecentCopiesAtOnce(const RunningApp& app) {

@@ -22,6 +22,11 @@ void PressKeys(std::initializer_list<WORD> keys);
 // window of the test's own is in front; the menu once it shows, or null.
 HWND OpenRecentCopiesAtOnce(const RunningApp& app);
 
+// Waits until the program's menu has the keyboard: the program in front and
+// in its menu, then a moment more while Wine finishes switching the
+// display's focus (a key sent during that switch may be lost).
+void WaitForMenuKeyboard(const RunningApp& app);
+
 // The search window while it shows, its box and its list.
 struct SearchWindow {
   HWND window = nullptr, box = nullptr, list = nullptr;

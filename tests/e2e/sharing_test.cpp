@@ -121,7 +121,7 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
   TestEditor editor;
   ASSERT_TRUE(editor.HasKeyboard());
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
-  WaitUntil([] { return false; }, 300ms);  // the menu has the keyboard
+  WaitForMenuKeyboard(*app);
   PressKeys({'1'});
   EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"コピー from PC-B"; })) << testing::PrintToString(editor.Text());
   ASSERT_EQ(WaitForLines(4), 4u);  // put back here: a copy of this PC's, as any put-back

@@ -65,25 +65,14 @@ bool AskToDeletePhrase(HWND owner, const Phrase& phrase) {
                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
 }
 
-HWND PhraseEditor::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const RECT& at96) {
-  return CreateScaledControl(hwnd(), className, text, style, id, at96, font_.get());
-}
-
 // In tab order: the list, the label, the text, then the buttons.
 void PhraseEditor::Create() {
-  RegisterWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1));
-  RECT frame{0, 0, ScaledFrom96(kClientWidth), ScaledFrom96(kClientHeight)};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-  CreateOwnedWindow(0, kClassName, kWindowText, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                    frame.bottom - frame.top, nullptr);
-  if (!exists()) return;
-  icons_.AttachTo(hwnd());
-  font_ = CreatePointFont(kDefaultFace, kDefaultPoints);
+  if (!CreateForm(kClassName, kWindowText, kWindowStyle, kClientWidth, kClientHeight)) return;
   // No data of its own: the rows are drawn from the list, however long.
   list_ = AddControl(L"LISTBOX", L"",
                      WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NODATA | LBS_NOINTEGRALHEIGHT,
                      kListId, {8, 8, 258, 298});
-  SendMessageW(list_, LB_SETITEMHEIGHT, 0, MeasureText(nullptr, font_.get(), L"Ｍg").cy + ScaledFrom96(4));
+  SendMessageW(list_, LB_SETITEMHEIGHT, 0, MeasureText(nullptr, font(), L"Ｍg").cy + ScaledFrom96(4));
   AddControl(L"STATIC", L"名前(&N):", 0, kNameLabelId, {268, 8, 552, 24});
   name_ = AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, kNameId, {268, 26, 552, 50});
   AddControl(L"STATIC", L"内容(&T):", 0, kTextLabelId, {268, 58, 552, 74});
@@ -319,14 +308,11 @@ LRESULT PhraseEditor::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_DRAWITEM:
       DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
-    case WM_NEXTDLGCTL:
-      OnNextDialogControl(hwnd(), wParam, lParam);
-      return 0;
     case WM_CLOSE:
       Close();
       return 0;
   }
-  return Window::HandleMessage(message, wParam, lParam);
+  return FormWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace rtrillex

@@ -12,17 +12,15 @@
 #include <functional>
 #include <vector>
 
-#include "desktop.h"
-#include "handle.h"
+#include "form_window.h"
 #include "phrase_list.h"
-#include "window.h"
 
 namespace rtrillex {
 
 // Asks the person before a phrase is deleted; true for yes.
 bool AskToDeletePhrase(HWND owner, const Phrase& phrase);
 
-class PhraseEditor : public Window {
+class PhraseEditor : public FormWindow {
  public:
   // `save` gets each change to write, as one batch.
   using SaveHandler = std::function<void(std::vector<PhraseChange>)>;
@@ -43,7 +41,6 @@ class PhraseEditor : public Window {
 
  private:
   void Create();
-  HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const RECT& at96);
   void Fill(PhraseId selected);
   PhraseId SelectedId() const;
   void ShowSelected();
@@ -59,8 +56,6 @@ class PhraseEditor : public Window {
 
   PhraseList& phrases_;
   SaveHandler save_;
-  ProgramIcons icons_;
-  UniqueFont font_;
   HWND list_ = nullptr;
   HWND name_ = nullptr;
   HWND text_ = nullptr;

@@ -10,6 +10,7 @@
 
 #include "app/main_window.h"
 #include "clipboard_change.h"
+#include "journal_files.h"
 #include "local_time.h"
 #include "utf8_text.h"
 
@@ -35,12 +36,9 @@ std::uint64_t UnixMsNow() {
 
 // Another PC's clock reading, as this PC's local time.
 LocalSeconds LocalSecondsOf(std::uint64_t unixMs) {
-  ULARGE_INTEGER ticks;
-  ticks.QuadPart = unixMs * 10000 + 116444736000000000ULL;  // since 1601, in 100 ns
-  FILETIME utc{ticks.LowPart, ticks.HighPart}, local;
-  SYSTEMTIME time;
-  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return 0;
-  return ToLocalSeconds({time.wYear, time.wMonth, time.wDay}, {time.wHour, time.wMinute, time.wSecond});
+  const std::optional<SYSTEMTIME> time = LocalTimeOf(unixMs);
+  if (!time) return 0;
+  return ToLocalSeconds({time->wYear, time->wMonth, time->wDay}, {time->wHour, time->wMinute, time->wSecond});
 }
 
 // What this PC shows of a shared copy: its text, or its picture by the tag a

@@ -82,33 +82,18 @@ bool WriteNewKeyFile(const std::wstring& folder, const Bytes& bytes) {
 }
 
 std::wstring ShownTime(std::uint64_t unixMs) {
-  if (unixMs == 0) return L"";
-  ULARGE_INTEGER ticks;
-  ticks.QuadPart = unixMs * 10000 + 116444736000000000ULL;  // since 1601, in 100 ns
-  FILETIME utc{ticks.LowPart, ticks.HighPart}, local;
-  SYSTEMTIME time;
-  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return L"";
+  const std::optional<SYSTEMTIME> time = unixMs == 0 ? std::nullopt : LocalTimeOf(unixMs);
+  if (!time) return L"";
   wchar_t shown[32];
-  wsprintfW(shown, L"%04u/%02u/%02u %02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute);
+  wsprintfW(shown, L"%04u/%02u/%02u %02u:%02u", time->wYear, time->wMonth, time->wDay, time->wHour, time->wMinute);
   return shown;
 }
 
 }  // namespace
 
-HWND SharingWindow::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const RECT& at96) {
-  return CreateScaledControl(hwnd(), className, text, style, id, at96, font_.get());
-}
-
 // In tab order: each label before its field, so that its access key reaches it.
 void SharingWindow::Create() {
-  RegisterWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1));
-  RECT frame{0, 0, ScaledFrom96(kClientWidth), ScaledFrom96(kClientHeight)};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-  CreateOwnedWindow(0, kClassName, kWindowText, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                    frame.bottom - frame.top, nullptr);
-  if (!exists()) return;
-  icons_.AttachTo(hwnd());
-  font_ = CreatePointFont(kDefaultFace, kDefaultPoints);
+  if (!CreateForm(kClassName, kWindowText, kWindowStyle, kClientWidth, kClientHeight)) return;
   AddControl(L"STATIC", L"共有フォルダー(&F):", 0, kFolderLabelId, {12, 15, 132, 31});
   folder_ = AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, kFolderId, {136, 12, 364, 34});
   AddControl(L"BUTTON", L"参照(&B)...", WS_TABSTOP | BS_PUSHBUTTON, kBrowseId, {370, 11, 448, 35});
@@ -309,14 +294,11 @@ LRESULT SharingWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
           break;
       }
       return 0;
-    case WM_NEXTDLGCTL:
-      OnNextDialogControl(hwnd(), wParam, lParam);
-      return 0;
     case WM_CLOSE:
       Close();
       return 0;
   }
-  return Window::HandleMessage(message, wParam, lParam);
+  return FormWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace rtrillex

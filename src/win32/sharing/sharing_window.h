@@ -13,16 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "desktop.h"
 #include "folder_key.h"
-#include "handle.h"
+#include "form_window.h"
 #include "sync_keeper.h"
 #include "sync_settings.h"
-#include "window.h"
 
 namespace rtrillex {
 
-class SharingWindow : public Window {
+class SharingWindow : public FormWindow {
  public:
   // `applied` gets the settings chosen and, when sharing is on, the folder's
   // key to share with.
@@ -42,7 +40,6 @@ class SharingWindow : public Window {
 
  private:
   void Create();
-  HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, const RECT& at96);
   void Browse();
   void Apply();
   std::optional<FolderKey> KeyFor(const std::wstring& folder, const std::wstring& passphrase);
@@ -53,8 +50,6 @@ class SharingWindow : public Window {
   std::wstring programFolder_;
   AppliedHandler applied_;
   SyncSettings settings_;  // as shown when opened
-  ProgramIcons icons_;
-  UniqueFont font_;
   HWND folder_ = nullptr;
   HWND passphrase_ = nullptr;
   HWND confirmation_ = nullptr;

@@ -209,6 +209,16 @@ std::uint64_t UnixMs(const FILETIME& time) {
   return since1601 < kUnixEpochIn100ns ? 0 : (since1601 - kUnixEpochIn100ns) / 10000;
 }
 
+std::optional<SYSTEMTIME> LocalTimeOf(std::uint64_t unixMs) {
+  constexpr std::uint64_t kUnixEpochIn100ns = 116444736000000000ull;
+  const std::uint64_t since1601 = unixMs * 10000 + kUnixEpochIn100ns;
+  const FILETIME utc{static_cast<DWORD>(since1601), static_cast<DWORD>(since1601 >> 32)};
+  FILETIME local;
+  SYSTEMTIME time;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return std::nullopt;
+  return time;
+}
+
 FileRead ReadFrom(const std::wstring& path, std::uint64_t offset, std::size_t most) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {

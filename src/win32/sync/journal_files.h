@@ -116,6 +116,9 @@ inline constexpr std::size_t kMostReadAtOnce = 2 * kLargestSealedRecord;
 
 // A file time as Unix milliseconds; 0 for one before 1970.
 std::uint64_t UnixMs(const FILETIME& time);
+// And back, as this PC's local time, as a PC's times are shown here;
+// nullopt where the system cannot say.
+std::optional<SYSTEMTIME> LocalTimeOf(std::uint64_t unixMs);
 
 // The file's bytes from `offset` to its end, opened only for this read.
 FileRead ReadFrom(const std::wstring& path, std::uint64_t offset, std::size_t most = kMostReadAtOnce);
