@@ -10,6 +10,7 @@
 
 #include "entry.h"
 #include "history.h"
+#include "history_search.h"
 #include "sync_bytes.h"
 
 namespace rtrillex {
@@ -29,9 +30,19 @@ struct RecentCopy {
   std::uint64_t id = 0;
 };
 
-// The `most` newest of this PC's lines and the arrived copies (given newest
-// first), newest first by their time; at one time this PC's own come first.
+// This PC's lines `own` and the arrived copies at `shown` (each list newest
+// first) as one list, newest first by their time, at most `most` long; at
+// one time this PC's own come first.
+std::vector<RecentCopy> MergedByTime(const History& history, const std::vector<HistoryId>& own,
+                                     const std::vector<ArrivedCopy>& arrived, const std::vector<std::size_t>& shown,
+                                     std::size_t most);
+
+// The `most` newest of this PC's lines and of the arrived copies.
 std::vector<RecentCopy> NewestCopies(const History& history, const std::vector<ArrivedCopy>& arrived,
                                      std::size_t most);
+
+// The arrived copies whose text, picture words or PC's name hold the
+// query's words, in their order.
+std::vector<std::size_t> MatchingArrived(const std::vector<ArrivedCopy>& arrived, const SearchQuery& query);
 
 }  // namespace rtrillex

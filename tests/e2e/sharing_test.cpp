@@ -128,6 +128,17 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
   WaitUntil([] { return false; }, 1500ms);
   EXPECT_FALSE(Shared(copy.text)) << "on every PC already: not shared again";
 
+  // The search lists it among this PC's lines: "f" is in three of them
+  // (PC-B's copy put back among them) and in PC-B's copy.
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'F'});
+  const SearchWindow search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 4; })) << search.Lines();
+  PressKeys({VK_ESCAPE});
+  ASSERT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
+
   // The sharing window, opened after the worker told of them, lists both PCs.
   PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuSharing), 0);
   HWND window = nullptr;

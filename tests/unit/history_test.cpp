@@ -63,6 +63,15 @@ TEST(History, CopiesFromOtherPcsGoAmongTheNewestByTheirTime) {
   }
   EXPECT_EQ(NewestCopies(history, arrived, 2).size(), 2u);
   EXPECT_EQ(NewestCopies(History(), arrived, 20).size(), 3u);
+
+  // The search finds them by their text or their PC's name.
+  arrived[0].text = L"東京の住所";
+  arrived[0].pcName = L"OFFICE";
+  arrived[1].text = L"tokyo office";
+  arrived[1].pcName = L"HOME";
+  EXPECT_EQ(MatchingArrived(arrived, SearchQuery(L"office")), (std::vector<std::size_t>{0, 1}));
+  EXPECT_EQ(MatchingArrived(arrived, SearchQuery(L"住所 office")), (std::vector<std::size_t>{0}));
+  EXPECT_TRUE(MatchingArrived(arrived, SearchQuery(L"kyoto")).empty());
 }
 
 TEST(History, LinesKeptFromEarlierRunsGoBeforeTheSessionsAndAreFoundByTheirIds) {

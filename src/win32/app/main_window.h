@@ -181,6 +181,7 @@ class Form1 : public Window, public WatchWindow {
   void UnshareAll();
   void OnSyncReports();
   void OnCopiesArrived(const std::vector<SharedEntry>& entries);
+  void ForgetArrived();
   void PutArrivedBackAndPaste(const Id16& id, const KeyboardOwner& previous);
   void TellSharing(bool& told, const std::wstring& text);
 
@@ -235,7 +236,7 @@ class Form1 : public Window, public WatchWindow {
   std::optional<PhraseKeeper> phraseKeeper_;   // from the start, whether or not the history is kept
   std::vector<ArrivedCopy> arrived_;  // the copies the other PCs share, newest first
   RecentCopiesMenu recentCopies_{historyList_.history(), phrases_, arrived_};
-  SearchWindow searchWindow_{historyList_.history(), phrases_,
+  SearchWindow searchWindow_{historyList_.history(), phrases_, arrived_,
                              [this](SearchWindow::Row row, const KeyboardOwner& previous) { ChooseFound(row, previous); },
                              [this](SearchWindow::Row row) { PinFound(row); }};
   PhraseEditor phraseEditor_{phrases_, [this](std::vector<PhraseChange> changes) { SavePhrases(std::move(changes)); }};

@@ -112,7 +112,9 @@ void Form1::PutPhraseBackAndPaste(PhraseId id, const KeyboardOwner& previous) {
 }
 
 void Form1::ChooseFound(SearchWindow::Row row, const KeyboardOwner& previous) {
-  if (row.isPhrase)
+  if (row.arrived)
+    PutArrivedBackAndPaste(*row.arrived, previous);
+  else if (row.isPhrase)
     PutPhraseBackAndPaste(row.id, previous);
   else
     PutBackAndPaste(row.id, previous);
@@ -121,6 +123,7 @@ void Form1::ChooseFound(SearchWindow::Row row, const KeyboardOwner& previous) {
 // Ctrl+P in the search: a line is pinned there and then; unpinning asks
 // first, which takes the front, so the search closes before it.
 void Form1::PinFound(SearchWindow::Row row) {
+  if (row.arrived) return;  // another PC's copy: pinned there
   PhraseId unpinning = row.isPhrase ? row.id : 0;
   if (!row.isPhrase) {
     const std::wstring* line = historyList_.history().Find(row.id);

@@ -80,10 +80,17 @@ void SearchWindow::Open(std::wstring_view typed, const KeyboardOwner& previous) 
 std::optional<SearchWindow::Row> SearchWindow::SelectedRow() const {
   const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
   if (selected < 0) return std::nullopt;
-  const auto row = static_cast<std::size_t>(selected);
-  if (row < shownPhrases_.size()) return Row{true, shownPhrases_[row]};
-  if (row - shownPhrases_.size() < shown_.size()) return Row{false, shown_[row - shownPhrases_.size()]};
-  return std::nullopt;
+  return RowAt(static_cast<std::size_t>(selected));
+}
+
+std::optional<SearchWindow::Row> SearchWindow::RowAt(std::size_t row) const {
+  if (row < shownPhrases_.size()) return Row{true, shownPhrases_[row], std::nullopt};
+  if (row - shownPhrases_.size() >= shownCopies_.size()) return std::nullopt;
+  const RecentCopy& copy = shownCopies_[row - shownPhrases_.size()];
+  if (!copy.arrived) return Row{false, copy.id, std::nullopt};
+  const auto index = static_cast<std::size_t>(copy.id);
+  if (index >= arrived_.size()) return std::nullopt;
+  return Row{false, 0, arrived_[index].id};
 }
 
 void SearchWindow::Search(bool historyChanged) {
@@ -95,18 +102,23 @@ void SearchWindow::Search(bool historyChanged) {
   shownPhrases_ = MatchingPhrases(phrases_, query);
   shown_ = !historyChanged && query.Narrows(shownQuery_) ? MatchingIds(history_, query, shown_, shownQuery_)
                                                          : MatchingIds(history_, query);
+  // The copies the other PCs shared go among them by their time.
+  shownCopies_ = MergedByTime(history_, shown_, arrived_, MatchingArrived(arrived_, query), SIZE_MAX);
   shownQuery_ = std::move(query);
   FitRowsToThumbnails();
-  SendMessageW(list_, LB_SETCOUNT, shownPhrases_.size() + shown_.size(), 0);
+  const std::size_t rows = shownPhrases_.size() + shownCopies_.size();
+  SendMessageW(list_, LB_SETCOUNT, rows, 0);
   // The row that was selected stays so while it is listed; else the first.
   std::size_t selection = 0;
-  if (selected) {
-    const std::vector<std::uint64_t>& rows = selected->isPhrase ? shownPhrases_ : shown_;
-    const auto kept = std::find(rows.begin(), rows.end(), selected->id);
-    if (kept != rows.end())
-      selection = static_cast<std::size_t>(kept - rows.begin()) + (selected->isPhrase ? 0 : shownPhrases_.size());
+  for (std::size_t row = 0; selected && row < rows; ++row) {
+    const std::optional<Row> listed = RowAt(row);
+    if (listed && listed->isPhrase == selected->isPhrase && listed->id == selected->id &&
+        listed->arrived == selected->arrived) {
+      selection = row;
+      break;
+    }
   }
-  if (!shownPhrases_.empty() || !shown_.empty()) SendMessageW(list_, LB_SETCURSEL, selection, 0);
+  if (rows > 0) SendMessageW(list_, LB_SETCURSEL, selection, 0);
   InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -135,7 +147,7 @@ void SearchWindow::OnHistoryChanged() {
 }
 
 void SearchWindow::MoveSelection(int lines) {
-  const std::size_t rows = shownPhrases_.size() + shown_.size();
+  const std::size_t rows = shownPhrases_.size() + shownCopies_.size();
   if (rows == 0) return;
   const LRESULT current = SendMessageW(list_, LB_GETCURSEL, 0, 0);
   const LRESULT last = static_cast<LRESULT>(rows) - 1;
@@ -215,6 +227,7 @@ void SearchWindow::Close() {
   closing_ = true;  // hiding it takes the front away, which closes it too
   ShowWindow(hwnd(), SW_HIDE);
   shown_.clear();
+  shownCopies_.clear();
   shownPhrases_.clear();
   SendMessageW(list_, LB_SETCOUNT, 0, 0);
 }
@@ -235,8 +248,14 @@ void SearchWindow::DrawLine(const DRAWITEMSTRUCT& item) const {
     text.left += 2 + thumbnailColumn_;
     text.top += 2 + (rowHeight_ - lineHeight_) / 2;
     DrawPhrase(item, text, shownPhrases_[item.itemID]);
-  } else if (item.itemID - phrases < shown_.size()) {
-    const HistoryId id = shown_[item.itemID - phrases];
+  } else if (item.itemID - phrases < shownCopies_.size() && shownCopies_[item.itemID - phrases].arrived) {
+    const auto index = static_cast<std::size_t>(shownCopies_[item.itemID - phrases].id);
+    RECT text = area;
+    text.left += 2 + thumbnailColumn_;
+    text.top += 2 + (rowHeight_ - lineHeight_) / 2;
+    if (index < arrived_.size()) DrawArrived(item, text, arrived_[index]);
+  } else if (item.itemID - phrases < shownCopies_.size()) {
+    const HistoryId id = shownCopies_[item.itemID - phrases].id;
     if (const std::wstring* line = history_.Find(id)) {
       RECT text = area;
       text.left += 2;
@@ -269,6 +288,16 @@ void SearchWindow::DrawPhrase(const DRAWITEMSTRUCT& item, RECT text, PhraseId id
   if (!phrase) return;
   DrawShownRuns(item.hDC, text, MenuEntryRuns(phrase->label, kPhraseMark), (item.itemState & ODS_SELECTED) != 0,
                 RunText::ListLine);
+}
+
+// Another PC's copy: its PC's name (and date, from an earlier day) where
+// the lines have their time, then its text or its picture's label.
+void SearchWindow::DrawArrived(const DRAWITEMSTRUCT& item, RECT text, const ArrivedCopy& copy) const {
+  const std::wstring date = EarlierDayMark(copy.copiedAt, LocalToday());
+  const std::wstring mark = L"[" + copy.pcName + L"]" + (date.empty() ? L"" : L" " + date);
+  const std::wstring label = copy.attachment ? AttachmentLabel(*copy.attachment) : std::wstring();
+  DrawShownRuns(item.hDC, text, MenuEntryRuns(copy.attachment ? std::wstring_view(label) : std::wstring_view(copy.text), mark),
+                (item.itemState & ODS_SELECTED) != 0, RunText::ListLine);
 }
 
 LRESULT SearchWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "arrived_copies.h"
 #include "handle.h"
 #include "history.h"
 #include "history_search.h"
@@ -26,17 +27,24 @@ namespace rtrillex {
 
 class SearchWindow : public Window {
  public:
-  // A row of the list: a fixed phrase (listed first) or a history line.
+  // A row of the list: a fixed phrase (listed first), a history line, or a
+  // copy another PC shared.
   struct Row {
     bool isPhrase = false;
     std::uint64_t id = 0;  // a PhraseId or a HistoryId
+    std::optional<Id16> arrived;  // the shared copy's id, for such a row
   };
   // `chosen` gets the chosen row and the window that had the keyboard
   // before; `pinned` the row Ctrl+P was pressed on.
   using ChooseHandler = std::function<void(Row row, const KeyboardOwner& previous)>;
   using PinHandler = std::function<void(Row row)>;
-  SearchWindow(const History& history, const PhraseList& phrases, ChooseHandler chosen, PinHandler pinned)
-      : history_(history), phrases_(phrases), chosen_(std::move(chosen)), pinned_(std::move(pinned)) {}
+  SearchWindow(const History& history, const PhraseList& phrases, const std::vector<ArrivedCopy>& arrived,
+               ChooseHandler chosen, PinHandler pinned)
+      : history_(history),
+        phrases_(phrases),
+        arrived_(arrived),
+        chosen_(std::move(chosen)),
+        pinned_(std::move(pinned)) {}
 
   // Opens at the pointer with `typed` in the box; `previous` gets the
   // keyboard back when the window closes.
@@ -57,7 +65,9 @@ class SearchWindow : public Window {
   void Search(bool historyChanged);
   void FitRowsToThumbnails();
   std::optional<Row> SelectedRow() const;
+  std::optional<Row> RowAt(std::size_t row) const;
   void DrawPhrase(const DRAWITEMSTRUCT& item, RECT text, PhraseId id) const;
+  void DrawArrived(const DRAWITEMSTRUCT& item, RECT text, const ArrivedCopy& copy) const;
   void Choose();
   void OfferPin(LPARAM screenPoint);
   void MoveSelection(int lines);
@@ -65,6 +75,7 @@ class SearchWindow : public Window {
 
   const History& history_;
   const PhraseList& phrases_;
+  const std::vector<ArrivedCopy>& arrived_;
   ChooseHandler chosen_;
   PinHandler pinned_;
   KeyboardOwner previous_;
@@ -75,7 +86,11 @@ class SearchWindow : public Window {
   int rowHeight_ = 0;        // the list's: a line's, or a thumbnail's while pictures are listed
   int thumbnailColumn_ = 0;  // where the lines' text starts
   std::vector<PhraseId> shownPhrases_;  // the list's first rows, in their order
-  std::vector<HistoryId> shown_;  // the list's lines after them, newest first
+  std::vector<HistoryId> shown_;  // this PC's lines found, newest first
+  // The list's rows after the phrases: those lines among the shared copies
+  // found, newest first; a shared copy by its place in `arrived`, searched
+  // anew whenever that list changes (OnHistoryChanged).
+  std::vector<RecentCopy> shownCopies_;
   SearchQuery shownQuery_;         // what they were found for
   bool closing_ = false;
 };

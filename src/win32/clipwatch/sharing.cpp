@@ -84,7 +84,7 @@ void Form1::OnSyncKeyRetryTimer() {
 
 void Form1::StartSharing(const FolderKey& key) {
   syncKeeper_.reset();
-  arrived_.clear();
+  ForgetArrived();
   sharedIds_.clear();
   picturesToShare_.clear();
   syncPcs_.clear();
@@ -106,7 +106,7 @@ void Form1::OnSharingApplied(const SyncSettings& settings, const std::optional<F
   syncSettings_ = settings;
   SaveSyncSettings(settingsFile_, settings);
   syncKeeper_.reset();
-  arrived_.clear();
+  ForgetArrived();
   sharedIds_.clear();
   if (settings.on && key) StartSharing(*key);
 }
@@ -146,7 +146,7 @@ void Form1::UnshareLine(HistoryId id) {
 void Form1::UnshareAll() {
   sharedIds_.clear();
   picturesToShare_.clear();
-  arrived_.clear();
+  ForgetArrived();
   if (syncKeeper_) syncKeeper_->ClearAll();
 }
 
@@ -186,6 +186,12 @@ void Form1::OnSyncReports() {
   }
 }
 
+// The search lists them by their place in the list: it looks again.
+void Form1::ForgetArrived() {
+  arrived_.clear();
+  searchWindow_.OnHistoryChanged();
+}
+
 // Each copy is converted once, however often the list is told again: a
 // shared text may be megabytes.
 void Form1::OnCopiesArrived(const std::vector<SharedEntry>& entries) {
@@ -198,6 +204,7 @@ void Form1::OnCopiesArrived(const std::vector<SharedEntry>& entries) {
     arrived.push_back(found != known.end() ? std::move(found->second) : ArrivedFrom(entry));
   }
   arrived_ = std::move(arrived);
+  searchWindow_.OnHistoryChanged();  // an open search lists them at once
 }
 
 // Chosen in the menu: put back and pasted as any entry, and recorded as a
