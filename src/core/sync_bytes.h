@@ -11,20 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "bytes.h"
+
 namespace rtrillex {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// Bytes borrowed for one call: a record inside a journal's bytes, without
-// copying what may be megabytes.
-struct ByteSpan {
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
-
-  ByteSpan() = default;
-  ByteSpan(const std::uint8_t* bytes, std::size_t count) : data(bytes), size(count) {}
-  ByteSpan(const Bytes& bytes) : data(bytes.data()), size(bytes.size()) {}  // NOLINT: implicit on purpose
-};
 
 // 16 random bytes, made by the caller: an installation, a folder key, an entry.
 using Id16 = std::array<std::uint8_t, 16>;

@@ -11,19 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "bytes.h"
+
 namespace rtrillex {
 
-using Bytes = std::vector<std::uint8_t>;
-
 // Bytes borrowed for one call, such as a blob SQLite holds.
-struct ByteView {
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
-
-  ByteView() = default;
-  ByteView(const std::uint8_t* bytes, std::size_t count) : data(bytes), size(count) {}
-  ByteView(const Bytes& bytes) : data(bytes.data()), size(bytes.size()) {}  // NOLINT: implicit on purpose
-};
+using ByteView = ByteSpan;
 
 class EntryCipher {
  public:

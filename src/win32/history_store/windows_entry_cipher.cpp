@@ -9,8 +9,6 @@ namespace {
 // unprotects blobs blindly does not open this key without knowing it.
 constexpr std::string_view kEntropy = "rTrillex kept history key v1";
 
-ByteSpan Span(ByteView view) { return ByteSpan(view.data, view.size); }
-
 }  // namespace
 
 std::optional<Bytes> WindowsEntryCipher::MakeKey() {
@@ -25,7 +23,7 @@ std::optional<Bytes> WindowsEntryCipher::MakeKey() {
 EntryCipher::KeyUse WindowsEntryCipher::UseKey(ByteView protectedKey) {
   key_.Drop();
   AesKeyBytes key;
-  switch (UnprotectForUser(Span(protectedKey), kEntropy, key.bytes.data(), key.bytes.size())) {
+  switch (UnprotectForUser(protectedKey, kEntropy, key.bytes.data(), key.bytes.size())) {
     case Unprotected::Opened:
       return key_.Use(key.bytes.data(), key.bytes.size()) ? KeyUse::Used : KeyUse::NotNow;
     case Unprotected::WrongKey:
@@ -38,12 +36,12 @@ EntryCipher::KeyUse WindowsEntryCipher::UseKey(ByteView protectedKey) {
 
 std::optional<Bytes> WindowsEntryCipher::Seal(std::string_view utf8, ByteView associated) const {
   const auto* text = reinterpret_cast<const std::uint8_t*>(utf8.data());
-  return key_.Seal(ByteSpan(text, utf8.size()), Span(associated));
+  return key_.Seal(ByteSpan(text, utf8.size()), associated);
 }
 
 std::optional<std::string> WindowsEntryCipher::Unseal(ByteView sealed, ByteView associated) const {
-  std::string text(AesGcmKey::OpenedSize(Span(sealed)), '\0');
-  if (!key_.OpenInto(Span(sealed), Span(associated), reinterpret_cast<std::uint8_t*>(text.data()))) {
+  std::string text(AesGcmKey::OpenedSize(sealed), '\0');
+  if (!key_.OpenInto(sealed, associated, reinterpret_cast<std::uint8_t*>(text.data()))) {
     return std::nullopt;
   }
   return text;
