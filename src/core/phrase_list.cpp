@@ -162,6 +162,67 @@ std::vector<PhraseId> PhraseList::Ids() const {
   return ids;
 }
 
+namespace {
+
+bool SamePhrase(const Phrase& a, const Phrase& b) {
+  if (a.separator || b.separator) return a.separator == b.separator;
+  return a.text == b.text && SameAttachment(a.attachment, b.attachment);
+}
+
+// The first phrase of `phrases` equal to `phrase` and not taken yet.
+std::size_t FindUntaken(const std::vector<Phrase>& phrases, const std::vector<bool>& taken, const Phrase& phrase) {
+  for (std::size_t i = 0; i < phrases.size(); ++i) {
+    if (!taken[i] && SamePhrase(phrases[i], phrase)) return i;
+  }
+  return phrases.size();
+}
+
+}  // namespace
+
+std::vector<PhraseChange> PhraseList::TakeShared(const std::vector<Phrase>& arrived, const std::vector<Phrase>& known,
+                                                 bool& keptHere) {
+  keptHere = false;
+  std::vector<PhraseChange> changes;
+  // Each arrived phrase, matched to one here or new.
+  std::vector<bool> matched(phrases_.size(), false);
+  std::vector<Phrase> merged;
+  for (const Phrase& phrase : arrived) {
+    const std::size_t here = FindUntaken(phrases_, matched, phrase);
+    Phrase taken = phrase;
+    if (here < phrases_.size()) {
+      matched[here] = true;
+      taken.id = phrases_[here].id;
+      if (phrases_[here].label != phrase.label) changes.push_back(PhraseChange::Put(KeptFrom(taken), merged.size()));
+    } else {
+      taken.id = nextId_++;
+      changes.push_back(PhraseChange::Put(KeptFrom(taken), merged.size()));
+    }
+    merged.push_back(std::move(taken));
+  }
+  // What is left here: removed there, or added here since.
+  std::vector<bool> knownTaken(known.size(), false);
+  std::size_t after = 0;  // where the next phrase kept here goes in `merged`
+  for (std::size_t i = 0; i < phrases_.size(); ++i) {
+    const Phrase& phrase = phrases_[i];
+    if (matched[i]) {
+      const auto at = std::find_if(merged.begin(), merged.end(), [&](const Phrase& m) { return m.id == phrase.id; });
+      after = static_cast<std::size_t>(at - merged.begin()) + 1;
+      continue;
+    }
+    const std::size_t inKnown = FindUntaken(known, knownTaken, phrase);
+    if (inKnown < known.size()) {
+      knownTaken[inKnown] = true;
+      changes.push_back(PhraseChange::Remove(phrase.id));
+      continue;
+    }
+    keptHere = true;
+    merged.insert(merged.begin() + static_cast<std::ptrdiff_t>(after++), phrase);
+  }
+  phrases_ = std::move(merged);
+  changes.push_back(PhraseChange::Order(Ids()));
+  return changes;
+}
+
 KeptPhrase KeptFrom(const Phrase& phrase) {
   const bool picture = phrase.kind() == EntryKind::Picture;
   return {phrase.id, phrase.separator, phrase.label, phrase.text, phrase.kind(),

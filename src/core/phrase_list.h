@@ -72,6 +72,16 @@ class PhraseList {
   bool empty() const { return phrases_.empty(); }
   // The ids in menu order, as the store's Order takes them.
   std::vector<PhraseId> Ids() const;
+
+  // The set another PC shared, taken in: `arrived` in its order, each phrase
+  // keeping the id of an equal one here (its label as it came). A phrase
+  // here that is not in `arrived` was removed there if `known` (the set in
+  // force when this PC last shared or took one) holds it; if not, it was
+  // added here since, and stays, after the phrase it followed. The changes
+  // for the store; `keptHere` is set when such a phrase stayed, and the set
+  // as it now stands is to be shared in turn.
+  std::vector<PhraseChange> TakeShared(const std::vector<Phrase>& arrived, const std::vector<Phrase>& known,
+                                       bool& keptHere);
   PhraseId nextId() const { return nextId_; }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <utility>
 
 namespace rtrillex {
 
@@ -37,28 +38,46 @@ bool SharedEntries::AddRecord(const JournalHeader& journal, const JournalRecord&
 }
 
 bool SharedEntries::AddEntry(const JournalHeader& journal, const RecordPlace& place, const SyncRecord& record) {
-  if (removed_.count(record.id) != 0) return false;
-  if (clearedThrough_ && place.orderingMs <= *clearedThrough_) return false;
+  SharedEntry entry{record.id, record.kind, journal.pcName, place, record.recordedMs, record.text, record.png};
+  if (removed_.count(record.id) != 0 || (clearedThrough_ && place.orderingMs <= *clearedThrough_)) {
+    Hide(std::move(entry));
+    return false;
+  }
   const auto known = entries_.find(record.id);
   // The same id twice at different places (a copied installation): the
   // earlier place wins, on every PC alike.
   if (known != entries_.end() && !(place < known->second.place)) return false;
-  SharedEntry entry{record.id, record.kind, journal.pcName, place, record.recordedMs, record.text, record.png};
   entries_[record.id] = std::move(entry);
   return true;
 }
 
 bool SharedEntries::Remove(const EntryId& target) {
   removed_.insert(target);
-  return entries_.erase(target) != 0;
+  const auto found = entries_.find(target);
+  if (found == entries_.end()) return false;
+  Hide(std::move(found->second));
+  entries_.erase(found);
+  return true;
 }
+
+void SharedEntries::Hide(SharedEntry entry) {
+  if (!hiddenIds_.insert(entry.id).second) return;
+  hidden_.push_back(std::move(entry));
+}
+
+std::vector<SharedEntry> SharedEntries::TakeHidden() { return std::exchange(hidden_, {}); }
 
 bool SharedEntries::ClearThrough(std::uint64_t orderingMs) {
   if (clearedThrough_ && *clearedThrough_ >= orderingMs) return false;
   clearedThrough_ = orderingMs;
   const std::size_t before = entries_.size();
   for (auto it = entries_.begin(); it != entries_.end();) {
-    it = it->second.place.orderingMs <= orderingMs ? entries_.erase(it) : std::next(it);
+    if (it->second.place.orderingMs > orderingMs) {
+      ++it;
+      continue;
+    }
+    Hide(std::move(it->second));
+    it = entries_.erase(it);
   }
   return entries_.size() != before;
 }

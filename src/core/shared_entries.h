@@ -61,6 +61,10 @@ class SharedEntries {
   const std::vector<SharedPhrase>* Phrases() const;
   // The greatest ordering time read: what this PC's next record goes after.
   std::uint64_t LatestOrderingTime() const { return latest_; }
+  // The copies hidden since the last call by a removal or a clear-all, each
+  // once, whether it was read before or after what hid it: a PC takes its
+  // own lines away when another PC removed them.
+  std::vector<SharedEntry> TakeHidden();
 
  private:
   bool AddRecord(const JournalHeader& journal, const JournalRecord& record);
@@ -68,9 +72,12 @@ class SharedEntries {
   bool Remove(const EntryId& target);
   bool ClearThrough(std::uint64_t orderingMs);
   bool SetPhrases(const RecordPlace& place, const std::vector<SharedPhrase>& phrases);
+  void Hide(SharedEntry entry);
 
   std::map<EntryId, SharedEntry> entries_;
   std::set<EntryId> removed_;  // kept, for a copy read after its removal
+  std::set<EntryId> hiddenIds_;  // told by TakeHidden once, however often read
+  std::vector<SharedEntry> hidden_;
   std::optional<std::uint64_t> clearedThrough_;
   std::optional<RecordPlace> phrasesPlace_;
   std::vector<SharedPhrase> phrases_;

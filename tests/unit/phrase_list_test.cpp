@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -194,6 +195,52 @@ TEST(PhraseList, SearchFindsPhrasesByLabelTextAndPictureWordsInMenuOrder) {
   EXPECT_EQ(MatchingPhrases(list, SearchQuery(L"")), (std::vector<PhraseId>{address, picture, greeting}))
       << "every phrase, never a separator";
   EXPECT_TRUE(MatchingPhrases(list, SearchQuery(L"所東")).empty()) << "no word runs from the label into the text";
+}
+
+}  // namespace
+}  // namespace rtrillex
+
+namespace rtrillex {
+namespace {
+
+Phrase TextPhrase(const std::wstring& label, const std::wstring& text) { return {0, false, label, text, nullptr}; }
+
+// Another PC's set taken in: its order and labels win, what it removed goes,
+// and nothing added here since the set both knew is lost.
+TEST(PhraseList, ASharedSetTakenInKeepsWhatWasAddedHereSinceAndDropsWhatTheOtherPcRemoved) {
+  PhraseList here;
+  const PhraseId hello = here.AddText(L"挨拶", L"おはよう");
+  here.AddText(L"住所", L"東京都");
+  here.AddSeparator();
+  const PhraseId added = here.AddText(L"新しい", L"added here");
+  const std::vector<Phrase> known = {TextPhrase(L"挨拶", L"おはよう"), TextPhrase(L"住所", L"東京都"),
+                                     Phrase{0, true, L"", L"", nullptr}};
+  // There: 住所 removed, the greeting renamed, a phone number before it.
+  const std::vector<Phrase> arrived = {TextPhrase(L"電話", L"03-1234"), TextPhrase(L"朝", L"おはよう"),
+                                       Phrase{0, true, L"", L"", nullptr}};
+  bool keptHere = false;
+  const std::vector<PhraseChange> changes = here.TakeShared(arrived, known, keptHere);
+  EXPECT_EQ(Labels(here), L"電話朝-新しい");
+  EXPECT_TRUE(keptHere) << "the set as it now stands is to be shared";
+  EXPECT_EQ(here.At(1).id, hello) << "an equal phrase keeps its id";
+  ASSERT_NE(here.Find(added), nullptr);
+  ASSERT_FALSE(changes.empty());
+  EXPECT_EQ(changes.back().kind, PhraseChange::Kind::Order);
+  EXPECT_EQ(changes.back().ids, here.Ids());
+  const auto removes = std::count_if(changes.begin(), changes.end(),
+                                     [](const PhraseChange& change) { return change.kind == PhraseChange::Kind::Remove; });
+  EXPECT_EQ(removes, 1) << "住所";
+  // Whatever it is told: nothing known (the first look at the folder), nothing lost here.
+  PhraseList fresh;
+  fresh.AddText(L"", L"only here");
+  fresh.TakeShared(arrived, {}, keptHere);
+  EXPECT_EQ(Labels(fresh), L"only here電話朝-");
+  EXPECT_TRUE(keptHere);
+  // The same set again: nothing but the order to write, nothing to share.
+  const std::size_t before = here.size();
+  EXPECT_EQ(here.TakeShared(std::vector<Phrase>(here.phrases()), here.phrases(), keptHere).size(), 1u);
+  EXPECT_FALSE(keptHere);
+  EXPECT_EQ(here.size(), before);
 }
 
 }  // namespace

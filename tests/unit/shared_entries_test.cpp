@@ -97,6 +97,14 @@ TEST(SharedEntries, ARemovalHidesItsCopyOnEveryPcWhicheverIsReadFirst) {
   removalFirst.Add(desk.header, desk.records);
   EXPECT_EQ(Shown(entryFirst), std::vector<std::string>{"b@desk"});
   EXPECT_EQ(Shown(removalFirst), std::vector<std::string>{"b@desk"});
+  // Told as hidden once either way, and not again when read anew.
+  for (SharedEntries* shared : {&entryFirst, &removalFirst}) {
+    const std::vector<SharedEntry> hidden = shared->TakeHidden();
+    ASSERT_EQ(hidden.size(), 1u);
+    EXPECT_EQ(hidden[0].text, "a");
+    shared->Add(desk.header, desk.records);
+    EXPECT_TRUE(shared->TakeHidden().empty());
+  }
 }
 
 TEST(SharedEntries, AClearAllHidesTheCopiesPlacedUpToItOnEveryPcAndNoneAfter) {
@@ -112,6 +120,7 @@ TEST(SharedEntries, AClearAllHidesTheCopiesPlacedUpToItOnEveryPcAndNoneAfter) {
     shared.Add(laptop.header, laptop.records);
     shared.Add(desk.header, desk.records);
     EXPECT_EQ(Shown(shared), (std::vector<std::string>{"later@desk", "after@laptop"})) << clearReadFirst;
+    EXPECT_EQ(shared.TakeHidden().size(), 2u) << "before and at it";
   }
   // An older clear-all read later changes nothing.
   Pc old(3, "old", 0);

@@ -83,9 +83,15 @@ EntryId IdOf(std::uint8_t idByte) {
 class Pc {
  public:
   Pc(const std::wstring& folder, const InstallationId& installation, const std::string& name)
-      : keeper_(std::make_unique<SyncKeeper>(SyncSetup{folder, installation, name, SuiteKey()}, nullptr, 0)) {}
+      : setup_{folder, installation, name, SuiteKey()}, keeper_(std::make_unique<SyncKeeper>(setup_, nullptr, 0)) {}
 
   SyncKeeper& keeper() { return *keeper_; }
+  // As the program does at its next start: nothing told yet.
+  void Restart() {
+    keeper_.reset();
+    phrases_.reset();
+    keeper_ = std::make_unique<SyncKeeper>(setup_, nullptr, 0);
+  }
 
   // Takes reports until `done` holds; false when it never did.
   bool WaitFor(const std::function<bool()>& done) {
@@ -112,6 +118,7 @@ class Pc {
   const std::vector<SharedEntry>& entries() const { return entries_; }
   bool EverShown(const EntryId& id) const { return everShown_.count(id) != 0; }
   const std::optional<std::vector<SharedPhrase>>& phrases() const { return phrases_; }
+  bool RemovedHere(const std::string& text) const { return removedHere_.count(text) != 0; }
   const std::vector<SyncPc>& pcs() const { return pcs_; }
   int Count(Kind kind) const { return static_cast<int>(std::count(kinds_.begin(), kinds_.end(), kind)); }
   const std::vector<std::wstring>& problems() const { return problems_; }
@@ -125,6 +132,7 @@ class Pc {
           entries_ = std::move(report.entries);
           for (const SharedEntry& entry : entries_) everShown_.insert(entry.id);
           if (report.phrases) phrases_ = std::move(report.phrases);
+          for (const SharedEntry& entry : report.removedHere) removedHere_.insert(entry.text);
           break;
         case Kind::Pcs:
           pcs_ = std::move(report.pcs);
@@ -140,8 +148,10 @@ class Pc {
     }
   }
 
+  SyncSetup setup_;
   std::unique_ptr<SyncKeeper> keeper_;
   std::vector<SharedEntry> entries_;
+  std::multiset<std::string> removedHere_;
   std::set<EntryId> everShown_;
   std::optional<std::vector<SharedPhrase>> phrases_;
   std::vector<SyncPc> pcs_;
@@ -244,10 +254,13 @@ TEST_F(TwoPcs, RemovalsAndClearAllReachEveryPcWhateverTheOrderRead) {
   b_.keeper().Remove(first);  // A's copy, removed on B
   ASSERT_TRUE(b_.WaitToHide(first));
   EXPECT_TRUE(b_.Shown(second));
+  EXPECT_TRUE(a_.WaitFor([&] { return a_.RemovedHere("first"); })) << "A takes its own line away";
   const EntryId fromB = b_.keeper().ShareText("from B", 3);
   ASSERT_TRUE(a_.WaitToShow(fromB));
   a_.keeper().Remove(fromB);  // B's copy, removed on A
   ASSERT_TRUE(a_.WaitToHide(fromB));
+  EXPECT_TRUE(b_.WaitFor([&] { return b_.RemovedHere("from B"); }));
+  EXPECT_FALSE(b_.RemovedHere("first")) << "only a PC's own copies";
   {
     // Started afterwards, it reads each copy and its removal in whatever order.
     Pc late(Folder(), kPcC, "PC-C");
@@ -274,15 +287,16 @@ TEST_F(TwoPcs, PhrasesSharedOnOnePcArriveOnTheOtherInOrder) {
       {PhraseKind::Picture, "印", "", std::make_shared<const Bytes>(Bytes{1, 2, 3})},
   };
   a_.keeper().SharePhrases(phrases);
-  ASSERT_TRUE(b_.WaitFor([&] { return b_.phrases().has_value(); }));
-  EXPECT_EQ(*b_.phrases(), phrases);
+  EXPECT_TRUE(b_.WaitFor([&] { return b_.phrases() == phrases; }));
 
   std::vector<SharedPhrase> reordered = {phrases[2], phrases[0]};
   b_.keeper().SharePhrases(reordered);
-  ASSERT_TRUE(a_.WaitFor([&] { return a_.phrases().has_value(); }));
-  EXPECT_EQ(*a_.phrases(), reordered);
+  EXPECT_TRUE(a_.WaitFor([&] { return a_.phrases() == reordered; }));
   MarkOnAAndWaitOnB();
   EXPECT_EQ(*b_.phrases(), phrases) << "B's own set is not told back to B";
+  // Started anew, B is told the set in force, its own, to start from.
+  b_.Restart();
+  EXPECT_TRUE(b_.WaitFor([&] { return b_.phrases() == reordered; }));
 }
 
 TEST_F(TwoPcs, OtherPcsJournalsCutShortOrTamperedWith) {

@@ -166,6 +166,7 @@ class Form1 : public Window, public WatchWindow {
   void PutPhraseBackAndPaste(PhraseId id, const KeyboardOwner& previous);
   void ChooseFound(SearchWindow::Row row, const KeyboardOwner& previous);
   void PinFound(SearchWindow::Row row);
+  void RemoveFound(SearchWindow::Row row);
   void SavePhrases(std::vector<PhraseChange> changes);
   void OnPhrasesChanged();
 
@@ -184,6 +185,13 @@ class Form1 : public Window, public WatchWindow {
   void ForgetArrived();
   void PutArrivedBackAndPaste(const Id16& id, const KeyboardOwner& previous);
   void TellSharing(bool& told, const std::wstring& text);
+  void OnSharedReport(SyncKeeper::Report& report);
+  void RemoveLinesRemovedElsewhere(const std::vector<SharedEntry>& removed);
+  void RemoveLine(HistoryId id);
+  void RemoveArrived(const Id16& id);
+  void OnSharedPhrases(std::optional<std::vector<SharedPhrase>> phrases, bool firstRead);
+  void TakeSharedPhrases(const std::vector<SharedPhrase>& arrived);
+  void SharePhrases();
 
   // tray/tray_window.cpp
   void HideToTray();
@@ -238,15 +246,25 @@ class Form1 : public Window, public WatchWindow {
   RecentCopiesMenu recentCopies_{historyList_.history(), phrases_, arrived_};
   SearchWindow searchWindow_{historyList_.history(), phrases_, arrived_,
                              [this](SearchWindow::Row row, const KeyboardOwner& previous) { ChooseFound(row, previous); },
-                             [this](SearchWindow::Row row) { PinFound(row); }};
+                             [this](SearchWindow::Row row) { PinFound(row); },
+                             [this](SearchWindow::Row row) { RemoveFound(row); }};
   PhraseEditor phraseEditor_{phrases_, [this](std::vector<PhraseChange> changes) { SavePhrases(std::move(changes)); }};
   SyncSettings syncSettings_;
   std::optional<SyncKeeper> syncKeeper_;  // while sharing is on
   std::map<HistoryId, EntryId> sharedIds_;  // this PC's lines shared, by the id every PC knows them by
   std::set<HistoryId> picturesToShare_;     // shared once their picture is read
-  std::optional<std::wstring> arrivedPutBack_;
+  std::optional<std::wstring> arrivedPutBack_;  // another PC's text put back: its line is not shared
+  // The fixed phrases on every PC: shared once the folder was read, merged
+  // with the set in force there as this PC last shared or took it.
+  struct PhrasesWithOthers {
+    bool folderRead = false;
+    std::vector<Phrase> known;
+    // Told before Phrases.db was read: taken once it is.
+    bool firstReadWaiting = false;
+    std::optional<std::vector<SharedPhrase>> waiting;
+  } sharedPhrases_;
   std::vector<SyncPc> syncPcs_;  // as last told: for the sharing window when it opens
-  std::wstring syncProblem_;  // another PC's text put back: its line is not shared
+  std::wstring syncProblem_;  // as last told, for the sharing window
   struct SharingTold {
     bool folderMissing = false, folderBack = false, damaged = false, newer = false, otherKey = false,
          cannotWrite = false;

@@ -61,15 +61,25 @@ std::optional<std::wstring> HistoryList::SelectedLine() const {
   return *history_.Find(selected->id);
 }
 
-std::optional<HistoryId> HistoryList::RemoveSelected() {
+std::optional<HistoryId> HistoryList::SelectedId() const {
   const std::optional<Selection> selected = Selected();
   if (!selected) return std::nullopt;
-  // From the history first, so that a line drawn meanwhile is read in step.
-  history_.Remove(selected->id);
-  SendMessageW(list_, LB_DELETESTRING, selected->index, 0);
-  // The next line takes the removed one's place; after the last, the one before it.
-  if (!history_.empty()) SendMessageW(list_, LB_SETCURSEL, std::min(selected->index, history_.size() - 1), 0);
   return selected->id;
+}
+
+bool HistoryList::Remove(HistoryId id) {
+  // The list holds the lines in the history's order.
+  const std::size_t index = history_.PositionOf(id);
+  if (index == history_.size()) return false;
+  if (static_cast<HistoryId>(SendMessageW(list_, LB_GETITEMDATA, index, 0)) != id) return false;
+  const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+  // From the history first, so that a line drawn meanwhile is read in step.
+  history_.Remove(id);
+  SendMessageW(list_, LB_DELETESTRING, index, 0);
+  // The next line takes the removed one's place; after the last, the one before it.
+  if (selected == static_cast<LRESULT>(index) && !history_.empty())
+    SendMessageW(list_, LB_SETCURSEL, std::min(index, history_.size() - 1), 0);
+  return true;
 }
 
 void HistoryList::Draw(const DRAWITEMSTRUCT& item) const {

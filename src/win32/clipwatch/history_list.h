@@ -29,8 +29,10 @@ class HistoryList {
   void SetAttachment(HistoryId id, AttachmentPtr attachment) { history_.SetAttachment(id, std::move(attachment)); }
   // The selected line, whole; nullopt when none is selected.
   std::optional<std::wstring> SelectedLine() const;
-  // Only from the history: the clipboard keeps what it holds. The removed line's id.
-  std::optional<HistoryId> RemoveSelected();
+  std::optional<HistoryId> SelectedId() const;
+  // Only from the history: the clipboard keeps what it holds. False when it
+  // is gone already. The next line takes a selected line's place.
+  bool Remove(HistoryId id);
   void Draw(const DRAWITEMSTRUCT& item) const;
 
  private:

@@ -67,10 +67,16 @@ void Form1::OnPhrasesLoaded(std::vector<KeptPhrase> loaded, std::uint64_t nextId
   phrases_ = PhraseList(std::move(phrases), nextId);
   phrasesLoaded_ = true;
   OnPhrasesChanged();
+  // The other PCs' set, told meanwhile.
+  if (sharedPhrases_.firstReadWaiting || sharedPhrases_.waiting)
+    OnSharedPhrases(std::exchange(sharedPhrases_.waiting, std::nullopt),
+                    std::exchange(sharedPhrases_.firstReadWaiting, false));
 }
 
+// Changed here: kept, and shared with the other PCs.
 void Form1::SavePhrases(std::vector<PhraseChange> changes) {
   if (phraseKeeper_) phraseKeeper_->Apply(std::move(changes));
+  SharePhrases();
 }
 
 // Every view of them open follows.
@@ -109,6 +115,13 @@ void Form1::PutPhraseBackAndPaste(PhraseId id, const KeyboardOwner& previous) {
   if (!phrase || phrase->separator) return;
   watch_.PutEntryBack(phrase->text, phrase->attachment);
   if (recentCopies_.PastesChoice()) pasteBack_->Start(previous.window);
+}
+
+void Form1::RemoveFound(SearchWindow::Row row) {
+  if (row.arrived)
+    RemoveArrived(*row.arrived);
+  else if (!row.isPhrase)
+    RemoveLine(row.id);
 }
 
 void Form1::ChooseFound(SearchWindow::Row row, const KeyboardOwner& previous) {

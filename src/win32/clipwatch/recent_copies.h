@@ -2,7 +2,8 @@
 // pointer, the fixed phrases, lettered so that a letter picks one, then the
 // newest entries of the history among the copies the other PCs shared (each
 // marked with its PC's name), numbered so that a digit picks one; Ctrl+P
-// pins the item under the keyboard, or unpins a phrase. This owns the key's
+// pins the item under the keyboard, or unpins a phrase; Delete removes the
+// entry under it (another PC's copy on every PC). This owns the key's
 // registration and, while the menu is open, its items.
 #pragma once
 
@@ -50,6 +51,9 @@ class RecentCopiesMenu {
     // or the phrase to unpin.
     std::optional<HistoryId> pin;
     std::optional<PhraseId> unpin;
+    // Delete on an entry: this PC's line, or another PC's copy, to remove.
+    std::optional<HistoryId> remove;
+    std::optional<Id16> removeArrived;
     std::optional<std::wstring> search;  // the search asked for instead, with what was typed to start it
     KeyboardOwner previous;              // had the keyboard: given it back, unless a search follows; no window if none
   };
@@ -99,6 +103,7 @@ class RecentCopiesMenu {
   UINT selected_ = 0;                    // the command the keyboard or the mouse is on
   bool pinAsked_ = false;                // Ctrl+P closed the menu
   bool offerAsked_ = false;              // a right click on an item closed it
+  bool removeAsked_ = false;             // Delete closed it
   std::vector<ShownRuns> labels_;
   std::vector<Thumbnail> thumbnails_;  // parallel to labels_
   int thumbnailColumn_ = 0;            // the widest thumbnail's width, where the pictures' labels start

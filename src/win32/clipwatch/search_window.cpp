@@ -183,6 +183,10 @@ bool SearchWindow::TranslateKey(const MSG& message) {
       if (GetKeyState(VK_CONTROL) >= 0) return false;
       if (const std::optional<Row> row = SelectedRow()) pinned_(*row);
       return true;
+    case VK_DELETE:
+      if (GetKeyState(VK_SHIFT) >= 0) return false;
+      if (const std::optional<Row> row = SelectedRow(); row && !row->isPhrase) removed_(*row);
+      return true;
   }
   return false;
 }

@@ -3,7 +3,8 @@
 // that hold every word typed, newest first, after the fixed phrases that
 // hold them. Up, Down, Page Up and Page Down move in the list while the box
 // keeps the keys; Enter or a double-click chooses; Ctrl+P, or a right
-// click's offer, pins a line or unpins a phrase; Escape closes and gives the keyboard back, as does a
+// click's offer, pins a line or unpins a phrase; Shift+Delete removes a line
+// (another PC's copy on every PC); Escape closes and gives the keyboard back, as does a
 // choice.
 #pragma once
 
@@ -38,13 +39,16 @@ class SearchWindow : public Window {
   // before; `pinned` the row Ctrl+P was pressed on.
   using ChooseHandler = std::function<void(Row row, const KeyboardOwner& previous)>;
   using PinHandler = std::function<void(Row row)>;
+  // `removed` the row Shift+Delete was pressed on (Delete alone edits the box).
+  using RemoveHandler = std::function<void(Row row)>;
   SearchWindow(const History& history, const PhraseList& phrases, const std::vector<ArrivedCopy>& arrived,
-               ChooseHandler chosen, PinHandler pinned)
+               ChooseHandler chosen, PinHandler pinned, RemoveHandler removed)
       : history_(history),
         phrases_(phrases),
         arrived_(arrived),
         chosen_(std::move(chosen)),
-        pinned_(std::move(pinned)) {}
+        pinned_(std::move(pinned)),
+        removed_(std::move(removed)) {}
 
   // Opens at the pointer with `typed` in the box; `previous` gets the
   // keyboard back when the window closes.
@@ -78,6 +82,7 @@ class SearchWindow : public Window {
   const std::vector<ArrivedCopy>& arrived_;
   ChooseHandler chosen_;
   PinHandler pinned_;
+  RemoveHandler removed_;
   KeyboardOwner previous_;
   HWND box_ = nullptr;
   HWND list_ = nullptr;

@@ -1,7 +1,9 @@
 // The main window's side of sharing copies with the person's other PCs:
 // set up in the sharing window, this PC's copies handed to the synced
 // folder's worker as they are made, removed there when the person removes
-// them, and what the other PCs share kept for the menu of recent copies.
+// them, and what the other PCs share kept for the menu of recent copies;
+// the fixed phrases kept the same on every PC; lines of this PC's removed
+// on another PC removed here too.
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -57,6 +59,49 @@ ArrivedCopy ArrivedFrom(const SharedEntry& entry) {
   return copy;
 }
 
+// A fixed phrase as the other PCs get it; none for what stays on this PC: a
+// file list (its paths are this PC's) and a picture too large to share.
+std::optional<SharedPhrase> SharedFrom(const Phrase& phrase, std::uint64_t largestPicture) {
+  if (phrase.separator) return SharedPhrase{PhraseKind::Separator, {}, {}, nullptr};
+  switch (phrase.kind()) {
+    case EntryKind::Text:
+      return SharedPhrase{PhraseKind::Text, ToUtf8(phrase.label), ToUtf8(phrase.text), nullptr};
+    case EntryKind::Picture: {
+      const PictureBytes& png = phrase.attachment->picture.png;
+      if (!png || png->size() > largestPicture) return std::nullopt;
+      return SharedPhrase{PhraseKind::Picture, ToUtf8(phrase.label), ToUtf8(phrase.text), png};
+    }
+    case EntryKind::Files:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<Phrase> PhraseFrom(const SharedPhrase& shared) {
+  KeptPhrase kept;
+  kept.label = FromUtf8(shared.label);
+  kept.text = FromUtf8(shared.text);
+  switch (shared.kind) {
+    case PhraseKind::Separator:
+      kept.separator = true;
+      break;
+    case PhraseKind::Text:
+      break;
+    case PhraseKind::Picture:
+      if (!shared.png) return std::nullopt;
+      kept.kind = EntryKind::Picture;
+      kept.picture = shared.png;
+      break;
+    case PhraseKind::Files:  // another PC's paths
+      return std::nullopt;
+  }
+  return PhraseFrom(kept);
+}
+
+// A line of this PC's made within a second of its record: the line's time
+// is read as the copy is recorded, the record's as it is shared.
+bool CopiedAtAbout(LocalSeconds line, LocalSeconds record) { return line + 1 >= record && record + 1 >= line; }
+
 }  // namespace
 
 void Form1::StartSharingIfAsked() {
@@ -90,6 +135,7 @@ void Form1::StartSharing(const FolderKey& key) {
   syncPcs_.clear();
   syncProblem_.clear();
   told_ = {};
+  sharedPhrases_ = {};
   syncKeeper_.emplace(SyncSetup{syncSettings_.folder, *syncSettings_.installation, ToUtf8(syncSettings_.pcName), key},
                       hwnd(), kSyncKeeperMessage);
 }
@@ -108,6 +154,7 @@ void Form1::OnSharingApplied(const SyncSettings& settings, const std::optional<F
   syncKeeper_.reset();
   ForgetArrived();
   sharedIds_.clear();
+  sharedPhrases_ = {};
   if (settings.on && key) StartSharing(*key);
 }
 
@@ -155,7 +202,7 @@ void Form1::OnSyncReports() {
   for (SyncKeeper::Report& report : syncKeeper_->TakeReports()) {
     switch (report.kind) {
       case SyncKeeper::Report::Kind::Shared:
-        OnCopiesArrived(report.entries);
+        OnSharedReport(report);
         break;
       case SyncKeeper::Report::Kind::Pcs:
         syncPcs_ = std::move(report.pcs);
@@ -216,6 +263,104 @@ void Form1::PutArrivedBackAndPaste(const Id16& id, const KeyboardOwner& previous
   if (!found->attachment) arrivedPutBack_ = found->text;
   watch_.PutEntryBack(found->text, found->attachment);
   if (recentCopies_.PastesChoice()) pasteBack_->Start(previous.window);
+}
+
+void Form1::OnSharedReport(SyncKeeper::Report& report) {
+  OnCopiesArrived(report.entries);
+  RemoveLinesRemovedElsewhere(report.removedHere);
+  if (report.firstRead || report.phrases) OnSharedPhrases(std::move(report.phrases), report.firstRead);
+}
+
+// Another PC removed copies of this PC's, or cleared them all: their lines
+// go here too. A line of this run is known by its id; one kept from an
+// earlier run by its text and time.
+void Form1::RemoveLinesRemovedElsewhere(const std::vector<SharedEntry>& removed) {
+  if (removed.empty()) return;
+  std::vector<HistoryId> lines;
+  std::multimap<std::wstring, LocalSeconds> earlier;
+  for (const SharedEntry& entry : removed) {
+    const auto shared = std::find_if(sharedIds_.begin(), sharedIds_.end(),
+                                     [&](const auto& line) { return line.second == entry.id; });
+    if (shared != sharedIds_.end()) {
+      lines.push_back(shared->first);
+      sharedIds_.erase(shared);
+    } else if (entry.kind == RecordKind::Text) {
+      earlier.emplace(FromUtf8(entry.text), LocalSecondsOf(entry.recordedMs));
+    }
+  }
+  const History& history = historyList_.history();
+  for (std::size_t i = 0; i < history.size() && !earlier.empty(); ++i) {
+    if (history.AttachmentAt(i) || sharedIds_.count(history.IdAt(i)) != 0) continue;
+    const auto [first, last] = earlier.equal_range(std::wstring(EntryIn(history.LineAt(i))));
+    if (std::any_of(first, last, [&](const auto& record) { return CopiedAtAbout(history.CopiedAtAt(i), record.second); }))
+      lines.push_back(history.IdAt(i));
+  }
+  for (const HistoryId line : lines) RemoveLine(line);
+}
+
+// Delete in the history list, the menu of recent copies or the search; a
+// removal from another PC.
+void Form1::RemoveLine(HistoryId id) {
+  if (historyList_.Remove(id)) ForgetLine(id);
+  searchWindow_.OnHistoryChanged();
+}
+
+// Another PC's copy: gone on every PC.
+void Form1::RemoveArrived(const Id16& id) {
+  const auto found =
+      std::find_if(arrived_.begin(), arrived_.end(), [&](const ArrivedCopy& copy) { return copy.id == id; });
+  if (found == arrived_.end()) return;
+  arrived_.erase(found);
+  if (syncKeeper_) syncKeeper_->Remove(id);
+  searchWindow_.OnHistoryChanged();
+}
+
+// The set in force in the folder: at the first read, whoever shared it (or
+// none yet), and whenever another PC's set wins since. Taken only once
+// Phrases.db was read, or what it holds would be lost beside them.
+void Form1::OnSharedPhrases(std::optional<std::vector<SharedPhrase>> phrases, bool firstRead) {
+  if (!phrasesLoaded_) {
+    sharedPhrases_.firstReadWaiting |= firstRead;
+    if (phrases) sharedPhrases_.waiting = std::move(phrases);
+    return;
+  }
+  sharedPhrases_.folderRead = true;
+  if (phrases)
+    TakeSharedPhrases(*phrases);
+  else if (firstRead)
+    SharePhrases();
+}
+
+void Form1::TakeSharedPhrases(const std::vector<SharedPhrase>& arrived) {
+  std::vector<Phrase> taken;
+  for (const SharedPhrase& shared : arrived) {
+    std::optional<Phrase> phrase = PhraseFrom(shared);
+    if (!phrase) continue;
+    if (phrase->kind() == EntryKind::Picture)
+      phrase->attachment = PictureAttachment(pictureShelf_.Share(phrase->attachment->picture));
+    taken.push_back(std::move(*phrase));
+  }
+  bool keptHere = false;
+  std::vector<PhraseChange> changes = phrases_.TakeShared(taken, sharedPhrases_.known, keptHere);
+  if (phraseKeeper_) phraseKeeper_->Apply(std::move(changes));
+  OnPhrasesChanged();
+  sharedPhrases_.known = std::move(taken);
+  if (keptHere) SharePhrases();
+}
+
+// The phrases as they now stand, to every PC.
+void Form1::SharePhrases() {
+  if (!syncKeeper_ || !phrasesLoaded_ || !sharedPhrases_.folderRead) return;
+  std::vector<SharedPhrase> shared;
+  std::vector<Phrase> known;
+  for (const Phrase& phrase : phrases_.phrases()) {
+    if (std::optional<SharedPhrase> one = SharedFrom(phrase, syncSettings_.pictureBytes)) {
+      shared.push_back(std::move(*one));
+      known.push_back(phrase);
+    }
+  }
+  syncKeeper_->SharePhrases(std::move(shared));
+  sharedPhrases_.known = std::move(known);
 }
 
 // A problem in a balloon once, and in the sharing window while it stands.

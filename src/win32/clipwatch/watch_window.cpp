@@ -60,6 +60,12 @@ void Form1::OnHotKey(int id) {
   if (chosen.phrase) PutPhraseBackAndPaste(*chosen.phrase, chosen.previous);
   if (chosen.arrived) PutArrivedBackAndPaste(*chosen.arrived, chosen.previous);
   if (chosen.search) searchWindow_.Open(*chosen.search, chosen.previous);
+  if (chosen.remove || chosen.removeArrived) {
+    if (chosen.remove) RemoveLine(*chosen.remove);
+    if (chosen.removeArrived) RemoveArrived(*chosen.removeArrived);
+    OnHotKey(id);  // open again, showing the change
+    return;
+  }
   if (chosen.pin || chosen.unpin) {
     if (chosen.pin) {
       if (const std::wstring* line = historyList_.history().Find(*chosen.pin))
@@ -89,8 +95,7 @@ bool Form1::OnHistoryListKey(WPARAM key) {
       watch_.List1_DblClick();
       return true;
     case VK_DELETE:
-      if (const std::optional<HistoryId> removed = historyList_.RemoveSelected()) ForgetLine(*removed);
-      searchWindow_.OnHistoryChanged();
+      if (const std::optional<HistoryId> removed = historyList_.SelectedId()) RemoveLine(*removed);
       return true;
   }
   return false;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <deque>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "aes_gcm_sealer.h"
@@ -96,6 +97,11 @@ struct SyncKeeper::Shared {
   std::deque<SyncRecord> outgoing;
   std::vector<Report> reports;
   bool ending = false;
+  // Sets of phrases queued by the window, and taken off the queue by the
+  // thread: a set another PC shared, told before this PC's latest was
+  // written and read back, may be older than it, and is not told.
+  std::uint64_t phrasesQueued = 0;
+  std::uint64_t phrasesDone = 0;
 
   void Tell(Report report) {
     {
@@ -175,11 +181,18 @@ void SyncKeeper::SharePhrases(std::vector<SharedPhrase> phrases) {
   record.id = NewEntryId(shared_->setup.installation);
   record.recordedMs = NowMs();
   record.phrases = std::move(phrases);
+  {
+    ExclusiveLock held(shared_->lock);
+    ++shared_->phrasesQueued;
+  }
   shared_->Queue(std::move(record));
 }
 
 std::vector<SyncKeeper::Report> SyncKeeper::TakeReports() {
   ExclusiveLock held(shared_->lock);
+  for (Report& report : shared_->reports) {
+    if (report.phrasesAfter < shared_->phrasesQueued) report.phrases.reset();
+  }
   return std::exchange(shared_->reports, {});
 }
 
@@ -326,7 +339,9 @@ class SyncKeeper::Worker {
           Tell(Report::Kind::CannotWrite, {});
           break;
       }
+      if (record->kind == RecordKind::Phrases) toldPhrasesPlace_.reset();  // another PC's set may still win
       ExclusiveLock held(shared_.lock);
+      if (record->kind == RecordKind::Phrases) ++shared_.phrasesDone;
       shared_.outgoing.pop_front();
     }
   }
@@ -403,6 +418,10 @@ class SyncKeeper::Worker {
   void Merge(const JournalHeader& header, const std::vector<JournalRecord>& records) {
     if (records.empty()) return;
     if (merged_.Add(header, records)) sharedChanged_ = true;
+    if (header.installation == setup_.installation) {
+      for (const JournalRecord& record : records)
+        if (record.record.kind == RecordKind::Removal) removedByThisPc_.insert(record.record.target);
+    }
     // Which PC shared the phrases in force, by the merge's own rule: the latest place wins.
     for (const JournalRecord& record : records) {
       if (record.record.kind != RecordKind::Phrases) continue;
@@ -412,7 +431,9 @@ class SyncKeeper::Worker {
   }
 
   void TellShared() {
-    if (!sharedChanged_) return;
+    std::vector<SharedEntry> removedHere = OwnCopiesHidden();
+    const bool first = !toldOnce_;
+    if (!sharedChanged_ && removedHere.empty() && !first) return;
     sharedChanged_ = false;
     std::vector<const SharedEntry*> others;
     for (const SharedEntry* entry : merged_.Visible()) {
@@ -420,17 +441,36 @@ class SyncKeeper::Worker {
     }
     std::vector<EntryId> ids;
     for (const SharedEntry* entry : others) ids.push_back(entry->id);
-    const bool newPhrases = phrasesPlace_ && phrasesPlace_->installation != setup_.installation &&
-                            !SamePlace(phrasesPlace_, toldPhrasesPlace_);
-    if (ids == toldIds_ && !newPhrases) return;
+    const bool newPhrases = phrasesPlace_ && (first || (phrasesPlace_->installation != setup_.installation &&
+                                                        !SamePlace(phrasesPlace_, toldPhrasesPlace_)));
+    if (!first && ids == toldIds_ && !newPhrases && removedHere.empty()) return;
 
     Report report;
     report.kind = Report::Kind::Shared;
+    report.firstRead = first;
     for (const SharedEntry* entry : others) report.entries.push_back(*entry);
     if (newPhrases) report.phrases = *merged_.Phrases();
+    report.removedHere = std::move(removedHere);
+    {
+      ExclusiveLock held(shared_.lock);
+      report.phrasesAfter = shared_.phrasesDone;
+    }
+    toldOnce_ = true;
     toldIds_ = std::move(ids);
     toldPhrasesPlace_ = phrasesPlace_;
     shared_.Tell(std::move(report));
+  }
+
+  std::vector<SharedEntry> OwnCopiesHidden() {
+    std::vector<SharedEntry> hidden = merged_.TakeHidden();
+    // Removed here, its line went with it.
+    hidden.erase(std::remove_if(hidden.begin(), hidden.end(),
+                                [&](const SharedEntry& entry) {
+                                  return entry.place.installation != setup_.installation ||
+                                         removedByThisPc_.count(entry.id) != 0;
+                                }),
+                 hidden.end());
+    return hidden;
   }
 
   void TellPcs(const std::vector<ListedFile>& listed) {
@@ -501,8 +541,10 @@ class SyncKeeper::Worker {
   std::map<std::wstring, FileProgress> files_;  // by path
   SharedEntries merged_;
   bool sharedChanged_ = false;
+  std::set<EntryId> removedByThisPc_;
   std::optional<RecordPlace> phrasesPlace_;
   // What the window was last told.
+  bool toldOnce_ = false;
   std::vector<EntryId> toldIds_;
   std::optional<RecordPlace> toldPhrasesPlace_;
   std::vector<SyncPc> toldPcs_;

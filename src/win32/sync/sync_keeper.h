@@ -57,8 +57,15 @@ class SyncKeeper {
     // ordering. This PC's own copies are not among them.
     std::vector<SharedEntry> entries;
     // Shared: the latest set of fixed phrases any PC shared, in order, when
-    // one came from another PC since the last report.
+    // one came from another PC since the last report; in the first report,
+    // the set in force whoever shared it.
     std::optional<std::vector<SharedPhrase>> phrases;
+    // Shared: the first since the start, once the folder was read.
+    bool firstRead = false;
+    // Shared: this PC's own copies hidden since the last report by a
+    // removal or a clear-all, this PC's or another's, each told once a run.
+    std::vector<SharedEntry> removedHere;
+    std::uint64_t phrasesAfter = 0;  // this PC's sets of phrases written before it was made
     std::vector<SyncPc> pcs;  // Pcs
     std::wstring detail;
   };
