@@ -172,6 +172,106 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
 }
 
 
+// What the other PCs do reaches this one: a removal there takes this PC's
+// own line away, Delete here on their copy removes it on every PC, and their
+// fixed phrases arrive, merged with those pinned here.
+TEST_F(Sharing, AnotherPcsRemovalsAndPhrasesReachThisPcAndDeleteHereReachesThem) {
+  PutText(L"removed on PC-B");
+  ASSERT_EQ(WaitForLines(1), 1u);
+  std::optional<EntryId> mine;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (const SyncRecord& record : OwnRecords())
+          if (record.text == "removed on PC-B") mine = record.id;
+        return mine.has_value();
+      },
+      3s));
+  PutText(L"stays");
+  ASSERT_EQ(WaitForLines(2), 2u);
+
+  const AesGcmSealer sealer(*key);
+  OwnJournal other;
+  ASSERT_EQ(other.Open(synced.path(), kOtherPc, "PC-B", sealer), OwnJournalOpen::Opened);
+  std::uint64_t ordering = UnixMsNow() + 60'000;  // after everything this PC wrote
+  const auto write = [&](SyncRecord record) {
+    record.recordedMs = UnixMsNow();
+    record.orderingMs = ++ordering;
+    return other.Append(sealer, record) == JournalAppend::Appended;
+  };
+  SyncRecord removal;
+  removal.kind = RecordKind::Removal;
+  removal.id = {7, 7, 7};
+  removal.target = *mine;
+  ASSERT_TRUE(write(removal));
+  EXPECT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 1; }, 6s)) << "the line removed on PC-B goes here";
+  ASSERT_FALSE(HistoryLines(*app).empty());
+  EXPECT_NE(HistoryLines(*app).back().find(L"stays"), std::wstring::npos);
+
+  // PC-B's copy, the newest in the menu: Delete there removes it on every PC.
+  SyncRecord copy;
+  copy.id = {8, 8, 8};
+  copy.text = "PC-B's copy";
+  WaitUntil([] { return false; }, 1100ms);  // a second later than this PC's newest line
+  ASSERT_TRUE(write(copy));
+  WaitUntil([] { return false; }, 4s);  // read at the next look at the folder
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+  HWND menu = OpenRecentCopiesAtOnce(*app);
+  ASSERT_NE(menu, nullptr);
+  WaitForMenuKeyboard(*app);
+  // The pointer on its first item selects it.
+  RECT first;
+  GetClientRect(menu, &first);
+  POINT onFirst{first.right / 2, GetSystemMetrics(SM_CYMENU) / 2};
+  ClientToScreen(menu, &onFirst);
+  SetCursorPos(onFirst.x, onFirst.y);
+  WaitUntil([] { return false; }, 300ms);
+  PressKeys({VK_DELETE});
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (const SyncRecord& record : OwnRecords())
+          if (record.kind == RecordKind::Removal && record.target == copy.id) return true;
+        return false;
+      },
+      3s))
+      << "removed on every PC";
+  // The menu opened again without it.
+  WaitForMenuKeyboard(*app);
+  PressKeys({'1'});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"stays"; })) << testing::PrintToString(editor.Text());
+
+  // PC-B's fixed phrase, pasted by its letter.
+  SyncRecord phrases;
+  phrases.kind = RecordKind::Phrases;
+  phrases.id = {6, 6, 6};
+  phrases.phrases = {{PhraseKind::Text, ToUtf8(L"挨拶"), ToUtf8(L"おはようございます"), nullptr}};
+  ASSERT_TRUE(write(phrases));
+  WaitUntil([] { return false; }, 4s);
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'A'});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"staysおはようございます"; }))
+      << testing::PrintToString(editor.Text());
+
+  // Pinned here, from the search: the set shared, PC-B's phrase first.
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'S', 'T', 'A', 'Y'});
+  const SearchWindow search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return search.Lines() >= 1; }));
+  PressKeys({VK_CONTROL, 'P'});
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const std::vector<SyncRecord> records = OwnRecords();
+        return !records.empty() && records.back().kind == RecordKind::Phrases &&
+               records.back().phrases.size() == 2 && records.back().phrases[0].text == phrases.phrases[0].text &&
+               records.back().phrases[1].text == "stays";
+      },
+      3s));
+  PressKeys({VK_ESCAPE});
+}
+
 // The sharing window, as a person fills it in: the first PC makes the
 // folder's key with the passphrase typed twice; a PC that joins with another
 // passphrase is told so and reads and writes nothing.

@@ -118,10 +118,10 @@ RecentCopiesMenu::Choice RecentCopiesMenu::Open(HWND owner) {
     choice.line = shown_[command - kFirstRecentCopy].id;
   else if (command >= kFirstPhrase && command - kFirstPhrase < shownPhrases_.size())
     choice.phrase = shownPhrases_[command - kFirstPhrase];
-  else if (command == 0 && removeAsked_ && OnOwnLine())
-    choice.remove = shown_[selected_ - kFirstRecentCopy].id;
-  else if (command == 0 && removeAsked_)
-    choice.removeArrived = shownArrived_[selected_ - kFirstRecentCopy];
+  else if (command == 0 && removing_ && shown_[*removing_].arrived)
+    choice.removeArrived = shownArrived_[*removing_];
+  else if (command == 0 && removing_)
+    choice.remove = shown_[*removing_].id;
   else if (command == 0 && pinAsked_ && OnOwnLine())
     choice.pin = shown_[selected_ - kFirstRecentCopy].id;
   else if (command == 0 && pinAsked_ && selected_ >= kFirstPhrase && selected_ - kFirstPhrase < shownPhrases_.size())
@@ -145,7 +145,7 @@ void RecentCopiesMenu::AppendPhrases(HMENU menu) {
   selected_ = 0;
   pinAsked_ = false;
   offerAsked_ = false;
-  removeAsked_ = false;
+  removing_.reset();
   const MenuPhrases shown = PhrasesInMenu(phrases_);
   for (std::size_t position = 0; position < shown.count; ++position) {
     const Phrase& phrase = phrases_.At(position);
@@ -207,7 +207,7 @@ bool RecentCopiesMenu::OnMenuKey(const MSG& message) {
   }
   if (message.message == WM_KEYDOWN && message.wParam == VK_DELETE) {
     if (selected_ < kFirstRecentCopy || selected_ - kFirstRecentCopy >= shown_.size()) return true;
-    removeAsked_ = true;
+    removing_ = selected_ - kFirstRecentCopy;  // the selection may move as the menu closes
     EndMenu();
     return true;
   }

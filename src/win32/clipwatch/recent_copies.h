@@ -103,7 +103,7 @@ class RecentCopiesMenu {
   UINT selected_ = 0;                    // the command the keyboard or the mouse is on
   bool pinAsked_ = false;                // Ctrl+P closed the menu
   bool offerAsked_ = false;              // a right click on an item closed it
-  bool removeAsked_ = false;             // Delete closed it
+  std::optional<std::size_t> removing_;  // Delete closed it, on the copy at this position
   std::vector<ShownRuns> labels_;
   std::vector<Thumbnail> thumbnails_;  // parallel to labels_
   int thumbnailColumn_ = 0;            // the widest thumbnail's width, where the pictures' labels start

@@ -327,7 +327,7 @@ void Form1::OnSharedPhrases(std::optional<std::vector<SharedPhrase>> phrases, bo
   sharedPhrases_.folderRead = true;
   if (phrases)
     TakeSharedPhrases(*phrases);
-  else if (firstRead)
+  else if (firstRead && !phrases_.empty())
     SharePhrases();
 }
 
