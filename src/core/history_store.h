@@ -4,6 +4,7 @@
 // writer.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,9 +33,19 @@ struct KeptEntry {
   PictureBytes picture;  // an equal picture of another entry is the same bytes
 };
 
+// A copy another PC shared, kept here so that it stays when its PC's journal
+// goes: known by its id on every PC; `data` is the sharing code's own, and
+// only sealed and kept here.
+struct KeptArrival {
+  std::array<std::uint8_t, 16> id{};
+  LocalSeconds copiedAt = 0;
+  std::string data;
+};
+
 // One change, applied with others in one transaction.
 struct StoreChange {
-  enum class Kind { Add, Remove, Clear, Trim, KeepPicture };
+  // Clear takes the arrivals too; Trim keeps the newest `keep` of each.
+  enum class Kind { Add, Remove, Clear, Trim, KeepPicture, KeepArrival, ForgetArrival };
   Kind kind = Kind::Add;
   std::uint64_t key = 0;      // Add, Remove, KeepPicture
   LocalSeconds copiedAt = 0;  // Add
@@ -42,16 +53,20 @@ struct StoreChange {
   std::size_t keep = 0;       // Trim: the newest `keep` entries stay
   EntryKind entryKind = EntryKind::Text;  // Add
   PictureBytes picture;                   // KeepPicture: entry `key`'s, read after its line
+  KeptArrival arrival;                    // KeepArrival; ForgetArrival by its id
 
   static StoreChange Add(std::uint64_t key, LocalSeconds copiedAt, std::wstring text,
                          EntryKind entryKind = EntryKind::Text) {
-    return {Kind::Add, key, copiedAt, std::move(text), 0, entryKind, nullptr};
+    return {Kind::Add, key, copiedAt, std::move(text), 0, entryKind, nullptr, {}};
   }
-  static StoreChange Remove(std::uint64_t key) { return {Kind::Remove, key, 0, {}, 0, EntryKind::Text, nullptr}; }
-  static StoreChange Clear() { return {Kind::Clear, 0, 0, {}, 0, EntryKind::Text, nullptr}; }
-  static StoreChange Trim(std::size_t keep) { return {Kind::Trim, 0, 0, {}, keep, EntryKind::Text, nullptr}; }
+  static StoreChange Remove(std::uint64_t key) { return {Kind::Remove, key, 0, {}, 0, EntryKind::Text, nullptr, {}}; }
+  static StoreChange Clear() { return {Kind::Clear, 0, 0, {}, 0, EntryKind::Text, nullptr, {}}; }
+  static StoreChange Trim(std::size_t keep) { return {Kind::Trim, 0, 0, {}, keep, EntryKind::Text, nullptr, {}}; }
   static StoreChange KeepPicture(std::uint64_t key, PictureBytes picture) {
-    return {Kind::KeepPicture, key, 0, {}, 0, EntryKind::Picture, std::move(picture)};
+    return {Kind::KeepPicture, key, 0, {}, 0, EntryKind::Picture, std::move(picture), {}};
+  }
+  static StoreChange Arrival(Kind kind, KeptArrival arrival) {
+    return {kind, 0, 0, {}, 0, EntryKind::Text, nullptr, std::move(arrival)};
   }
 };
 
@@ -69,6 +84,7 @@ class HistoryStore {
     OpenResult result = OpenResult::Failed;
     std::uint64_t nextKey = 1;        // greater than every key in the file
     std::vector<KeptEntry> entries;   // the newest ones asked for, oldest first
+    std::vector<KeptArrival> arrivals;  // every one kept
     std::wstring setAsideAs;          // SetAside: the file's new name
     // SetAside of a damaged file of ours: the entries that were read whole
     // from it and carried into the new one, and those that could not be.

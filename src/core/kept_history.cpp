@@ -29,6 +29,7 @@ KeptHistory::Started KeptHistory::Open() {
   open_ = true;
   nextKey_ = opened.nextKey;
   started.loaded = std::move(opened.entries);
+  if (!clearWaits) started.arrivals = std::move(opened.arrivals);
   started.carried = opened.carried;
   started.unreadable = opened.unreadable;
   trimOwed_ = !clearWaits && started.loaded.size() >= bound_;
@@ -53,6 +54,14 @@ void KeptHistory::Clear() {
   waiting_.clear();
   keys_.clear();
   waiting_.push_back({StoreChange::Clear(), 0});
+}
+
+void KeptHistory::KeepArrival(KeptArrival arrival) {
+  waiting_.push_back({StoreChange::Arrival(StoreChange::Kind::KeepArrival, std::move(arrival)), 0});
+}
+
+void KeptHistory::ForgetArrival(const KeptArrival& arrival) {
+  waiting_.push_back({StoreChange::Arrival(StoreChange::Kind::ForgetArrival, {arrival.id, 0, {}}), 0});
 }
 
 void KeptHistory::Link(const std::vector<HistoryId>& ids, const std::vector<std::uint64_t>& keys) {
@@ -83,6 +92,8 @@ bool KeptHistory::KeyFor(Request& request) {
     }
     case StoreChange::Kind::Clear:
     case StoreChange::Kind::Trim:
+    case StoreChange::Kind::KeepArrival:
+    case StoreChange::Kind::ForgetArrival:
       return true;
   }
   return false;
@@ -107,7 +118,8 @@ bool KeptHistory::TryToWrite(HistoryStore::Applied& applied) {
   bool added = false;
   for (std::size_t i = 0; i < waiting_.size(); ++i) {
     if (!KeyFor(waiting_[i])) continue;
-    added = added || waiting_[i].change.kind == StoreChange::Kind::Add;
+    added = added || waiting_[i].change.kind == StoreChange::Kind::Add ||
+            waiting_[i].change.kind == StoreChange::Kind::KeepArrival;
     changes.push_back(std::move(waiting_[i].change));
     from.push_back(i);
   }
@@ -120,8 +132,13 @@ bool KeptHistory::TryToWrite(HistoryStore::Applied& applied) {
   }
   for (std::size_t i = 0; i < from.size(); ++i) waiting_[from[i]].change = std::move(changes[i]);
   if (applied.result == HistoryStore::Applied::Result::CannotKeep) {
-    if (applied.change < from.size() && waiting_[from[applied.change]].change.kind == StoreChange::Kind::Add) {
+    const StoreChange::Kind kind =
+        applied.change < from.size() ? waiting_[from[applied.change]].change.kind : StoreChange::Kind::Clear;
+    if (kind == StoreChange::Kind::Add) {
       DropNotKept(from[applied.change]);
+    } else if (kind == StoreChange::Kind::KeepArrival) {
+      // Shown this session still; its PC's journal holds it.
+      waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(from[applied.change]));
     } else {
       applied.result = HistoryStore::Applied::Result::Refused;  // not one it can drop: tried again later
     }

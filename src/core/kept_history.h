@@ -44,6 +44,7 @@ class KeptHistory {
     HistoryStore::OpenResult result = HistoryStore::OpenResult::Failed;
     std::wstring setAsideAs;
     std::vector<KeptEntry> loaded;  // oldest first; their keys go back through Link
+    std::vector<KeptArrival> arrivals;
     std::size_t carried = 0;        // as the store's Opened
     std::size_t unreadable = 0;
   };
@@ -59,6 +60,9 @@ class KeptHistory {
   void KeepPicture(HistoryId id, PictureBytes picture);
   void Remove(HistoryId id);
   void Clear();
+  // Another PC's copy, kept or forgotten (removed there, or cleared).
+  void KeepArrival(KeptArrival arrival);
+  void ForgetArrival(const KeptArrival& arrival);
   // The history ids the loaded entries were given, in the same order.
   void Link(const std::vector<HistoryId>& ids, const std::vector<std::uint64_t>& keys);
 

@@ -10,6 +10,48 @@ bool RecordPlace::operator<(const RecordPlace& other) const {
   return std::tie(orderingMs, installation, sequence) < std::tie(other.orderingMs, other.installation, other.sequence);
 }
 
+namespace {
+constexpr std::uint8_t kKeptEntryVersion = 1;
+}  // namespace
+
+std::string EncodeKeptEntry(const SharedEntry& entry) {
+  SyncRecord record;
+  record.kind = entry.kind;
+  record.id = entry.id;
+  record.recordedMs = entry.recordedMs;
+  record.orderingMs = entry.place.orderingMs;
+  record.text = entry.text;
+  record.png = entry.png;
+  ByteWriter writer;
+  writer.U8(kKeptEntryVersion);
+  writer.Sized(entry.pcName);
+  writer.Id(entry.place.installation);
+  writer.U64(entry.place.sequence);
+  writer.Sized(EncodeRecord(record));
+  const Bytes& bytes = writer.bytes();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::optional<SharedEntry> DecodeKeptEntry(std::string_view bytes) {
+  ByteReader reader(ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  std::uint8_t version = 0;
+  SharedEntry entry;
+  Bytes encoded;
+  if (!reader.U8(version) || version != kKeptEntryVersion || !reader.Sized(kLongestPcName, entry.pcName) ||
+      !reader.Id(entry.place.installation) || !reader.U64(entry.place.sequence) ||
+      !reader.Sized(bytes.size(), encoded) || !reader.AtEnd())
+    return std::nullopt;
+  std::optional<SyncRecord> record = DecodeRecord(encoded);
+  if (!record || (record->kind != RecordKind::Text && record->kind != RecordKind::Picture)) return std::nullopt;
+  entry.id = record->id;
+  entry.kind = record->kind;
+  entry.recordedMs = record->recordedMs;
+  entry.place.orderingMs = record->orderingMs;
+  entry.text = std::move(record->text);
+  entry.png = std::move(record->png);
+  return entry;
+}
+
 bool SharedEntries::Add(const JournalHeader& journal, const std::vector<JournalRecord>& records) {
   bool changed = false;
   for (const JournalRecord& record : records) changed = AddRecord(journal, record) || changed;

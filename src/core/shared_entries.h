@@ -23,6 +23,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sync_journal.h"
@@ -46,6 +47,11 @@ struct SharedEntry {
   std::string text;
   std::shared_ptr<const Bytes> png;
 };
+
+// Another PC's copy as this PC keeps it in its own history file, so that it
+// stays when its journal goes; nullopt for bytes that are not one.
+std::string EncodeKeptEntry(const SharedEntry& entry);
+std::optional<SharedEntry> DecodeKeptEntry(std::string_view bytes);
 
 class SharedEntries {
  public:

@@ -270,6 +270,34 @@ TEST_F(Sharing, AnotherPcsRemovalsAndPhrasesReachThisPcAndDeleteHereReachesThem)
       },
       3s));
   PressKeys({VK_ESCAPE});
+
+  // With the history kept, PC-B's copy is kept here too: it stays after its
+  // journal is gone.
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  WritePrivateProfileStringW(L"History", L"Keep", L"1", folder.SettingsFile().c_str());
+  SyncRecord kept;
+  kept.id = {5, 5, 5};
+  kept.text = "kept when PC-B's journal goes";
+  ASSERT_TRUE(write(kept));
+  other = OwnJournal();
+  const auto restart = [&] {
+    app.emplace(folder);
+    ASSERT_TRUE(app->WaitForMainWindow());
+    WaitUntil([] { return false; }, 4s);  // the folder read
+  };
+  restart();
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  ASSERT_TRUE(DeleteFileW((SyncFilesFolder(synced.path()) + L"\\" + JournalFileName(kOtherPc)).c_str()));
+  restart();
+  TestEditor another;
+  ASSERT_TRUE(another.HasKeyboard());
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'1'});
+  EXPECT_TRUE(WaitUntil([&] { return another.Text() == L"kept when PC-B's journal goes"; }))
+      << testing::PrintToString(another.Text());
 }
 
 // The sharing window, as a person fills it in: the first PC makes the

@@ -170,6 +170,23 @@ TEST(SharedEntries, TheLatestPlacedSetOfPhrasesWinsAndNoClearAllTouchesIt) {
   EXPECT_EQ(*olderFirst.Phrases(), newer);
 }
 
+TEST(SharedEntries, ACopyKeptHereComesBackWholeAndDamagedBytesGiveNone) {
+  Pc desk(1, "desk", 1700000000123);
+  desk.Copy(std::string("a\0b", 3), 100);
+  SharedEntries shared;
+  shared.Add(desk.header, desk.records);
+  const SharedEntry& entry = *shared.Visible().front();
+  const std::string kept = EncodeKeptEntry(entry);
+  const std::optional<SharedEntry> back = DecodeKeptEntry(kept);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->id, entry.id);
+  EXPECT_EQ(back->text, entry.text);
+  EXPECT_EQ(back->pcName, "desk");
+  EXPECT_EQ(back->recordedMs, 1700000000123u);
+  EXPECT_FALSE(back->place < entry.place || entry.place < back->place) << "placed as it was";
+  for (std::size_t cut = 0; cut < kept.size(); ++cut) EXPECT_FALSE(DecodeKeptEntry(kept.substr(0, cut))) << cut;
+}
+
 TEST(SharedEntries, FileCopiesAndLaterVersionsRecordsAreNotShown) {
   Pc desk(1, "desk", 0);
   desk.Write(RecordKind::Files, 100).text = "C:\\a.txt";

@@ -181,7 +181,7 @@ TEST(SqliteHistoryFile, OpensAFileOfTheFirstLayoutAndKeepsPicturesInItFromThen) 
   StandInCipher cipher;
   MakeStore(path, cipher, 2);
   OtherConnection(path).Run("ALTER TABLE entries DROP COLUMN kind; ALTER TABLE entries DROP COLUMN picture;"
-                            "DROP TABLE pictures; PRAGMA user_version = 1");
+                            "DROP TABLE pictures; DROP TABLE arrivals; PRAGMA user_version = 1");
   SqliteHistoryFile store(path, cipher);
   const HistoryStore::Opened opened = store.Open(10);
   ASSERT_EQ(opened.result, Opened::Ready);
@@ -191,6 +191,49 @@ TEST(SqliteHistoryFile, OpensAFileOfTheFirstLayoutAndKeepsPicturesInItFromThen) 
   EXPECT_TRUE(store.Apply({StoreChange::Add(3, 3, L"[画像COPY]", EntryKind::Picture),
                            StoreChange::KeepPicture(3, std::make_shared<const std::vector<std::uint8_t>>(10, 1))}));
   EXPECT_TRUE(store.Open(10).entries.back().picture);
+}
+
+// Other PCs' copies outlive their journals: kept by id, once, until removed
+// there, cleared or past the bound; a file of the second layout takes them.
+TEST(SqliteHistoryFile, KeepsOtherPcsCopiesByIdUntilForgottenClearedOrTrimmed) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  MakeStore(path, cipher, 1);
+  OtherConnection(path).Run("DROP TABLE arrivals; PRAGMA user_version = 2");
+  const auto arrival = [](std::uint8_t id, LocalSeconds at, std::string data) {
+    KeptArrival kept;
+    kept.id.fill(id);
+    kept.copiedAt = at;
+    kept.data = std::move(data);
+    return StoreChange::Arrival(StoreChange::Kind::KeepArrival, kept);
+  };
+  const auto kept = [&] {
+    std::string data;
+    for (const KeptArrival& each : SqliteHistoryFile(path, cipher).Open(10).arrivals) data += each.data + ",";
+    return data;
+  };
+  {
+    SqliteHistoryFile store(path, cipher);
+    ASSERT_EQ(store.Open(10).result, Opened::Ready);
+    ASSERT_TRUE(store.Apply({arrival(1, 100, "one"), arrival(2, 50, std::string("t\0wo", 4)), arrival(1, 100, "one")}));
+  }
+  EXPECT_EQ(kept(), std::string("t\0wo,one,", 9)) << "oldest first, each once, whole";
+  {
+    SqliteHistoryFile store(path, cipher);
+    ASSERT_EQ(store.Open(10).result, Opened::Ready);
+    StoreChange forget = arrival(2, 0, "");
+    forget.kind = StoreChange::Kind::ForgetArrival;
+    ASSERT_TRUE(store.Apply({forget,
+                             arrival(3, 200, "three"), arrival(4, 300, "four"), Trim(2)}));
+  }
+  EXPECT_EQ(kept(), "three,four,");
+  {
+    SqliteHistoryFile store(path, cipher);
+    ASSERT_EQ(store.Open(10).result, Opened::Ready);
+    ASSERT_TRUE(store.Apply({Clear()}));
+  }
+  EXPECT_EQ(kept(), "");
 }
 
 TEST(SqliteHistoryFile, KeepsWhatWasCommittedWhenTheProgramIsKilled) {

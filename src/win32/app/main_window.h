@@ -181,7 +181,10 @@ class Form1 : public Window, public WatchWindow {
   void UnshareLine(HistoryId id);
   void UnshareAll();
   void OnSyncReports();
-  void OnCopiesArrived(const std::vector<SharedEntry>& entries);
+  void ShowArrived();
+  void KeepArrivals(const std::vector<SharedEntry>& entries);
+  void ForgetArrivals(const std::vector<EntryId>& removed, std::optional<std::uint64_t> clearedThroughMs);
+  void OnArrivalsKept(const std::vector<KeptArrival>& kept);
   void ForgetArrived();
   void PutArrivedBackAndPaste(const Id16& id, const KeyboardOwner& previous);
   void TellSharing(bool& told, const std::wstring& text);
@@ -243,6 +246,10 @@ class Form1 : public Window, public WatchWindow {
   bool phrasesLoaded_ = false;                 // read from Phrases.db: pinning may change them
   std::optional<PhraseKeeper> phraseKeeper_;   // from the start, whether or not the history is kept
   std::vector<ArrivedCopy> arrived_;  // the copies the other PCs share, newest first
+  // Those in the folder now, as last told, and those History.db keeps (so
+  // that they stay when their journal goes), by id; shown together.
+  std::vector<SharedEntry> sharedNow_;
+  std::map<EntryId, SharedEntry> keptArrivals_;
   RecentCopiesMenu recentCopies_{historyList_.history(), phrases_, arrived_};
   SearchWindow searchWindow_{historyList_.history(), phrases_, arrived_,
                              [this](SearchWindow::Row row, const KeyboardOwner& previous) { ChooseFound(row, previous); },

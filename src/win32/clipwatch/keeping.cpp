@@ -79,6 +79,7 @@ void Form1::OnKeeperReports() {
     switch (report.kind) {
       case HistoryKeeper::Report::Kind::Loaded:
         OnKeptEntriesLoaded(std::move(report.loaded));
+        OnArrivalsKept(report.arrivals);
         break;
       case HistoryKeeper::Report::Kind::SetAside:
         TellSetAside(report);
@@ -143,6 +144,7 @@ void Form1::mnuKeepHistory_Click() {
     // Off: the kept file goes at once; the session's lines stay on show.
     const bool deleted = keeper_->StopAndDelete();
     keeper_.reset();
+    keptArrivals_.clear();
     CheckMenuItem(fileMenu_, static_cast<UINT>(MenuId::mnuKeepHistory), MF_BYCOMMAND | MF_UNCHECKED);
     settingsFile_.Write(setting::kHistorySection, setting::kKeepHistory, L"0");
     keptFileLeft_ = !deleted;

@@ -192,6 +192,7 @@ void Form1::UnshareLine(HistoryId id) {
 
 void Form1::UnshareAll() {
   sharedIds_.clear();
+  keptArrivals_.clear();  // History.db cleared them with the rest
   picturesToShare_.clear();
   ForgetArrived();
   if (syncKeeper_) syncKeeper_->ClearAll();
@@ -235,23 +236,63 @@ void Form1::OnSyncReports() {
 
 // The search lists them by their place in the list: it looks again.
 void Form1::ForgetArrived() {
+  sharedNow_.clear();
   arrived_.clear();
   searchWindow_.OnHistoryChanged();
 }
 
-// Each copy is converted once, however often the list is told again: a
-// shared text may be megabytes.
-void Form1::OnCopiesArrived(const std::vector<SharedEntry>& entries) {
+// What the folder shares now and what History.db keeps, newest first. Each
+// copy is converted once, however often the list is told again: a shared
+// text may be megabytes.
+void Form1::ShowArrived() {
+  std::vector<const SharedEntry*> entries;
+  if (syncKeeper_) {
+    for (const SharedEntry& entry : sharedNow_) entries.push_back(&entry);
+    for (const auto& [id, entry] : keptArrivals_) {
+      const bool inFolder = std::any_of(sharedNow_.begin(), sharedNow_.end(),
+                                        [&](const SharedEntry& now) { return now.id == id; });
+      if (!inFolder) entries.push_back(&entry);
+    }
+  }
+  std::sort(entries.begin(), entries.end(), [](const SharedEntry* a, const SharedEntry* b) { return b->place < a->place; });
   std::map<Id16, ArrivedCopy> known;
   for (ArrivedCopy& copy : arrived_) known.emplace(copy.id, std::move(copy));
   std::vector<ArrivedCopy> arrived;
   arrived.reserve(entries.size());
-  for (const SharedEntry& entry : entries) {
-    const auto found = known.find(entry.id);
-    arrived.push_back(found != known.end() ? std::move(found->second) : ArrivedFrom(entry));
+  for (const SharedEntry* entry : entries) {
+    const auto found = known.find(entry->id);
+    arrived.push_back(found != known.end() ? std::move(found->second) : ArrivedFrom(*entry));
   }
   arrived_ = std::move(arrived);
   searchWindow_.OnHistoryChanged();  // an open search lists them at once
+}
+
+// Kept in History.db with this PC's copies, when it keeps them.
+void Form1::KeepArrivals(const std::vector<SharedEntry>& entries) {
+  if (!keeper_) return;
+  for (const SharedEntry& entry : entries) {
+    if (keptArrivals_.count(entry.id) != 0) continue;
+    keptArrivals_.emplace(entry.id, entry);
+    keeper_->KeepArrival({entry.id, LocalSecondsOf(entry.recordedMs), EncodeKeptEntry(entry)});
+  }
+}
+
+void Form1::ForgetArrivals(const std::vector<EntryId>& removed, std::optional<std::uint64_t> clearedThroughMs) {
+  std::vector<EntryId> gone = removed;
+  for (const auto& [id, entry] : keptArrivals_) {
+    if (clearedThroughMs && entry.place.orderingMs <= *clearedThroughMs) gone.push_back(id);
+  }
+  for (const EntryId& id : gone) {
+    if (keptArrivals_.erase(id) != 0 && keeper_) keeper_->ForgetArrival({id, 0, {}});
+  }
+}
+
+// Read from History.db: shown with what the folder shares.
+void Form1::OnArrivalsKept(const std::vector<KeptArrival>& kept) {
+  for (const KeptArrival& arrival : kept) {
+    if (std::optional<SharedEntry> entry = DecodeKeptEntry(arrival.data)) keptArrivals_.emplace(entry->id, std::move(*entry));
+  }
+  ShowArrived();
 }
 
 // Chosen in the menu: put back and pasted as any entry, and recorded as a
@@ -266,7 +307,10 @@ void Form1::PutArrivedBackAndPaste(const Id16& id, const KeyboardOwner& previous
 }
 
 void Form1::OnSharedReport(SyncKeeper::Report& report) {
-  OnCopiesArrived(report.entries);
+  ForgetArrivals(report.removedIds, report.clearedThroughMs);
+  KeepArrivals(report.entries);
+  sharedNow_ = std::move(report.entries);
+  ShowArrived();
   RemoveLinesRemovedElsewhere(report.removedHere);
   if (report.firstRead || report.phrases) OnSharedPhrases(std::move(report.phrases), report.firstRead);
 }
@@ -311,6 +355,9 @@ void Form1::RemoveArrived(const Id16& id) {
       std::find_if(arrived_.begin(), arrived_.end(), [&](const ArrivedCopy& copy) { return copy.id == id; });
   if (found == arrived_.end()) return;
   arrived_.erase(found);
+  sharedNow_.erase(std::remove_if(sharedNow_.begin(), sharedNow_.end(), [&](const SharedEntry& now) { return now.id == id; }),
+                   sharedNow_.end());
+  ForgetArrivals({id}, std::nullopt);
   if (syncKeeper_) syncKeeper_->Remove(id);
   searchWindow_.OnHistoryChanged();
 }

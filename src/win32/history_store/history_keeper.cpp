@@ -89,6 +89,14 @@ void HistoryKeeper::Clear() {
   Ask([](KeptHistory& kept) { kept.Clear(); });
 }
 
+void HistoryKeeper::KeepArrival(KeptArrival arrival) {
+  Ask([arrival = std::move(arrival)](KeptHistory& kept) mutable { kept.KeepArrival(std::move(arrival)); });
+}
+
+void HistoryKeeper::ForgetArrival(const KeptArrival& arrival) {
+  Ask([id = arrival.id](KeptHistory& kept) { kept.ForgetArrival({id, 0, {}}); });
+}
+
 void HistoryKeeper::Link(std::vector<HistoryId> ids, std::vector<std::uint64_t> keys) {
   Ask([ids = std::move(ids), keys = std::move(keys)](KeptHistory& kept) { kept.Link(ids, keys); });
 }
@@ -154,6 +162,7 @@ class HistoryKeeper::Writer {
     Report loaded;
     loaded.kind = Report::Kind::Loaded;
     loaded.loaded = std::move(started.loaded);
+    loaded.arrivals = std::move(started.arrivals);
     shared_.Tell(std::move(loaded));
   }
 

@@ -22,6 +22,7 @@ class HistoryKeeper {
   struct Report {
     enum class Kind { Loaded, SetAside, CannotWrite, NotKept } kind = Kind::Loaded;
     std::vector<KeptEntry> loaded;  // Loaded: oldest first
+    std::vector<KeptArrival> arrivals;  // Loaded: the other PCs' copies kept, oldest first
     std::wstring setAsideAs;        // SetAside: the unreadable file's new name
     std::size_t carried = 0;        // SetAside: entries read whole from it into the new file
     std::size_t unreadable = 0;     // SetAside: entries it holds that could not be read
@@ -41,6 +42,9 @@ class HistoryKeeper {
   void KeepPicture(HistoryId id, PictureBytes picture);
   void Remove(HistoryId id);
   void Clear();
+  // Another PC's copy, kept so that it stays when its journal goes, or forgotten.
+  void KeepArrival(KeptArrival arrival);
+  void ForgetArrival(const KeptArrival& arrival);
   void Link(std::vector<HistoryId> ids, std::vector<std::uint64_t> keys);
   // Ends the thread without writing and deletes the files; false when they remain.
   bool StopAndDelete();

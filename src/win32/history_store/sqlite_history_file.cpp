@@ -27,11 +27,15 @@ std::array<std::uint8_t, 16> AssociatedData(std::uint64_t key, LocalSeconds copi
 
 ByteView View(const std::array<std::uint8_t, 16>& data) { return {data.data(), data.size()}; }
 
+// Other PCs' copies, by their id, sealed with it.
+constexpr char kArrivalsTable[] =
+    "CREATE TABLE arrivals(id BLOB PRIMARY KEY, copied_at INTEGER NOT NULL, sealed BLOB NOT NULL)";
+
 SealedDatabase::Layout LayoutOfHistory() {
   return {SqliteHistoryFile::kApplicationId, SqliteHistoryFile::kSchemaVersion,
           std::string("CREATE TABLE entries(key INTEGER PRIMARY KEY, copied_at INTEGER NOT NULL, sealed BLOB NOT NULL,"
                       " kind INTEGER NOT NULL DEFAULT 0, picture INTEGER);") +
-              KeptPictures::kTable};
+              KeptPictures::kTable + ";" + kArrivalsTable};
 }
 
 }  // namespace
@@ -68,23 +72,57 @@ HistoryStore::OpenResult SqliteHistoryFile::OpenOrMake(std::size_t newest, Opene
       return StartOver(file_.keyInUse() ? ReadNewest(newest) : Read{}, opened);
   }
   Read read = ReadNewest(newest);
+  // Another PC's copy that does not unseal is left out: its PC's journal
+  // still holds it, and the file is not damaged for want of it.
+  if (file_.version() >= 3) ReadArrivals(opened.arrivals);
   if (!read.whole) return StartOver(std::move(read), opened);
   if (!file_.Configure() || (file_.version() < kSchemaVersion && !Migrate())) return OpenResult::Failed;
   opened.entries.assign(std::make_move_iterator(read.entries.rbegin()), std::make_move_iterator(read.entries.rend()));
   return OpenResult::Ready;
 }
 
-// A file of the first layout, whole, brought up to this one: its entries
-// are texts, and a later version of it can keep pictures.
+// A file of an earlier layout, whole, brought up to this one: the first's
+// entries are texts, and a later version of it can keep pictures; the
+// second's keep no other PC's copies.
 bool SqliteHistoryFile::Migrate() {
   sqlite3* db = file_.db();
   Transaction transaction(db);
   if (!transaction.begun()) return false;
   const std::string version = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
-  return Execute(db, "ALTER TABLE entries ADD COLUMN kind INTEGER NOT NULL DEFAULT 0") == SQLITE_OK &&
-         Execute(db, "ALTER TABLE entries ADD COLUMN picture INTEGER") == SQLITE_OK &&
-         Execute(db, KeptPictures::kTable) == SQLITE_OK && Execute(db, version.c_str()) == SQLITE_OK &&
+  const bool pictures = file_.version() >= 2 ||
+                        (Execute(db, "ALTER TABLE entries ADD COLUMN kind INTEGER NOT NULL DEFAULT 0") == SQLITE_OK &&
+                         Execute(db, "ALTER TABLE entries ADD COLUMN picture INTEGER") == SQLITE_OK &&
+                         Execute(db, KeptPictures::kTable) == SQLITE_OK);
+  return pictures && Execute(db, kArrivalsTable) == SQLITE_OK && Execute(db, version.c_str()) == SQLITE_OK &&
          transaction.Commit();
+}
+
+void SqliteHistoryFile::ReadArrivals(std::vector<KeptArrival>& arrivals) {
+  Statement rows(file_.db(), "SELECT id, copied_at, sealed FROM arrivals ORDER BY copied_at");
+  while (rows.Step() == SQLITE_ROW) {
+    KeptArrival arrival;
+    const ByteView id = rows.Blob(0);
+    if (id.size != arrival.id.size()) continue;
+    std::copy(id.data, id.data + id.size, arrival.id.begin());
+    arrival.copiedAt = rows.Int(1);
+    std::optional<std::string> data = cipher_.Unseal(rows.Blob(2), View(arrival.id));
+    if (!data) continue;
+    arrival.data = std::move(*data);
+    arrivals.push_back(std::move(arrival));
+  }
+}
+
+Written SqliteHistoryFile::KeepArrival(const KeptArrival& arrival, bool& emptyLog) {
+  const int limit = sqlite3_limit(file_.db(), SQLITE_LIMIT_LENGTH, -1);
+  if (arrival.data.size() > static_cast<std::size_t>(limit)) return Written::CannotKeep;
+  const std::optional<Bytes> sealed = cipher_.Seal(arrival.data, View(arrival.id));
+  if (!sealed) return Written::Failed;
+  emptyLog = emptyLog || sealed->size() > (1u << 20);
+  Statement insert(file_.db(), "INSERT OR REPLACE INTO arrivals(id, copied_at, sealed) VALUES (?, ?, ?)");
+  insert.Bind(1, View(arrival.id));
+  insert.Bind(2, arrival.copiedAt);
+  insert.Bind(3, *sealed);
+  return SealedDatabase::WrittenBy(insert.Step());
 }
 
 std::uint64_t SqliteHistoryFile::NextKey() {
@@ -195,6 +233,7 @@ Written SqliteHistoryFile::Insert(std::uint64_t key, LocalSeconds copiedAt, std:
 // should keep.
 Written SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& emptyLog) {
   sqlite3* db = file_.db();
+  const int changedBefore = sqlite3_total_changes(db);
   switch (change.kind) {
     case StoreChange::Kind::Add:
       return Insert(change.key, change.copiedAt, change.text, change.entryKind, emptyLog);
@@ -209,16 +248,30 @@ Written SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& emptyLog) {
       break;
     }
     case StoreChange::Kind::Clear:
-      if (Execute(db, "DELETE FROM entries") != SQLITE_OK) return Written::Failed;
+      if (Execute(db, "DELETE FROM entries") != SQLITE_OK || Execute(db, "DELETE FROM arrivals") != SQLITE_OK)
+        return Written::Failed;
       break;
     case StoreChange::Kind::Trim: {
+      const auto keep = static_cast<std::int64_t>(std::min<std::uint64_t>(change.keep, kLargestKey));
       Statement trim(db, "DELETE FROM entries WHERE key NOT IN (SELECT key FROM entries ORDER BY key DESC LIMIT ?)");
-      trim.Bind(1, static_cast<std::int64_t>(std::min<std::uint64_t>(change.keep, kLargestKey)));
+      trim.Bind(1, keep);
       if (trim.Step() != SQLITE_DONE) return Written::Failed;
+      Statement arrivals(db, "DELETE FROM arrivals WHERE id NOT IN"
+                             " (SELECT id FROM arrivals ORDER BY copied_at DESC LIMIT ?)");
+      arrivals.Bind(1, keep);
+      if (arrivals.Step() != SQLITE_DONE) return Written::Failed;
+      break;
+    }
+    case StoreChange::Kind::KeepArrival:
+      return KeepArrival(change.arrival, emptyLog);
+    case StoreChange::Kind::ForgetArrival: {
+      Statement forget(db, "DELETE FROM arrivals WHERE id = ?");
+      forget.Bind(1, View(change.arrival.id));
+      if (forget.Step() != SQLITE_DONE) return Written::Failed;
       break;
     }
   }
-  emptyLog = emptyLog || sqlite3_changes(db) > 0;
+  emptyLog = emptyLog || sqlite3_total_changes(db) != changedBefore;
   return Written::Done;
 }
 

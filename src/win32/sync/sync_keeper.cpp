@@ -418,9 +418,13 @@ class SyncKeeper::Worker {
   void Merge(const JournalHeader& header, const std::vector<JournalRecord>& records) {
     if (records.empty()) return;
     if (merged_.Add(header, records)) sharedChanged_ = true;
-    if (header.installation == setup_.installation) {
-      for (const JournalRecord& record : records)
-        if (record.record.kind == RecordKind::Removal) removedByThisPc_.insert(record.record.target);
+    for (const JournalRecord& record : records) {
+      if (record.record.kind == RecordKind::Removal) {
+        removedIds_.push_back(record.record.target);
+        if (header.installation == setup_.installation) removedByThisPc_.insert(record.record.target);
+      } else if (record.record.kind == RecordKind::ClearAll) {
+        clearedThroughMs_ = std::max(clearedThroughMs_.value_or(0), record.record.orderingMs);
+      }
     }
     // Which PC shared the phrases in force, by the merge's own rule: the latest place wins.
     for (const JournalRecord& record : records) {
@@ -433,7 +437,8 @@ class SyncKeeper::Worker {
   void TellShared() {
     std::vector<SharedEntry> removedHere = OwnCopiesHidden();
     const bool first = !toldOnce_;
-    if (!sharedChanged_ && removedHere.empty() && !first) return;
+    const bool removals = !removedIds_.empty() || clearedThroughMs_.has_value();
+    if (!sharedChanged_ && removedHere.empty() && !removals && !first) return;
     sharedChanged_ = false;
     std::vector<const SharedEntry*> others;
     for (const SharedEntry* entry : merged_.Visible()) {
@@ -443,7 +448,7 @@ class SyncKeeper::Worker {
     for (const SharedEntry* entry : others) ids.push_back(entry->id);
     const bool newPhrases = phrasesPlace_ && (first || (phrasesPlace_->installation != setup_.installation &&
                                                         !SamePlace(phrasesPlace_, toldPhrasesPlace_)));
-    if (!first && ids == toldIds_ && !newPhrases && removedHere.empty()) return;
+    if (!first && ids == toldIds_ && !newPhrases && removedHere.empty() && !removals) return;
 
     Report report;
     report.kind = Report::Kind::Shared;
@@ -451,6 +456,8 @@ class SyncKeeper::Worker {
     for (const SharedEntry* entry : others) report.entries.push_back(*entry);
     if (newPhrases) report.phrases = *merged_.Phrases();
     report.removedHere = std::move(removedHere);
+    report.removedIds = std::exchange(removedIds_, {});
+    report.clearedThroughMs = std::exchange(clearedThroughMs_, std::nullopt);
     {
       ExclusiveLock held(shared_.lock);
       report.phrasesAfter = shared_.phrasesDone;
@@ -542,6 +549,9 @@ class SyncKeeper::Worker {
   SharedEntries merged_;
   bool sharedChanged_ = false;
   std::set<EntryId> removedByThisPc_;
+  // Read since the last report: for copies kept here whose journal is gone.
+  std::vector<EntryId> removedIds_;
+  std::optional<std::uint64_t> clearedThroughMs_;
   std::optional<RecordPlace> phrasesPlace_;
   // What the window was last told.
   bool toldOnce_ = false;

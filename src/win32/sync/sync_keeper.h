@@ -65,6 +65,11 @@ class SyncKeeper {
     // Shared: this PC's own copies hidden since the last report by a
     // removal or a clear-all, this PC's or another's, each told once a run.
     std::vector<SharedEntry> removedHere;
+    // Shared: every removal read since the last report, whatever it
+    // removed, and the latest clear-all's ordering time: the other PCs'
+    // copies kept here go by them too.
+    std::vector<EntryId> removedIds;
+    std::optional<std::uint64_t> clearedThroughMs;
     std::uint64_t phrasesAfter = 0;  // this PC's sets of phrases written before it was made
     std::vector<SyncPc> pcs;  // Pcs
     std::wstring detail;
