@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's pictures from the real program, running under Wine on a
 # virtual display of its own: the main window, the popup beside the pointer,
-# the version window, the icon's menu, the menu of recent copies and the
-# search window.
+# the version window, the icon's menu, the menu of recent copies, the
+# search window, the phrases' window and the sharing window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -105,4 +105,17 @@ xdotool type --delay 20 'I will reply by Friday.'
 xdotool key Tab alt+l Home
 sleep 0.5
 import -window "$editor" docs/phrase-editor.png
-echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png docs/recent-copies.png docs/search-window.png docs/phrase-editor.png"
+xdotool key Escape
+sleep 0.5
+
+# The sharing window, as the first PC fills it in.
+drive menu
+sleep 0.8
+# Clicked: the menu opened over no window of the program's does not get the keys.
+xdotool mousemove 597 429 click 1
+sharing=$(wait_for '^ほかの PC と共有$')
+sleep 0.5
+xdotool type --delay 20 'D:\Dropbox\Clipboard'
+sleep 0.5
+import -window "$sharing" docs/sharing-window.png
+echo "wrote docs/main-window.png docs/popup.png docs/version-window.png docs/tray-menu.png docs/recent-copies.png docs/search-window.png docs/phrase-editor.png docs/sharing-window.png"

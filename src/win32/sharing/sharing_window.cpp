@@ -102,7 +102,7 @@ void SharingWindow::Create() {
   AddControl(L"STATIC", L"合言葉の確認(&C):", 0, kConfirmationLabelId, {12, 79, 132, 95});
   confirmation_ =
       AddControl(L"EDIT", L"", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, kConfirmationId, {136, 76, 364, 98});
-  AddControl(L"STATIC", L"(初めての PC だけ)", 0, 0, {370, 79, 448, 95});
+  AddControl(L"STATIC", L"(初回のみ)", 0, 0, {370, 79, 448, 95});
   AddControl(L"STATIC", L"この PC の名前(&N):", 0, kNameLabelId, {12, 111, 132, 127});
   name_ = AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, kNameId, {136, 108, 364, 130});
   on_ = AddControl(L"BUTTON", L"ほかの PC と共有する(&S)", WS_TABSTOP | BS_AUTOCHECKBOX, kOnId, {12, 140, 364, 160});
