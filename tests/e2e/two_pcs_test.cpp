@@ -65,6 +65,12 @@ void Pause(std::chrono::milliseconds time) {
   WaitUntil([] { return false; }, time);
 }
 
+// Lines are timed to the second: a copy made in the same second as the
+// other PC's newest line could be listed before or after it.
+void WaitForTheNextSecond() {
+  Pause(1100ms);
+}
+
 // One PC: its own folder with rTrillex.exe, its copy of the synced folder,
 // and the folder both halves of the test signal through.
 class TwoPcs : public testing::Test {
@@ -176,11 +182,13 @@ TEST_F(TwoPcs, OnA) {
   Signal(L"a-copied-text");
 
   ASSERT_TRUE(WaitForSignal(L"b-pasted-text"));
+  WaitForTheNextSecond();
   ClipboardWriter().Block(CF_DIBV5, DibV5FromPixels(SmallPicture()));
   ASSERT_TRUE(WaitUntil([&] { return Entries().size() == 2; }));
   Signal(L"a-copied-picture");
 
   ASSERT_TRUE(WaitForSignal(L"b-put-picture-back"));
+  WaitForTheNextSecond();
   PutText(kToDelete);
   ASSERT_TRUE(WaitUntil([&] { return Entries().size() == 3; }));
   Signal(L"a-copied-to-delete");
@@ -197,6 +205,7 @@ TEST_F(TwoPcs, OnA) {
 
   // PC-B again, this time with a wrong passphrase.
   ASSERT_TRUE(WaitForSignal(L"b-joined-wrongly"));
+  WaitForTheNextSecond();
   PutText(kAfterWrongJoin);
   Signal(L"a-copied-after-wrong-join");
   ASSERT_TRUE(WaitForSignal(L"b-done"));
@@ -230,7 +239,8 @@ TEST_F(TwoPcs, OnB) {
   ASSERT_TRUE(WaitForArrival(joined.key, RecordKind::Picture)) << "A's picture never reached B's folder";
   ASSERT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
   ChooseNewest();
-  EXPECT_TRUE(WaitUntil([&] { return ClipboardHasPicture(SmallPicture()); }));
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardHasPicture(SmallPicture()); }))
+      << "on the clipboard: " << testing::PrintToString(ClipboardText());
   Signal(L"b-put-picture-back");
 
   // A's newest copy, chosen in the menu and deleted there with the Delete key.
