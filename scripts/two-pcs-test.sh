@@ -41,6 +41,7 @@ stop_everything() {
   bash "$syncthings" down "$base/sync" >/dev/null 2>&1 || true
 }
 trap stop_everything EXIT
+trap "exit 1" INT TERM
 
 rm -rf "$base"
 mkdir -p "$base/signals"
