@@ -14,6 +14,8 @@ packages=(
   fonts-wine fonts-ipafont-gothic locales
   # Wine's AES-GCM (bcrypt), which the kept history's encryption uses, is GnuTLS's.
   libgnutls30 libgnutls30:i386
+  # Two PCs kept in step by a real sync engine (scripts/two-pcs-test.sh).
+  syncthing
 )
 # npm fetches SQLite's sources (below); most machines have it already.
 command -v npm >/dev/null || packages+=(npm)

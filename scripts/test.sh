@@ -62,5 +62,7 @@ for exe in "${exes[@]}"; do
   ln -sfn "$root/build/e2e-drive" "$WINEPREFIX/dosdevices/r:"
   if ctest --preset "$RTRILLEX_PRESET"; then passed+=("$exe"); else failed+=("$exe"); fi
   rtrillex_stop_wine
+  # Two PCs, each with a Wine and a display of its own, in step through Syncthing.
+  if bash scripts/two-pcs-test.sh "$exe"; then passed+=("$exe-two-pcs"); else failed+=("$exe-two-pcs"); fi
 done
 [ ${#failed[@]} -eq 0 ]
