@@ -17,6 +17,7 @@
 #include "journal_files.h"
 #include "keyboard_driver.h"
 #include "aes_gcm_sealer.h"
+#include "sync_journal.h"
 #include "sync_settings.h"
 #include "test_editor.h"
 #include "utf8_text.h"
@@ -298,6 +299,85 @@ TEST_F(Sharing, AnotherPcsRemovalsAndPhrasesReachThisPcAndDeleteHereReachesThem)
   PressKeys({'1'});
   EXPECT_TRUE(WaitUntil([&] { return another.Text() == L"kept when PC-B's journal goes"; }))
       << testing::PrintToString(another.Text());
+}
+
+// What a sync engine may leave in the folder: a journal that arrived only in
+// part is waited for, not taken for damage; a record changed on the way is
+// said once, by its PC's name, and nothing of it shown, while the rest of
+// the folder is read.
+TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreRead) {
+  const AesGcmSealer sealer(*key);
+  const auto journal = [&](const InstallationId& pc, const char* name, std::vector<const char*> texts) {
+    Bytes bytes = JournalHeaderBytes(pc, name, sealer);
+    const Bytes header = bytes;
+    std::uint64_t sequence = 0;
+    for (const char* text : texts) {
+      SyncRecord record;
+      record.id.fill(static_cast<std::uint8_t>(pc[0] * 16 + sequence));
+      record.recordedMs = record.orderingMs = UnixMsNow() + sequence;
+      record.text = text;
+      const std::optional<Bytes> sealed = AppendRecordBytes(sealer, header, ++sequence, record);
+      EXPECT_TRUE(sealed);
+      if (sealed) bytes.insert(bytes.end(), sealed->begin(), sealed->end());
+    }
+    return bytes;
+  };
+  const auto save = [&](const InstallationId& pc, const Bytes& bytes) {
+    WriteFileBytes(SyncFilesFolder(synced.path()) + L"\\" + JournalFileName(pc), std::string(bytes.begin(), bytes.end()));
+  };
+  constexpr InstallationId kCutPc{3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3};
+  constexpr InstallationId kTamperedPc{4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4};
+  const Bytes cut = journal(kCutPc, "PC-C", {"one from PC-C", "two from PC-C"});
+  const std::size_t withOne = journal(kCutPc, "PC-C", {"one from PC-C"}).size();
+  save(kCutPc, Bytes(cut.begin(), cut.begin() + static_cast<std::ptrdiff_t>(withOne + (cut.size() - withOne) / 2)));
+  Bytes tampered = journal(kTamperedPc, "PC-D", {"one from PC-D", "two from PC-D"});
+  tampered[tampered.size() - 20] ^= 0x01;  // inside the last record's sealed text
+  save(kTamperedPc, tampered);
+  WaitUntil([] { return false; }, 4s);  // read at the next look at the folder
+
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+  const auto found = [&](std::initializer_list<WORD> word) {
+    EXPECT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+    WaitForMenuKeyboard(*app);
+    PressKeys(word);
+    const SearchWindow search = OpenSearchWindow(*app);
+    WaitUntil([] { return false; }, 500ms);
+    const LRESULT lines = search.window ? search.Lines() : -1;
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
+    WaitUntil([] { return false; }, 300ms);
+    return lines;
+  };
+  EXPECT_EQ(found({'O', 'N', 'E'}), LRESULT{2}) << "the first records of both";
+  EXPECT_EQ(found({'T', 'W', 'O'}), LRESULT{0});
+
+  // Told in the sharing window, of PC-D only.
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuSharing), 0);
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::vector<HWND> windows = app->TopLevelWindows(L"rTrillexSharing");
+    return (window = windows.empty() ? nullptr : windows.front()) != nullptr;
+  }));
+  std::wstring told;
+  EXPECT_TRUE(WaitUntil([&] {
+    told.clear();
+    for (HWND text = FindWindowExW(window, nullptr, L"STATIC", nullptr); text;
+         text = FindWindowExW(window, text, L"STATIC", nullptr)) {
+      wchar_t shown[256] = {};
+      GetWindowTextW(text, shown, 256);
+      told += shown;
+    }
+    return told.find(L"PC-D") != std::wstring::npos;
+  })) << testing::PrintToString(told);
+  EXPECT_EQ(told.find(L"PC-C"), std::wstring::npos) << "a journal still arriving is no damage";
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
+
+  // The rest of PC-C's journal arrives: so does its second copy.
+  save(kCutPc, cut);
+  WaitUntil([] { return false; }, 4s);
+  EXPECT_EQ(found({'T', 'W', 'O'}), LRESULT{1});
 }
 
 // The sharing window, as a person fills it in: the first PC makes the
