@@ -9,6 +9,13 @@ namespace rtrillex {
 namespace {
 
 constexpr std::size_t kLengthBytes = 4;
+// As long as a seal's tag: no other bytes a PC writes there match by chance.
+constexpr std::size_t kTailBytes = 16;
+
+void KeepTail(const std::uint8_t* end, std::size_t available, JournalReadState& state) {
+  const std::size_t size = std::min(available, kTailBytes);
+  state.tail.assign(end - size, end);
+}
 
 Bytes AssociatedData(const Bytes& header, std::uint64_t sequence) {
   ByteWriter writer;
@@ -48,6 +55,7 @@ JournalStatus ReadHeader(ByteSpan bytes, const RecordSealer& sealer, JournalRead
   state.headerBytes.assign(bytes.data, bytes.data + headerSize);
   state.header = std::move(header);
   state.offset = headerSize;
+  KeepTail(bytes.data + headerSize, headerSize, state);
   return JournalStatus::UpToDate;
 }
 
@@ -64,8 +72,8 @@ JournalStatus ReadRecord(ByteSpan bytes, const RecordSealer& sealer, const Journ
   if (!plain) return JournalStatus::Damaged;
   std::optional<SyncRecord> record = DecodeRecord(*plain);
   if (!record) return JournalStatus::Damaged;
-  records.push_back({state.nextSequence, std::move(*record)});
   used = kLengthBytes + length;
+  records.push_back({state.nextSequence, std::move(*record), used});
   return JournalStatus::UpToDate;
 }
 
@@ -79,6 +87,7 @@ JournalStatus ReadRecords(ByteSpan bytes, const RecordSealer& sealer, JournalRea
     at += used;
     state.offset += used;
     ++state.nextSequence;
+    KeepTail(bytes.data + at, used, state);
   }
   return JournalStatus::UpToDate;
 }
@@ -117,9 +126,17 @@ std::optional<Bytes> AppendRecordBytes(const RecordSealer& sealer, const Bytes& 
   return writer.Take();
 }
 
-JournalRead ReadJournal(ByteSpan bytesFromOffset, const RecordSealer& sealer, JournalReadState state) {
+std::uint64_t ReadStart(const JournalReadState& state) { return state.offset - state.tail.size(); }
+
+JournalRead ReadJournal(ByteSpan bytesFromReadStart, const RecordSealer& sealer, JournalReadState state) {
   JournalRead read;
-  ByteSpan rest = bytesFromOffset;
+  const std::size_t tail = state.tail.size();
+  if (bytesFromReadStart.size < tail || !std::equal(state.tail.begin(), state.tail.end(), bytesFromReadStart.data)) {
+    read.status = JournalStatus::Replaced;
+    read.state = std::move(state);
+    return read;
+  }
+  ByteSpan rest(bytesFromReadStart.data + tail, bytesFromReadStart.size - tail);
   if (state.offset == 0) {
     read.status = ReadHeader(rest, sealer, state);
     const std::size_t headerSize = state.headerBytes.size();  // 0 while the header is not whole

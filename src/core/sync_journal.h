@@ -56,6 +56,10 @@ enum class JournalStatus {
   NewerFormat,  // a later version's journal, or one sealed in a way this one does not know
   OtherKey,     // sealed with another folder key
   NotJournal,
+  // Its PC wrote it anew (see sync_compaction.h): the bytes the last read
+  // ended with are no longer there. Read it again from a fresh state; its
+  // records are known by id, so none shows twice.
+  Replaced,
 };
 
 // Where reading a journal got to; a fresh state reads it from its start.
@@ -65,11 +69,19 @@ struct JournalReadState {
   Bytes headerBytes;  // as read: bound into every record's seal
   JournalHeader header;
   bool problemReported = false;
+  // The last bytes accepted (a record's seal ends in its tag): found again
+  // before `offset` in a journal that was only appended to since.
+  Bytes tail;
 };
+
+// Where the next read of the journal starts: a little before state.offset,
+// at the tail it checks.
+std::uint64_t ReadStart(const JournalReadState& state);
 
 struct JournalRecord {
   std::uint64_t sequence = 0;
   SyncRecord record;
+  std::uint64_t bytes = 0;  // what it takes in the journal, its length included
 };
 
 struct JournalRead {
@@ -81,11 +93,11 @@ struct JournalRead {
   JournalReadState state;              // to read on from later
 };
 
-// Reads what `state` has not read yet: `bytesFromOffset` are the journal's
-// bytes from state.offset to its end. A journal now shorter than
-// state.offset was replaced, not appended to: read it anew from a fresh
-// state (its records are known by id, so none shows twice).
-JournalRead ReadJournal(ByteSpan bytesFromOffset, const RecordSealer& sealer, JournalReadState state);
+// Reads what `state` has not read yet: `bytesFromReadStart` are the
+// journal's bytes from ReadStart(state) to its end. Replaced when they do
+// not begin with the state's tail; a journal now shorter than ReadStart
+// was replaced too.
+JournalRead ReadJournal(ByteSpan bytesFromReadStart, const RecordSealer& sealer, JournalReadState state);
 
 // The ordering time of a PC's next record: after everything it has written
 // or read (`previous`, the greatest ordering time it knows), and its clock's

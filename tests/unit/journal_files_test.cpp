@@ -72,7 +72,7 @@ TEST_F(SyncFolderFiles, OwnJournalIsAppendedToAndReadFromAnotherHandleWhileOpen)
     EXPECT_TRUE(StartsWith(after, before)) << "append " << n << " changed earlier bytes";
     EXPECT_EQ(after.size(), journal.size());
 
-    const FileRead added = ReadFrom(journal.path(), state.offset);
+    const FileRead added = ReadFrom(journal.path(), ReadStart(state));
     ASSERT_EQ(added.outcome, FileReadOutcome::Read);
     const JournalRead read = ReadJournal(added.bytes, sealer_, state);
     ASSERT_EQ(read.status, JournalStatus::UpToDate);
@@ -106,6 +106,67 @@ TEST_F(SyncFolderFiles, ReopenedJournalGoesOnFromItsLastRecord) {
   EXPECT_EQ(read.records[2].sequence, 3u);
   EXPECT_EQ(read.records[2].record.text, "c");
   EXPECT_EQ(read.state.header.pcName, "PC") << "the header is never written again";
+}
+
+TEST_F(SyncFolderFiles, CompactionReplacesTheJournalWholeAndOnlyWhenItCan) {
+  std::wstring path;
+  {
+    OwnJournal journal;
+    ASSERT_EQ(journal.Open(Folder(), kOwn, "PC", sealer_), OwnJournalOpen::Opened);
+    path = journal.path();
+    ASSERT_EQ(journal.Append(sealer_, TextRecord(std::string(2u << 20, 'x'), 10)), JournalAppend::Appended);
+    SyncRecord removal = TextRecord("", 20);
+    removal.kind = RecordKind::Removal;
+    removal.target.fill(10);
+    ASSERT_EQ(journal.Append(sealer_, removal), JournalAppend::Appended);
+    ASSERT_EQ(journal.Append(sealer_, TextRecord("kept", 30)), JournalAppend::Appended);
+    EXPECT_EQ(journal.Compact(sealer_, 1000), JournalCompaction::Compacted);
+    EXPECT_EQ(journal.Compact(sealer_, 1000), JournalCompaction::NotWorthIt) << "nothing more to drop";
+    EXPECT_EQ(journal.nextSequence(), 3u);
+    EXPECT_EQ(journal.lastOrderingMs(), 30u);
+    ASSERT_EQ(journal.Append(sealer_, TextRecord("after", 40)), JournalAppend::Appended);
+  }
+  const Bytes compacted = FileBytes(path);
+  EXPECT_LT(compacted.size(), 1000u);
+  JournalRead read = ReadJournal(compacted, sealer_, JournalReadState());
+  ASSERT_EQ(read.status, JournalStatus::UpToDate);
+  ASSERT_EQ(read.records.size(), 3u);
+  EXPECT_EQ(read.records[0].record.kind, RecordKind::Removal);
+  EXPECT_EQ(read.records[1].record.text, "kept");
+  EXPECT_EQ(read.records[2].record.text, "after");
+  EXPECT_EQ(read.records[2].sequence, 3u);
+
+  // Held by a program that shares neither writing nor deleting (a sync
+  // engine hashing it): left whole and still written to.
+  const std::wstring leftOver = FilesFolder() + L"\\~$" + JournalFileName(kOwn);
+  {
+    OwnJournal journal;
+    ASSERT_EQ(journal.Open(Folder(), kOwn, "PC", sealer_), OwnJournalOpen::Opened);
+    ASSERT_EQ(journal.Append(sealer_, TextRecord(std::string(2u << 20, 'y'), 50)), JournalAppend::Appended);
+    ASSERT_EQ(journal.Append(sealer_, TextRecord("", 60)), JournalAppend::Appended);
+    UniqueFile engine(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(engine);
+    EXPECT_EQ(journal.Compact(sealer_, 1), JournalCompaction::Failed);
+    EXPECT_FALSE(std::filesystem::exists(leftOver)) << "its new file deleted";
+    engine.reset();
+    ASSERT_TRUE(journal.isOpen());
+    ASSERT_EQ(journal.Append(sealer_, TextRecord("still", 70)), JournalAppend::Appended);
+  }
+  read = ReadJournal(FileBytes(path), sealer_, JournalReadState());
+  ASSERT_EQ(read.records.size(), 6u);
+  EXPECT_EQ(read.records[5].record.text, "still");
+
+  // What a compaction cut short by a crash left is gone at the next open,
+  // and never listed.
+  AppendToFile(leftOver, Bytes{1, 2, 3});
+  EXPECT_EQ(ListSyncFolder(Folder(), kOther).journals.size(), 1u) << "only the journal itself";
+  OwnJournal journal;
+  ASSERT_EQ(journal.Open(Folder(), kOwn, "PC", sealer_), OwnJournalOpen::Opened);
+  EXPECT_FALSE(std::filesystem::exists(leftOver));
+  EXPECT_EQ(journal.Compact(sealer_, 1), JournalCompaction::Compacted);
+  read = ReadJournal(FileBytes(path), sealer_, JournalReadState());
+  ASSERT_EQ(read.records.size(), 2u) << "the removal and the newest copy";
+  EXPECT_EQ(read.records[1].record.text, "still");
 }
 
 TEST_F(SyncFolderFiles, TailOfAWriteThatNeverEndedIsCutBeforeTheNextRecord) {
@@ -179,7 +240,7 @@ TEST_F(SyncFolderFiles, JournalArrivingCutMidRecordIsReadOnOnceWhole) {
   EXPECT_EQ(read.records[0].record.text, "first");
 
   AppendToFile(copy, ByteSpan(whole.data() + cut, whole.size() - cut));
-  bytes = ReadFrom(copy, read.state.offset);
+  bytes = ReadFrom(copy, ReadStart(read.state));
   ASSERT_EQ(bytes.outcome, FileReadOutcome::Read);
   read = ReadJournal(bytes.bytes, sealer_, read.state);
   ASSERT_EQ(read.status, JournalStatus::UpToDate);

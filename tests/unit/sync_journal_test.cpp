@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "stand_in_sealer.h"
+#include "sync_compaction.h"
 
 namespace rtrillex {
 namespace {
@@ -153,7 +154,7 @@ TEST(SyncJournal, AChangedByteStopsTheReadAtItsRecordAndIsReportedOnce) {
   EXPECT_EQ(Texts(read), std::vector<std::string>{"one"}) << "nothing after the damage";
   EXPECT_EQ(read.state.offset, journal.recordStarts[1]);
 
-  const Bytes rest(damaged.begin() + static_cast<std::ptrdiff_t>(read.state.offset), damaged.end());
+  const Bytes rest(damaged.begin() + static_cast<std::ptrdiff_t>(ReadStart(read.state)), damaged.end());
   const JournalRead again = ReadJournal(rest, key, read.state);
   EXPECT_EQ(again.status, JournalStatus::Damaged);
   EXPECT_FALSE(again.reportNow) << "the same damage, read again";
@@ -162,7 +163,7 @@ TEST(SyncJournal, AChangedByteStopsTheReadAtItsRecordAndIsReportedOnce) {
   // The engine brings a sound copy: it reads on, and later damage is news.
   Bytes sound = journal.bytes;
   sound[journal.recordStarts[2] + 9] ^= 0x04;
-  const Bytes soundRest(sound.begin() + static_cast<std::ptrdiff_t>(read.state.offset), sound.end());
+  const Bytes soundRest(sound.begin() + static_cast<std::ptrdiff_t>(ReadStart(again.state)), sound.end());
   const JournalRead repaired = ReadJournal(soundRest, key, again.state);
   EXPECT_EQ(Texts(repaired), std::vector<std::string>{"two"});
   EXPECT_TRUE(repaired.reportNow);
@@ -247,7 +248,7 @@ TEST(SyncJournal, ReadingOnFromASavedStateReadsOnlyWhatCameSince) {
 
   journal.Add(TextRecord(3, "three")).Add(TextRecord(4, "four"));
   const std::size_t halfOfFour = journal.recordStarts[3] + 6;
-  const Bytes partial(journal.bytes.begin() + static_cast<std::ptrdiff_t>(first.state.offset),
+  const Bytes partial(journal.bytes.begin() + static_cast<std::ptrdiff_t>(ReadStart(first.state)),
                       journal.bytes.begin() + static_cast<std::ptrdiff_t>(halfOfFour));
   const JournalRead second = ReadJournal(partial, key, first.state);
   EXPECT_EQ(second.status, JournalStatus::Waiting);
@@ -255,12 +256,84 @@ TEST(SyncJournal, ReadingOnFromASavedStateReadsOnlyWhatCameSince) {
   ASSERT_EQ(second.records.size(), 1u);
   EXPECT_EQ(second.records[0].sequence, 3u);
 
-  const Bytes rest(journal.bytes.begin() + static_cast<std::ptrdiff_t>(second.state.offset), journal.bytes.end());
+  const Bytes rest(journal.bytes.begin() + static_cast<std::ptrdiff_t>(ReadStart(second.state)), journal.bytes.end());
   const JournalRead third = ReadJournal(rest, key, second.state);
   EXPECT_EQ(third.status, JournalStatus::UpToDate);
   EXPECT_EQ(Texts(third), std::vector<std::string>{"four"});
   EXPECT_EQ(third.records[0].sequence, 4u);
   EXPECT_TRUE(ReadJournal(Bytes{}, key, third.state).records.empty());
+}
+
+// A PC's own journal as a long use leaves it, record by record, each with
+// the bytes it takes.
+std::vector<JournalRecord> OwnRecords(std::initializer_list<std::pair<SyncRecord, std::uint64_t>> records) {
+  std::vector<JournalRecord> journal;
+  for (const auto& [record, bytes] : records) journal.push_back({journal.size() + 1, record, bytes});
+  return journal;
+}
+
+SyncRecord Of(RecordKind kind, std::uint8_t id, std::uint64_t ordering, std::uint8_t target = 0) {
+  SyncRecord record = TextRecord(id, "", ordering);
+  record.kind = kind;
+  record.target = IdOf(target);
+  return record;
+}
+
+TEST(SyncJournal, CompactionKeepsWhatAnotherPcMayStillNeedAndNothingElse) {
+  constexpr std::uint64_t kLarge = 3u << 20;
+  const std::vector<JournalRecord> records = OwnRecords({
+      {Of(RecordKind::Text, 1, 1000), 100},             // 0: cleared
+      {Of(RecordKind::Phrases, 2, 1010), 200},          // 1: replaced by a later set
+      {Of(RecordKind::Removal, 3, 1015, 1), 60},        // 2: before the clear-all, which covers it
+      {Of(RecordKind::ClearAll, 4, 1020), 60},          // 3: the latest clear-all
+      {Of(RecordKind::Picture, 5, 1030), kLarge},       // 4: removed here
+      {Of(RecordKind::Removal, 6, 1040, 5), 60},        // 5: kept: another PC may not have read it yet
+      {Of(RecordKind::Removal, 7, 1050, 0xB0), 60},     // 6: kept: of another PC's copy
+      {Of(RecordKind::Text, 8, 1060), 100},             // 7: past the copies kept
+      {Of(RecordKind::Text, 9, 1070), 100},             // 8
+      {Of(RecordKind::Files, 10, 1080), 100},           // 9
+      {Of(RecordKind::Phrases, 11, 1090), 200},         // 10: the set in force
+  });
+  EXPECT_EQ(RecordsToKeep(records, 2), (std::vector<std::size_t>{3, 5, 6, 8, 9, 10}));
+  EXPECT_EQ(RecordsToKeep(records, 1000), (std::vector<std::size_t>{3, 5, 6, 7, 8, 9, 10}));
+
+  // Not worth a rewrite: little to drop, or less than half the journal.
+  std::vector<JournalRecord> small = records;
+  small[4].bytes = 1000;
+  EXPECT_FALSE(RecordsToKeep(small, 2));
+  std::vector<JournalRecord> mostlyKept = records;
+  mostlyKept[8].bytes = 2 * kLarge;
+  EXPECT_FALSE(RecordsToKeep(mostlyKept, 2));
+  // A record of a later version: what it means cannot be weighed here.
+  std::vector<JournalRecord> later = records;
+  later[7].record.kind = RecordKind::Unknown;
+  EXPECT_FALSE(RecordsToKeep(later, 2));
+}
+
+TEST(SyncJournal, AJournalWrittenAnewIsToldAsReplacedEvenOnceLongerThanWhatWasRead) {
+  const StandInSealer key;
+  Journal old(key, 1);
+  old.Add(TextRecord(1, "one", 1000)).Add(TextRecord(2, "two", 1001)).Add(TextRecord(3, "three", 1002));
+  const JournalRead read = ReadWhole(old.bytes, key);
+  ASSERT_EQ(read.records.size(), 3u);
+
+  // Compacted by its PC, then grown past where the read stopped.
+  Journal anew(key, 1);
+  anew.Add(TextRecord(3, "three", 1002));
+  for (std::uint8_t id = 4; anew.bytes.size() < old.bytes.size() + 100; ++id) anew.Add(TextRecord(id, "more", 1000 + id));
+  const Bytes fromReadStart(anew.bytes.begin() + static_cast<std::ptrdiff_t>(ReadStart(read.state)), anew.bytes.end());
+  const JournalRead onNew = ReadJournal(fromReadStart, key, read.state);
+  EXPECT_EQ(onNew.status, JournalStatus::Replaced);
+  EXPECT_TRUE(onNew.records.empty());
+  EXPECT_FALSE(onNew.reportNow) << "no damage";
+  EXPECT_EQ(ReadWhole(anew.bytes, key).records.size(), anew.recordStarts.size()) << "read anew, it reads whole";
+
+  // Written anew when only its header had been read: the header is the same,
+  // and so is where its records start.
+  const JournalRead headerOnly = ReadWhole(old.header, key);
+  const Bytes afterHeader(anew.bytes.begin() + static_cast<std::ptrdiff_t>(ReadStart(headerOnly.state)),
+                          anew.bytes.end());
+  EXPECT_EQ(ReadJournal(afterHeader, key, headerOnly.state).records.size(), anew.recordStarts.size());
 }
 
 TEST(SyncJournal, RecordBytesCutOrPaddedDoNotDecode) {

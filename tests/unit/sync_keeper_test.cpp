@@ -367,6 +367,49 @@ TEST_F(TwoPcs, ConflictCopyOfAJournalShowsNothingTwice) {
   ASSERT_TRUE(b_.WaitFor([&] { return b_.pcs().size() == 2; })) << "A counted once";
 }
 
+TEST_F(TwoPcs, AJournalWrittenAnewIsReadAnewWithNothingLostOrShownTwice) {
+  // A's journal as a long use leaves it: a large copy, removed since.
+  const EntryId large = a_.keeper().ShareText(std::string(3u << 20, 'x'), 1);
+  const EntryId kept = a_.keeper().ShareText("kept", 2);
+  ASSERT_TRUE(b_.WaitFor([&] { return b_.Shown(large) && b_.Shown(kept); }));
+  a_.keeper().Remove(large);
+  ASSERT_TRUE(b_.WaitToHide(large));
+  const std::size_t before = FileBytes(JournalPath(Folder(), kPcA)).size();
+
+  a_.Restart();  // compacted as it starts
+  const EntryId after = a_.keeper().ShareText("after", 3);
+  ASSERT_TRUE(b_.WaitToShow(after));
+  EXPECT_LT(FileBytes(JournalPath(Folder(), kPcA)).size(), before / 100);
+  const auto ids = [](const std::vector<SharedEntry>& entries) {
+    std::vector<EntryId> shown;
+    for (const SharedEntry& entry : entries) shown.push_back(entry.id);
+    return shown;
+  };
+  EXPECT_EQ(ids(b_.entries()), (std::vector<EntryId>{after, kept}));
+  b_.Restart();
+  ASSERT_TRUE(b_.WaitFor([&] { return b_.Shown(after) && b_.Shown(kept); }));
+  EXPECT_EQ(ids(b_.entries()), (std::vector<EntryId>{after, kept})) << "the compacted journal alone";
+
+  // Another PC's journal written anew and grown past where B had read it
+  // before B looked again (moved into place whole, as the engines do).
+  OtherPcJournal c(kPcC, "PC-C");
+  const Bytes first = c.Next(Record(RecordKind::Text, 0xC1, std::string(1000, 'c'), 10));
+  AppendBytes(JournalPath(Folder(), kPcC), Joined({&c.header(), &first}));
+  ASSERT_TRUE(b_.WaitToShow(IdOf(0xC1)));
+  OtherPcJournal anew(kPcC, "PC-C");
+  Bytes grown = anew.header();
+  for (std::uint8_t id = 0xC2; grown.size() <= 2000; ++id) {
+    const Bytes record = anew.Next(Record(RecordKind::Text, id, "grown", 10 + id));
+    grown.insert(grown.end(), record.begin(), record.end());
+  }
+  const std::wstring arriving = SyncFilesFolder(Folder()) + L"\\.syncthing.arriving.tmp";
+  AppendBytes(arriving, grown);
+  ASSERT_TRUE(MoveFileExW(arriving.c_str(), JournalPath(Folder(), kPcC).c_str(), MOVEFILE_REPLACE_EXISTING));
+  ASSERT_TRUE(b_.WaitToShow(IdOf(0xC2)));
+  EXPECT_TRUE(b_.Shown(IdOf(0xC1))) << "kept: a journal written anew removes nothing";
+  EXPECT_TRUE(b_.problems().empty()) << "not taken for damage";
+}
+
 TEST_F(TwoPcs, FolderGoneIsSaidOnceAndWritingResumesWhenItIsBack) {
   const EntryId before = a_.keeper().ShareText("before", 1);
   ASSERT_TRUE(b_.WaitToShow(before));

@@ -136,8 +136,9 @@ void Form1::StartSharing(const FolderKey& key) {
   syncProblem_.clear();
   told_ = {};
   sharedPhrases_ = {};
-  syncKeeper_.emplace(SyncSetup{syncSettings_.folder, *syncSettings_.installation, ToUtf8(syncSettings_.pcName), key},
-                      hwnd(), kSyncKeeperMessage);
+  syncKeeper_.emplace(
+      SyncSetup{syncSettings_.folder, *syncSettings_.installation, ToUtf8(syncSettings_.pcName), key, keptBound_},
+      hwnd(), kSyncKeeperMessage);
 }
 
 void Form1::mnuSharing_Click() {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "sync_compaction.h"
+
 namespace rtrillex {
 namespace {
 
@@ -13,7 +15,7 @@ constexpr DWORD kRecallOnOpen = 0x00040000;
 constexpr DWORD kRecallOnDataAccess = 0x00400000;
 constexpr DWORD kNotOnDisk = kRecallOnOpen | kRecallOnDataAccess | FILE_ATTRIBUTE_OFFLINE;
 
-constexpr DWORD kReadChunk = 16u << 20;
+constexpr DWORD kIoChunk = 16u << 20;
 
 std::wstring Joined(std::wstring_view folder, std::wstring_view name) {
   std::wstring path(folder);
@@ -37,13 +39,28 @@ std::optional<std::uint64_t> FileSize(HANDLE file) {
 // Exactly `count` bytes from the file's position, in chunks ReadFile takes.
 bool ReadExactly(HANDLE file, std::uint8_t* out, std::size_t count) {
   while (count > 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, kReadChunk));
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, kIoChunk));
     DWORD read = 0;
     if (!ReadFile(file, out, chunk, &read, nullptr) || read == 0) return false;
     out += read;
     count -= read;
   }
   return true;
+}
+
+// A new file holding `bytes`, flushed to the disk, or false.
+bool WriteNewFile(const std::wstring& path, const Bytes& bytes) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  const std::uint8_t* next = bytes.data();
+  for (std::size_t left = bytes.size(); left > 0;) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, kIoChunk));
+    DWORD written = 0;
+    if (!WriteFile(file.get(), next, chunk, &written, nullptr) || written != chunk) return false;
+    next += written;
+    left -= written;
+  }
+  return FlushFileBuffers(file.get()) != FALSE;
 }
 
 FileRead Outcome(FileReadOutcome outcome) {
@@ -107,12 +124,15 @@ OwnJournalOpen OwnJournal::Open(std::wstring_view folder, const InstallationId& 
   const std::wstring files = SyncFilesFolder(folder);
   if (!CreateDirectoryW(files.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return Failure(folder);
   path_ = Joined(files, JournalFileName(installation));
+  installation_ = installation;
+  pcName_.assign(pcName);
+  DeleteFileW(CompactionPath().c_str());  // left by a compaction cut short
   // Others may read it (the sync engine, above all) and move or delete it;
   // only this PC writes it.
   file_.reset(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file_) return Failure(folder);
-  const OwnJournalOpen opened = ReadBack(installation, pcName, sealer);
+  const OwnJournalOpen opened = ReadBack(sealer);
   if (opened != OwnJournalOpen::Opened) file_.reset();
   return opened;
 }
@@ -122,19 +142,23 @@ OwnJournalOpen OwnJournal::Failure(std::wstring_view folder) {
   return SyncFolderPresent(folder) ? OwnJournalOpen::Failed : OwnJournalOpen::FolderMissing;
 }
 
-OwnJournalOpen OwnJournal::ReadBack(const InstallationId& installation, std::string_view pcName,
-                                    const RecordSealer& sealer) {
+bool OwnJournal::ReadWhole(Bytes& bytes) {
   const std::optional<std::uint64_t> size = FileSize(file_.get());
-  if (!size || *size > std::numeric_limits<std::size_t>::max()) return Failure(folder_);
-  Bytes bytes(static_cast<std::size_t>(*size));
-  if (!SetPosition(file_.get(), 0) || !ReadExactly(file_.get(), bytes.data(), bytes.size())) return Failure(folder_);
+  if (!size || *size > std::numeric_limits<std::size_t>::max()) return false;
+  bytes.resize(static_cast<std::size_t>(*size));
+  return SetPosition(file_.get(), 0) && ReadExactly(file_.get(), bytes.data(), bytes.size());
+}
+
+OwnJournalOpen OwnJournal::ReadBack(const RecordSealer& sealer) {
+  Bytes bytes;
+  if (!ReadWhole(bytes)) return Failure(folder_);
 
   const JournalRead read = ReadJournal(bytes, sealer, JournalReadState());
   if (read.status != JournalStatus::UpToDate && read.status != JournalStatus::Waiting) {
     unusableStatus_ = read.status;
     return OwnJournalOpen::Unusable;
   }
-  if (read.state.offset > 0 && read.state.header.installation != installation) {
+  if (read.state.offset > 0 && read.state.header.installation != installation_) {
     unusableStatus_ = JournalStatus::NotJournal;
     return OwnJournalOpen::Unusable;
   }
@@ -150,7 +174,7 @@ OwnJournalOpen OwnJournal::ReadBack(const InstallationId& installation, std::str
     headerBytes_ = read.state.headerBytes;
     return CutToSize() ? OwnJournalOpen::Opened : Failure(folder_);
   }
-  const Bytes header = JournalHeaderBytes(installation, pcName, sealer);
+  const Bytes header = JournalHeaderBytes(installation_, pcName_, sealer);
   if (header.empty() || !CutToSize() || !WriteAtEnd(header)) return Failure(folder_);
   // Unflushed and lost, the header is only written again at the next open.
   FlushFileBuffers(file_.get());
@@ -171,6 +195,44 @@ JournalAppend OwnJournal::Append(const RecordSealer& sealer, const SyncRecord& r
   ++nextSequence_;
   lastOrderingMs_ = std::max(lastOrderingMs_, record.orderingMs);
   return FlushFileBuffers(file_.get()) ? JournalAppend::Appended : JournalAppend::AppendedNotFlushed;
+}
+
+JournalCompaction OwnJournal::Compact(const RecordSealer& sealer, std::size_t copiesKept) {
+  Bytes bytes;
+  if (!file_ || !ReadWhole(bytes)) return JournalCompaction::Failed;
+  const JournalRead read = ReadJournal(bytes, sealer, JournalReadState());
+  if (read.status != JournalStatus::UpToDate) return JournalCompaction::NotWorthIt;
+  const std::optional<std::vector<std::size_t>> kept = RecordsToKeep(read.records, copiesKept);
+  if (!kept) return JournalCompaction::NotWorthIt;
+
+  Bytes rewritten = headerBytes_;
+  std::uint64_t sequence = 0;
+  for (const std::size_t index : *kept) {
+    const std::optional<Bytes> record = AppendRecordBytes(sealer, headerBytes_, ++sequence, read.records[index].record);
+    if (!record) return JournalCompaction::Failed;
+    rewritten.insert(rewritten.end(), record->begin(), record->end());
+  }
+  bytes = Bytes();
+
+  const std::wstring temporary = CompactionPath();
+  if (!WriteNewFile(temporary, rewritten)) {
+    DeleteFileW(temporary.c_str());
+    return JournalCompaction::Failed;
+  }
+  file_.reset();  // a file open without sharing its deletion cannot be replaced
+  const bool moved = MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!moved) DeleteFileW(temporary.c_str());
+  const std::wstring folder = folder_;
+  const InstallationId installation = installation_;
+  const std::string pcName = pcName_;
+  const bool reopened = Open(folder, installation, pcName, sealer) == OwnJournalOpen::Opened;
+  return moved && reopened ? JournalCompaction::Compacted : JournalCompaction::Failed;
+}
+
+std::wstring OwnJournal::CompactionPath() const {
+  // "~$" starts the names of the files office programs hold open: the sync
+  // engines that know them send none, and every PC's listing skips them.
+  return Joined(SyncFilesFolder(folder_), L"~$" + JournalFileName(installation_));
 }
 
 bool OwnJournal::Deleted() const {

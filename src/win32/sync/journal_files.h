@@ -49,6 +49,14 @@ enum class JournalAppend {
   Refused,        // the sealer refused, or the record is too large to share
 };
 
+enum class JournalCompaction {
+  NotWorthIt,
+  Compacted,
+  // Left as it was (the sync engine may hold it open): tried at the next
+  // start. The journal may be closed after it: open it again.
+  Failed,
+};
+
 class OwnJournal {
  public:
   OwnJournal() = default;
@@ -66,6 +74,12 @@ class OwnJournal {
   // with NextOrderingTime after lastOrderingMs() and every other journal's.
   JournalAppend Append(const RecordSealer& sealer, const SyncRecord& record);
 
+  // Writes the journal anew with only the records RecordsToKeep keeps, when
+  // that is worth it: into a file beside it, whole and flushed, then moved
+  // over it in one step, so that a crash or a power cut leaves one or the
+  // other whole. The other PCs see the journal replaced and read it anew.
+  JournalCompaction Compact(const RecordSealer& sealer, std::size_t copiesKept);
+
   // Deleted while open (the person removing the synced folder): its name is
   // gone, or goes once this handle closes. Records appended would reach nobody.
   bool Deleted() const;
@@ -79,13 +93,19 @@ class OwnJournal {
 
  private:
   OwnJournalOpen Failure(std::wstring_view folder);
-  OwnJournalOpen ReadBack(const InstallationId& installation, std::string_view pcName, const RecordSealer& sealer);
+  OwnJournalOpen ReadBack(const RecordSealer& sealer);
+  bool ReadWhole(Bytes& bytes);
+  // Where a compaction writes the new journal: a name no PC reads, and
+  // that a crash may leave behind for the next open to delete.
+  std::wstring CompactionPath() const;
   bool WriteAtEnd(ByteSpan bytes);
   bool CutToSize();
 
   UniqueFile file_;
   std::wstring folder_;
   std::wstring path_;
+  InstallationId installation_{};
+  std::string pcName_;
   Bytes headerBytes_;
   std::uint64_t size_ = 0;  // the bytes of whole records: all a reader may take
   std::uint64_t nextSequence_ = 1;

@@ -281,6 +281,7 @@ class SyncKeeper::Worker {
   void OpenJournal() {
     switch (journal_.Open(setup_.folder, setup_.installation, setup_.pcName, *sealer_)) {
       case OwnJournalOpen::Opened:
+        if (!CompactOnce()) return;  // opened again at the next round
         journalState_ = JournalState::Open;
         journalDeleted_ = false;
         writeFailing_ = false;
@@ -297,6 +298,14 @@ class SyncKeeper::Worker {
         TellCannotWrite();
         return;
     }
+  }
+
+  // Once a run, as the journal is first opened and before this run's
+  // records go into it: rarely. False when the journal was left closed.
+  bool CompactOnce() {
+    if (std::exchange(compactionTried_, true)) return true;
+    journal_.Compact(*sealer_, setup_.copiesKept);
+    return journal_.isOpen();
   }
 
   // Deleted under the open handle (the person removing the synced folder),
@@ -394,17 +403,19 @@ class SyncKeeper::Worker {
     // Unchanged since the last read: nothing new, even at a tail still on its way.
     if (file.read && file.listedSize == listed.size && file.listedChangedMs == listed.changedMs) return;
     for (;;) {
-      FileRead bytes = ReadFrom(listed.path, file.journal.offset);
+      FileRead bytes = ReadFrom(listed.path, ReadStart(file.journal));
       if (bytes.outcome == FileReadOutcome::Later) return;  // listed as changed still: tried next round
       if (bytes.outcome == FileReadOutcome::Gone) {
         files_.erase(listed.path);
         return;
       }
-      if (bytes.outcome == FileReadOutcome::Replaced) {
+      JournalRead read;
+      read.status = JournalStatus::Replaced;
+      if (bytes.outcome == FileReadOutcome::Read) read = ReadJournal(bytes.bytes, *sealer_, file.journal);
+      if (read.status == JournalStatus::Replaced) {
         file.journal = JournalReadState();  // its records are known by id: none shows twice
         continue;
       }
-      JournalRead read = ReadJournal(bytes.bytes, *sealer_, std::move(file.journal));
       file.journal = std::move(read.state);
       Merge(file.journal.header, read.records);
       if (read.reportNow) Tell(ProblemKind(read.status), PcNameOf(file.journal, listed.path));
@@ -542,6 +553,7 @@ class SyncKeeper::Worker {
   OwnJournal journal_;
   JournalState journalState_ = JournalState::Closed;
   bool journalDeleted_ = false;
+  bool compactionTried_ = false;
   bool missing_ = false;
   bool writeFailing_ = false;
   UniqueChangeNotice notice_;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "folder_key.h"
+#include "kept_history.h"
 #include "shared_entries.h"
 #include "sync_journal.h"
 
@@ -25,6 +26,9 @@ struct SyncSetup {
   InstallationId installation;  // this installation's, random, never the computer name
   std::string pcName;           // UTF-8, shown on the other PCs beside its copies
   FolderKey key;                // the folder's key, as joined or made
+  // The most of this PC's copies its journal carries once it is compacted:
+  // what another PC keeps of it is bound the same way.
+  std::size_t copiesKept = kDefaultKeptEntries;
 };
 
 // A PC seen in the folder: for the sharing window.
