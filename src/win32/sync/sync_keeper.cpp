@@ -23,6 +23,11 @@ constexpr DWORD kRoundMilliseconds = 2000;
 // gone before they are given up.
 constexpr ULONGLONG kLastWritesMilliseconds = 5000;
 constexpr DWORD kLastWritesRetryMilliseconds = 200;
+// How long a record given by the window waits before it is written, with
+// whatever else comes meanwhile: the copy's own reaction (its line, its
+// tones) does not share the machine with the write and the reading of the
+// folder that follows it, and a burst of copies goes out in one round.
+constexpr DWORD kGatherMilliseconds = 100;
 
 constexpr DWORD kNoticeFilter =
     FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE;
@@ -243,6 +248,7 @@ class SyncKeeper::Worker {
     const DWORD count = notice_ ? 2 : 1;
     const DWORD woke = WaitForMultipleObjects(count, handles, FALSE, kRoundMilliseconds);
     if (woke == WAIT_OBJECT_0 + 1 && !FindNextChangeNotification(notice_.get())) notice_.reset();
+    if (woke == WAIT_OBJECT_0 && !Ending()) Sleep(kGatherMilliseconds);
   }
 
   // --- Writing ---
