@@ -207,7 +207,7 @@ class JournalReader {
   // Reads what was appended since the last look; false when the file could
   // not be read or does not read as a whole journal.
   bool ReadOn() {
-    FileRead file = ReadFrom(path_, state_.offset);
+    FileRead file = ReadFrom(path_, ReadStart(state_));
     if (file.outcome != FileReadOutcome::Read) return false;
     JournalRead read = ReadJournal(file.bytes, sealer_, std::move(state_));
     state_ = std::move(read.state);
