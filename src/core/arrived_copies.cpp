@@ -4,7 +4,10 @@ namespace rtrillex {
 
 // Merged as two lists each newest first: this PC's lines keep the order its
 // menu always gave them (a clock set back does not shuffle them), and each
-// arrived copy goes before the first line older than it.
+// arrived copy goes before the first line copied in its second or earlier.
+// One placed in the same second as this PC's line was most likely made after
+// reading that line's record: a PC whose clock is behind places its copy a
+// millisecond after the newest record it read.
 std::vector<RecentCopy> MergedByTime(const History& history, const std::vector<HistoryId>& own,
                                      const std::vector<ArrivedCopy>& arrived, const std::vector<std::size_t>& shown,
                                      std::size_t most) {
@@ -13,7 +16,7 @@ std::vector<RecentCopy> MergedByTime(const History& history, const std::vector<H
   while (copies.size() < most && (nextOwn < own.size() || nextArrived < shown.size())) {
     const bool takeArrived =
         nextOwn == own.size() ||
-        (nextArrived < shown.size() && arrived[shown[nextArrived]].copiedAt > history.CopiedAtOf(own[nextOwn]));
+        (nextArrived < shown.size() && arrived[shown[nextArrived]].placedAt >= history.CopiedAtOf(own[nextOwn]));
     if (takeArrived)
       copies.push_back({true, shown[nextArrived++]});
     else

@@ -1,5 +1,5 @@
 // Copies that came from the person's other PCs, as this PC's menu of recent
-// copies shows them among its own: each at its time, with its PC's name.
+// copies shows them among its own: each at its place, with its PC's name.
 // They are never lines of this PC's history list.
 #pragma once
 
@@ -20,7 +20,11 @@ struct ArrivedCopy {
   std::wstring pcName;
   std::wstring text;          // a picture's tag line text
   AttachmentPtr attachment;   // a picture's; null for a text
-  LocalSeconds copiedAt = 0;  // its PC's clock, in this PC's local time
+  LocalSeconds copiedAt = 0;  // its PC's clock, in this PC's local time: shown
+  // Its ordering time, in this PC's local time: where it goes among the
+  // copies. Its PC put it after every copy it had read, whatever its own
+  // clock said, so a PC whose clock is behind does not sink its new copies.
+  LocalSeconds placedAt = 0;
 };
 
 // An item among the recent copies: a line of this PC's history (`id`) or
@@ -31,8 +35,8 @@ struct RecentCopy {
 };
 
 // This PC's lines `own` and the arrived copies at `shown` (each list newest
-// first) as one list, newest first by their time, at most `most` long; at
-// one time this PC's own come first.
+// first) as one list, newest first, at most `most` long: a line by its time,
+// an arrived copy by its place. At one second the arrived copy comes first.
 std::vector<RecentCopy> MergedByTime(const History& history, const std::vector<HistoryId>& own,
                                      const std::vector<ArrivedCopy>& arrived, const std::vector<std::size_t>& shown,
                                      std::size_t most);

@@ -42,27 +42,34 @@ TEST(History, NewestListsAtMostTheCountAskedForNewestFirst) {
   EXPECT_EQ(newest.back(), ids[9'980]);
 }
 
-// Copies from the other PCs go among this PC's by their time, this PC's own
-// keeping their order even where a clock was set back.
-TEST(History, CopiesFromOtherPcsGoAmongTheNewestByTheirTime) {
+// Copies from the other PCs go among this PC's by their place, not by the
+// time their PC's clock gave them; this PC's own keep their order even where
+// a clock was set back.
+TEST(History, CopiesFromOtherPcsGoAmongTheNewestByTheirPlace) {
   History history;
-  const HistoryId older = history.Add(L"09:00:00\tolder", 900);
-  const HistoryId setBack = history.Add(L"08:00:00\tclock set back", 800);
-  const HistoryId newest = history.Add(L"09:10:00\tnewest", 1000);
-  std::vector<ArrivedCopy> arrived(3);
-  arrived[0].copiedAt = 1000;  // as new as this PC's newest: after it
-  arrived[1].copiedAt = 950;
-  arrived[2].copiedAt = 100;
+  const HistoryId older = history.Add(L"09:00:00\tolder", 5000);
+  const HistoryId setBack = history.Add(L"08:00:00\tclock set back", 4000);
+  const HistoryId newest = history.Add(L"09:10:00\tnewest", 6000);
+  std::vector<ArrivedCopy> arrived(4);
+  // Made after this PC's newest by a PC whose clock is an hour behind:
+  // placed just after that line's record, in its second.
+  arrived[0].copiedAt = 6000 - 3600;
+  arrived[0].placedAt = 6000;
+  arrived[1].copiedAt = arrived[1].placedAt = 5500;
+  // Placed before this PC's lines, though its PC's clock said later.
+  arrived[2].copiedAt = 7000;
+  arrived[2].placedAt = 3500;
+  arrived[3].copiedAt = arrived[3].placedAt = 100;
   const std::vector<RecentCopy> merged = NewestCopies(history, arrived, 20);
   const std::vector<std::pair<bool, std::uint64_t>> order = {
-      {false, newest}, {true, 0}, {true, 1}, {false, setBack}, {false, older}, {true, 2}};
+      {true, 0}, {false, newest}, {true, 1}, {false, setBack}, {false, older}, {true, 2}, {true, 3}};
   ASSERT_EQ(merged.size(), order.size());
   for (std::size_t i = 0; i < order.size(); ++i) {
     EXPECT_EQ(merged[i].arrived, order[i].first) << i;
     EXPECT_EQ(merged[i].id, order[i].second) << i;
   }
   EXPECT_EQ(NewestCopies(history, arrived, 2).size(), 2u);
-  EXPECT_EQ(NewestCopies(History(), arrived, 20).size(), 3u);
+  EXPECT_EQ(NewestCopies(History(), arrived, 20).size(), 4u);
 
   // The search finds them by their text or their PC's name.
   arrived[0].text = L"東京の住所";

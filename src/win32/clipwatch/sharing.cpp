@@ -50,6 +50,7 @@ ArrivedCopy ArrivedFrom(const SharedEntry& entry) {
   copy.id = entry.id;
   copy.pcName = FromUtf8(entry.pcName);
   copy.copiedAt = LocalSecondsOf(entry.recordedMs);
+  copy.placedAt = LocalSecondsOf(entry.place.orderingMs);
   if (entry.kind == RecordKind::Picture) {
     copy.text = std::wstring(kImageTag);
     copy.attachment = KeptAttachment(EntryKind::Picture, copy.text, entry.png);
@@ -267,13 +268,15 @@ void Form1::ShowArrived() {
   searchWindow_.OnHistoryChanged();  // an open search lists them at once
 }
 
-// Kept in History.db with this PC's copies, when it keeps them.
+// Kept in History.db with this PC's copies, when it keeps them. Trimmed
+// there by their place, as the menu lists them: the newest copies of a PC
+// whose clock is behind are not the first to go.
 void Form1::KeepArrivals(const std::vector<SharedEntry>& entries) {
   if (!keeper_) return;
   for (const SharedEntry& entry : entries) {
     if (keptArrivals_.count(entry.id) != 0) continue;
     keptArrivals_.emplace(entry.id, entry);
-    keeper_->KeepArrival({entry.id, LocalSecondsOf(entry.recordedMs), EncodeKeptEntry(entry)});
+    keeper_->KeepArrival({entry.id, LocalSecondsOf(entry.place.orderingMs), EncodeKeptEntry(entry)});
   }
 }
 
