@@ -401,27 +401,49 @@ TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreR
   EXPECT_TRUE(WaitUntil([&] { return (kiwis = found({'K', 'I', 'W', 'I'})) >= 3; }, 20s));
   EXPECT_EQ(kiwis, LRESULT{3});
 
-  // PC-F's clock is an hour behind this PC's. Its copy, made after it read
-  // this PC's newest line, is placed after that line's record as its
-  // rTrillex places it: the newest in the menu all the same.
-  PutText(L"this PC's line");
-  ASSERT_EQ(WaitForLines(1), 1u);
-  ASSERT_TRUE(WaitUntil([&] { return Shared("this PC's line"); }, 3s));
-  WaitUntil([] { return false; }, 1100ms);  // a second later than this PC's line
-  std::uint64_t readByPcF = 0;
-  for (const SyncRecord& record : OwnRecords()) readByPcF = std::max(readByPcF, record.orderingMs);
+  // PC-F's clock is an hour behind this PC's. Each of its copies, made after
+  // it read this PC's newest line, is placed after that line's record as its
+  // rTrillex places it: the newest in the search and in the menu all the same.
+  const auto copyHere = [&](const wchar_t* text, std::size_t lines) {
+    PutText(text);
+    ASSERT_EQ(WaitForLines(lines), lines);
+    ASSERT_TRUE(WaitUntil([&] { return Shared(ToUtf8(text)); }, 3s));
+  };
   constexpr InstallationId kClockBehindPc{6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6};
-  SyncRecord behind;
-  behind.id.fill(0x60);
-  behind.recordedMs = UnixMsNow() - 3'600'000;
-  behind.orderingMs = NextOrderingTime(readByPcF, behind.recordedMs);
-  behind.text = "made an hour behind";
-  save(kClockBehindPc, sealedJournal(kClockBehindPc, "PC-F", {behind}));
-  ASSERT_TRUE(WaitUntil([&] { return found({'H', 'O', 'U', 'R'}) == 1; }, 20s)) << "PC-F's copy read";
+  std::vector<SyncRecord> onPcF;
+  const auto copyOnPcF = [&](const char* text) {
+    WaitUntil([] { return false; }, 1100ms);  // a second later than this PC's line
+    std::uint64_t read = onPcF.empty() ? 0 : onPcF.back().orderingMs;
+    for (const SyncRecord& record : OwnRecords()) read = std::max(read, record.orderingMs);
+    SyncRecord copy;
+    copy.id.fill(static_cast<std::uint8_t>(0x60 + onPcF.size()));
+    copy.recordedMs = UnixMsNow() - 3'600'000;
+    copy.orderingMs = NextOrderingTime(read, copy.recordedMs);
+    copy.text = text;
+    onPcF.push_back(std::move(copy));
+    save(kClockBehindPc, sealedJournal(kClockBehindPc, "PC-F", onPcF));
+  };
+  copyHere(L"lime on this PC", 1);
+  copyOnPcF("lime, an hour behind");
+  ASSERT_TRUE(WaitUntil([&] { return found({'L', 'I', 'M', 'E'}) == 2; }, 20s)) << "PC-F's copy read";
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'L', 'I', 'M', 'E'});
+  const SearchWindow search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return search.Lines() == 2; })) << search.Lines();
+  PressKeys({VK_RETURN});  // on the first row, selected as the search opens
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"lime, an hour behind"; }))
+      << testing::PrintToString(editor.Text());
+
+  copyHere(L"another line on this PC", 3);  // after PC-F's copy, put back here
+  copyOnPcF("again an hour behind");
+  ASSERT_TRUE(WaitUntil([&] { return found({'A', 'G', 'A', 'I', 'N'}) == 1; }, 20s)) << "PC-F's copy read";
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
   WaitForMenuKeyboard(*app);
   PressKeys({'1'});
-  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"made an hour behind"; })) << testing::PrintToString(editor.Text());
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"lime, an hour behindagain an hour behind"; }))
+      << testing::PrintToString(editor.Text());
 
   // PC-G's text of 10 MB, in lines as a long document has them: chosen in
   // the menu, all of it is on the clipboard. The editor takes no paste: a
