@@ -1,5 +1,7 @@
 #include "arrived_copies.h"
 
+#include <algorithm>
+
 namespace rtrillex {
 
 // Merged as two lists each newest first: this PC's lines keep the order its
@@ -23,6 +25,13 @@ std::vector<RecentCopy> MergedByTime(const History& history, const std::vector<H
       copies.push_back({false, own[nextOwn++]});
   }
   return copies;
+}
+
+LocalSeconds ArrivedPlace(LocalSeconds orderingAt, LocalSeconds shownAt) { return std::min(orderingAt, shownAt); }
+
+void SortByPlace(std::vector<ArrivedCopy>& arrived) {
+  std::stable_sort(arrived.begin(), arrived.end(),
+                   [](const ArrivedCopy& a, const ArrivedCopy& b) { return a.placedAt > b.placedAt; });
 }
 
 std::vector<RecentCopy> NewestCopies(const History& history, const std::vector<ArrivedCopy>& arrived,

@@ -21,11 +21,19 @@ struct ArrivedCopy {
   std::wstring text;          // a picture's tag line text
   AttachmentPtr attachment;   // a picture's; null for a text
   LocalSeconds copiedAt = 0;  // its PC's clock, in this PC's local time: shown
-  // Its ordering time, in this PC's local time: where it goes among the
-  // copies. Its PC put it after every copy it had read, whatever its own
-  // clock said, so a PC whose clock is behind does not sink its new copies.
-  LocalSeconds placedAt = 0;
+  LocalSeconds placedAt = 0;  // where it goes among the copies: ArrivedPlace
 };
+
+// Where a copy first shown here at `shownAt` goes among this PC's lines, in
+// this PC's local time: at its ordering time, made by its PC after every
+// copy it had read whatever its clock said, so that a PC whose clock is
+// behind does not sink its new copies; but never above a line copied here
+// after it was shown, so that a PC whose clock is ahead (or this PC's,
+// behind) does not float it, and every copy placed after it, above them.
+LocalSeconds ArrivedPlace(LocalSeconds orderingAt, LocalSeconds shownAt);
+
+// Newest place first; copies at one place keep their order.
+void SortByPlace(std::vector<ArrivedCopy>& arrived);
 
 // An item among the recent copies: a line of this PC's history (`id`) or
 // the arrived copy at `id` in the list given.

@@ -307,7 +307,8 @@ TEST_F(Sharing, AnotherPcsRemovalsAndPhrasesReachThisPcAndDeleteHereReachesThem)
 // damage; a record changed on the way is said once, by its PC's name, and
 // nothing of it shown, while the rest of the folder is read; a conflict copy
 // of a journal shows nothing twice; a PC whose clock is behind still puts
-// its new copy on top; a text of megabytes arrives whole.
+// its new copy on top, one whose clock is ahead does not keep its copy above
+// the lines copied here after it; a text of megabytes arrives whole.
 TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreRead) {
   const AesGcmSealer sealer(*key);
   const auto sealedJournal = [&](const InstallationId& pc, const char* name, const std::vector<SyncRecord>& records) {
@@ -445,6 +446,23 @@ TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreR
   EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"lime, an hour behindagain an hour behind"; }))
       << testing::PrintToString(editor.Text());
 
+  // PC-H's clock is an hour ahead: its copy goes no higher than where it
+  // was when it arrived, below a line copied here since.
+  constexpr InstallationId kClockAheadPc{8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+  SyncRecord ahead;
+  ahead.id.fill(0x80);
+  ahead.recordedMs = ahead.orderingMs = UnixMsNow() + 3'600'000;
+  ahead.text = "plum, an hour ahead";
+  save(kClockAheadPc, sealedJournal(kClockAheadPc, "PC-H", {ahead}));
+  ASSERT_TRUE(WaitUntil([&] { return found({'P', 'L', 'U', 'M'}) == 1; }, 20s)) << "PC-H's copy read";
+  WaitUntil([] { return false; }, 1100ms);  // a second later than its arrival
+  copyHere(L"plum on this PC", 5);
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'1'});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"lime, an hour behindagain an hour behindplum on this PC"; }))
+      << testing::PrintToString(editor.Text());
+
   // PC-G's text of 10 MB, in lines as a long document has them: chosen in
   // the menu, all of it is on the clipboard. The editor takes no paste: a
   // Wine edit box lays out megabytes slowly, and the clipboard is what counts.
@@ -452,7 +470,7 @@ TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreR
   std::string large;
   for (int line = 0; large.size() < (10u << 20); ++line)
     large += std::to_string(line) + " mango 長い文書の一行 " + std::string(64, 'x') + "\r\n";
-  WaitUntil([] { return false; }, 1100ms);  // a second later than PC-F's copy, put back here
+  WaitUntil([] { return false; }, 1100ms);  // a second later than this PC's line
   constexpr InstallationId kLargePc{7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
   SyncRecord largeCopy;
   largeCopy.id.fill(0x70);

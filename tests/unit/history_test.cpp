@@ -1,6 +1,7 @@
 #include "history.h"
 
 #include "arrived_copies.h"
+#include "clipboard_change.h"
 
 #include <gtest/gtest.h>
 
@@ -47,27 +48,34 @@ TEST(History, NewestListsAtMostTheCountAskedForNewestFirst) {
 // a clock was set back.
 TEST(History, CopiesFromOtherPcsGoAmongTheNewestByTheirPlace) {
   History history;
-  const HistoryId older = history.Add(L"09:00:00\tolder", 5000);
-  const HistoryId setBack = history.Add(L"08:00:00\tclock set back", 4000);
-  const HistoryId newest = history.Add(L"09:10:00\tnewest", 6000);
-  std::vector<ArrivedCopy> arrived(4);
-  // Made after this PC's newest by a PC whose clock is an hour behind:
-  // placed just after that line's record, in its second.
-  arrived[0].copiedAt = 6000 - 3600;
-  arrived[0].placedAt = 6000;
-  arrived[1].copiedAt = arrived[1].placedAt = 5500;
-  // Placed before this PC's lines, though its PC's clock said later.
-  arrived[2].copiedAt = 7000;
-  arrived[2].placedAt = 3500;
-  arrived[3].copiedAt = arrived[3].placedAt = 100;
-  const std::vector<RecentCopy> merged = NewestCopies(history, arrived, 20);
-  const std::vector<std::pair<bool, std::uint64_t>> order = {
-      {true, 0}, {false, newest}, {true, 1}, {false, setBack}, {false, older}, {true, 2}, {true, 3}};
-  ASSERT_EQ(merged.size(), order.size());
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    EXPECT_EQ(merged[i].arrived, order[i].first) << i;
-    EXPECT_EQ(merged[i].id, order[i].second) << i;
-  }
+  history.Add(L"09:00:00\tolder", 5000);
+  history.Add(L"08:00:00\tclock set back", 4000);
+  history.Add(L"09:10:00\tnewest", 6000);
+  const auto arrivedCopy = [](const wchar_t* text, LocalSeconds copiedAt, LocalSeconds orderingAt,
+                              LocalSeconds shownAt) {
+    ArrivedCopy copy;
+    copy.text = text;
+    copy.copiedAt = copiedAt;  // shown, never placed by
+    copy.placedAt = ArrivedPlace(orderingAt, shownAt);
+    return copy;
+  };
+  // In the order of their places, as the folder gives them.
+  std::vector<ArrivedCopy> arrived = {
+      // Its PC's clock is an hour ahead: no higher than when it was shown,
+      // below the line copied here since.
+      arrivedCopy(L"ahead", 5900 + 3600, 5900 + 3600, 5900),
+      // Made after this PC's newest line by a PC whose clock is behind:
+      // placed a millisecond after that line's record, in its second.
+      arrivedCopy(L"behind", 6001 - 3600, 6000, 6002),
+      arrivedCopy(L"between", 5500, 5500, 5502),
+      arrivedCopy(L"oldest", 100, 100, 5502),
+  };
+  SortByPlace(arrived);
+  std::vector<std::wstring> order;
+  for (const RecentCopy& copy : NewestCopies(history, arrived, 20))
+    order.push_back(copy.arrived ? arrived[copy.id].text : std::wstring(EntryIn(*history.Find(copy.id))));
+  EXPECT_EQ(order, (std::vector<std::wstring>{L"behind", L"newest", L"ahead", L"between", L"clock set back", L"older",
+                                               L"oldest"}));
   EXPECT_EQ(NewestCopies(history, arrived, 2).size(), 2u);
   EXPECT_EQ(NewestCopies(History(), arrived, 20).size(), 4u);
 
