@@ -1,5 +1,5 @@
 // Copies that came from the person's other PCs, as this PC's menu of recent
-// copies shows them among its own: each at its time, with its PC's name.
+// copies shows them among its own: each at its place, with its PC's name.
 // They are never lines of this PC's history list.
 #pragma once
 
@@ -20,8 +20,20 @@ struct ArrivedCopy {
   std::wstring pcName;
   std::wstring text;          // a picture's tag line text
   AttachmentPtr attachment;   // a picture's; null for a text
-  LocalSeconds copiedAt = 0;  // its PC's clock, in this PC's local time
+  LocalSeconds copiedAt = 0;  // its PC's clock, in this PC's local time: shown
+  LocalSeconds placedAt = 0;  // where it goes among the copies: ArrivedPlace
 };
+
+// Where a copy first shown here at `shownAt` goes among this PC's lines, in
+// this PC's local time: at its ordering time, made by its PC after every
+// copy it had read whatever its clock said, so that a PC whose clock is
+// behind does not sink its new copies; but never above a line copied here
+// after it was shown, so that a PC whose clock is ahead (or this PC's,
+// behind) does not float it, and every copy placed after it, above them.
+LocalSeconds ArrivedPlace(LocalSeconds orderingAt, LocalSeconds shownAt);
+
+// Newest place first; copies at one place keep their order.
+void SortByPlace(std::vector<ArrivedCopy>& arrived);
 
 // An item among the recent copies: a line of this PC's history (`id`) or
 // the arrived copy at `id` in the list given.
@@ -31,8 +43,8 @@ struct RecentCopy {
 };
 
 // This PC's lines `own` and the arrived copies at `shown` (each list newest
-// first) as one list, newest first by their time, at most `most` long; at
-// one time this PC's own come first.
+// first) as one list, newest first, at most `most` long: a line by its time,
+// an arrived copy by its place. At one second the arrived copy comes first.
 std::vector<RecentCopy> MergedByTime(const History& history, const std::vector<HistoryId>& own,
                                      const std::vector<ArrivedCopy>& arrived, const std::vector<std::size_t>& shown,
                                      std::size_t most);

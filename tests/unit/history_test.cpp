@@ -1,6 +1,7 @@
 #include "history.h"
 
 #include "arrived_copies.h"
+#include "clipboard_change.h"
 
 #include <gtest/gtest.h>
 
@@ -42,27 +43,41 @@ TEST(History, NewestListsAtMostTheCountAskedForNewestFirst) {
   EXPECT_EQ(newest.back(), ids[9'980]);
 }
 
-// Copies from the other PCs go among this PC's by their time, this PC's own
-// keeping their order even where a clock was set back.
-TEST(History, CopiesFromOtherPcsGoAmongTheNewestByTheirTime) {
+// Copies from the other PCs go among this PC's by their place, not by the
+// time their PC's clock gave them; this PC's own keep their order even where
+// a clock was set back.
+TEST(History, CopiesFromOtherPcsGoAmongTheNewestByTheirPlace) {
   History history;
-  const HistoryId older = history.Add(L"09:00:00\tolder", 900);
-  const HistoryId setBack = history.Add(L"08:00:00\tclock set back", 800);
-  const HistoryId newest = history.Add(L"09:10:00\tnewest", 1000);
-  std::vector<ArrivedCopy> arrived(3);
-  arrived[0].copiedAt = 1000;  // as new as this PC's newest: after it
-  arrived[1].copiedAt = 950;
-  arrived[2].copiedAt = 100;
-  const std::vector<RecentCopy> merged = NewestCopies(history, arrived, 20);
-  const std::vector<std::pair<bool, std::uint64_t>> order = {
-      {false, newest}, {true, 0}, {true, 1}, {false, setBack}, {false, older}, {true, 2}};
-  ASSERT_EQ(merged.size(), order.size());
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    EXPECT_EQ(merged[i].arrived, order[i].first) << i;
-    EXPECT_EQ(merged[i].id, order[i].second) << i;
-  }
+  history.Add(L"09:00:00\tolder", 5000);
+  history.Add(L"08:00:00\tclock set back", 4000);
+  history.Add(L"09:10:00\tnewest", 6000);
+  const auto arrivedCopy = [](const wchar_t* text, LocalSeconds copiedAt, LocalSeconds orderingAt,
+                              LocalSeconds shownAt) {
+    ArrivedCopy copy;
+    copy.text = text;
+    copy.copiedAt = copiedAt;  // shown, never placed by
+    copy.placedAt = ArrivedPlace(orderingAt, shownAt);
+    return copy;
+  };
+  // In the order of their places, as the folder gives them.
+  std::vector<ArrivedCopy> arrived = {
+      // Its PC's clock is an hour ahead: no higher than when it was shown,
+      // below the line copied here since.
+      arrivedCopy(L"ahead", 5900 + 3600, 5900 + 3600, 5900),
+      // Made after this PC's newest line by a PC whose clock is behind:
+      // placed a millisecond after that line's record, in its second.
+      arrivedCopy(L"behind", 6001 - 3600, 6000, 6002),
+      arrivedCopy(L"between", 5500, 5500, 5502),
+      arrivedCopy(L"oldest", 100, 100, 5502),
+  };
+  SortByPlace(arrived);
+  std::vector<std::wstring> order;
+  for (const RecentCopy& copy : NewestCopies(history, arrived, 20))
+    order.push_back(copy.arrived ? arrived[copy.id].text : std::wstring(EntryIn(*history.Find(copy.id))));
+  EXPECT_EQ(order, (std::vector<std::wstring>{L"behind", L"newest", L"ahead", L"between", L"clock set back", L"older",
+                                               L"oldest"}));
   EXPECT_EQ(NewestCopies(history, arrived, 2).size(), 2u);
-  EXPECT_EQ(NewestCopies(History(), arrived, 20).size(), 3u);
+  EXPECT_EQ(NewestCopies(History(), arrived, 20).size(), 4u);
 
   // The search finds them by their text or their PC's name.
   arrived[0].text = L"東京の住所";

@@ -43,13 +43,14 @@ LocalSeconds LocalSecondsOf(std::uint64_t unixMs) {
   return ToLocalSeconds({time->wYear, time->wMonth, time->wDay}, {time->wHour, time->wMinute, time->wSecond});
 }
 
-// What this PC shows of a shared copy: its text, or its picture by the tag a
-// picture's line has, with the size its PNG gives.
-ArrivedCopy ArrivedFrom(const SharedEntry& entry) {
+// What this PC shows of a shared copy, from `now` on: its text, or its
+// picture by the tag a picture's line has, with the size its PNG gives.
+ArrivedCopy ArrivedFrom(const SharedEntry& entry, LocalSeconds now) {
   ArrivedCopy copy;
   copy.id = entry.id;
   copy.pcName = FromUtf8(entry.pcName);
   copy.copiedAt = LocalSecondsOf(entry.recordedMs);
+  copy.placedAt = ArrivedPlace(LocalSecondsOf(entry.place.orderingMs), now);
   if (entry.kind == RecordKind::Picture) {
     copy.text = std::wstring(kImageTag);
     copy.attachment = KeptAttachment(EntryKind::Picture, copy.text, entry.png);
@@ -260,21 +261,28 @@ void Form1::ShowArrived() {
   for (ArrivedCopy& copy : arrived_) known.emplace(copy.id, std::move(copy));
   std::vector<ArrivedCopy> arrived;
   arrived.reserve(entries.size());
+  const LocalSeconds now = LocalSecondsOf(UnixMsNow());
   for (const SharedEntry* entry : entries) {
     const auto found = known.find(entry->id);
-    arrived.push_back(found != known.end() ? std::move(found->second) : ArrivedFrom(*entry));
+    arrived.push_back(found != known.end() ? std::move(found->second) : ArrivedFrom(*entry, now));
   }
+  // A copy shown before its ordering time goes lower than the order of
+  // places gave it.
+  SortByPlace(arrived);
   arrived_ = std::move(arrived);
   searchWindow_.OnHistoryChanged();  // an open search lists them at once
 }
 
-// Kept in History.db with this PC's copies, when it keeps them.
+// Kept in History.db with this PC's copies, when it keeps them. Trimmed
+// there by their place, as the menu lists them: the newest copies of a PC
+// whose clock is behind are not the first to go.
 void Form1::KeepArrivals(const std::vector<SharedEntry>& entries) {
   if (!keeper_) return;
+  const LocalSeconds now = LocalSecondsOf(UnixMsNow());
   for (const SharedEntry& entry : entries) {
     if (keptArrivals_.count(entry.id) != 0) continue;
     keptArrivals_.emplace(entry.id, entry);
-    keeper_->KeepArrival({entry.id, LocalSecondsOf(entry.recordedMs), EncodeKeptEntry(entry)});
+    keeper_->KeepArrival({entry.id, ArrivedPlace(LocalSecondsOf(entry.place.orderingMs), now), EncodeKeptEntry(entry)});
   }
 }
 
