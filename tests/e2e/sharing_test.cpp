@@ -160,6 +160,9 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
 
   // Cleared here: cleared on every PC.
+  const std::wstring large(3u << 19, L'L');
+  PutText(large);
+  ASSERT_TRUE(WaitUntil([&] { return Shared(ToUtf8(large)); }, 5s));
   PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuClearHistory), 0);
   HWND question = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (question = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }));
@@ -171,6 +174,21 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
         return false;
       },
       3s));
+
+  // At the next start the journal, now mostly cleared copies, is written
+  // anew with only the clear-all, and goes on from it.
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  const std::wstring journal = SyncFilesFolder(synced.path()) + L"\\" + JournalFileName(kThisPc);
+  ASSERT_GT(ReadFrom(journal, 0).bytes.size(), 3u << 19);
+  app.emplace(folder);
+  ASSERT_TRUE(app->WaitForMainWindow());
+  PutText(L"after the start");
+  ASSERT_TRUE(WaitUntil([&] { return Shared("after the start"); }, 5s));
+  const std::vector<SyncRecord> records = OwnRecords();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].kind, RecordKind::ClearAll);
+  EXPECT_LT(ReadFrom(journal, 0).bytes.size(), 1000u);
 }
 
 
