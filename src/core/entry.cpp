@@ -38,11 +38,12 @@ AttachmentPtr KeptAttachment(EntryKind kind, std::wstring_view text,
     case EntryKind::Files:
       return FilesAttachment(FilesOfEntry(text));
     case EntryKind::Picture: {
+      // Kept without its picture (past the pictures' bound, or too large to
+      // keep), it will never be read: a tag line, not a picture waited for.
+      if (!png) return nullptr;
       PictureData picture;
-      if (png) {
-        const std::optional<PictureSize> size = PngSize(*png);
-        if (size) picture = {size->width, size->height, std::move(png), nullptr};
-      }
+      const std::optional<PictureSize> size = PngSize(*png);
+      if (size) picture = {size->width, size->height, std::move(png), nullptr};
       return PictureAttachment(std::move(picture));
     }
     case EntryKind::Text:

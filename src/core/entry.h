@@ -40,7 +40,7 @@ AttachmentPtr PictureAttachment(PictureData picture);
 
 // What an entry kept on disk holds besides its text: a file copy's paths
 // from its text, a picture with the size its PNG gives (its thumbnail made
-// later); null for a text.
+// later); null for a text, and for a picture kept without its picture.
 AttachmentPtr KeptAttachment(EntryKind kind, std::wstring_view text,
                              std::shared_ptr<const std::vector<std::uint8_t>> png);
 

@@ -186,6 +186,10 @@ TEST(Picture, AnEntrySaysItsSizeOnceReadAndWhenItIsTooLargeToKeep) {
   EXPECT_EQ(*size, (PictureSize{30000, 1}));
   picture = {size->width, size->height, nullptr, nullptr, true};
   EXPECT_EQ(AttachmentLabel(*PictureAttachment(picture)), L"画像 30000x1（大きすぎるため保存しません）");
+
+  // Kept without its picture (past the bound, too large): a tag line, never
+  // a picture waited for.
+  EXPECT_EQ(KeptAttachment(EntryKind::Picture, L"[Bitmap]", nullptr), nullptr);
 }
 
 TEST(PictureShelf, AnEqualPictureIsHeldOnceAndOnlyWhileALineHoldsIt) {
