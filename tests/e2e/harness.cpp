@@ -1,11 +1,14 @@
 #include "harness.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cwctype>
 
 #include <fstream>
 #include <iterator>
 #include <sstream>
+
+#include "history_marks.h"
 
 namespace e2e {
 std::wstring ThisProgramsDirectory() {
@@ -217,9 +220,14 @@ std::vector<std::wstring> HistoryLines(const RunningApp& app) {
   for (LRESULT i = 0; i < count; ++i) {
     const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
     if (length == LB_ERR) break;  // removed while being read
-    std::wstring line(static_cast<std::size_t>(length) + 1, L'\0');
-    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line.data()));
-    line.resize(static_cast<std::size_t>(length));
+    // Room for the longest line the list holds: lines inserted above this
+    // one meanwhile (kept lines loaded, a copy) move a longer line to `i`,
+    // and LB_GETTEXT writes it whole.
+    std::wstring line(std::max<std::size_t>(static_cast<std::size_t>(length), 2 * rtrillex::kHistoryLineDrawnChars) + 1,
+                      L'\0');
+    const LRESULT copied = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line.data()));
+    if (copied == LB_ERR) break;
+    line.resize(static_cast<std::size_t>(copied));
     lines.push_back(line);
   }
   return lines;
