@@ -72,8 +72,10 @@ TEST(History, CopiesFromOtherPcsGoAmongTheNewestByTheirPlace) {
   };
   SortByPlace(arrived);
   std::vector<std::wstring> order;
-  for (const RecentCopy& copy : NewestCopies(history, arrived, 20))
-    order.push_back(copy.arrived ? arrived[static_cast<std::size_t>(copy.id)].text : std::wstring(EntryIn(*history.Find(copy.id))));
+  for (const RecentCopy& copy : NewestCopies(history, arrived, 20)) {
+    order.push_back(copy.arrived ? arrived[static_cast<std::size_t>(copy.id)].text
+                                 : std::wstring(EntryIn(*history.Find(copy.id))));
+  }
   EXPECT_EQ(order, (std::vector<std::wstring>{L"behind", L"newest", L"ahead", L"between", L"clock set back", L"older",
                                                L"oldest"}));
   EXPECT_EQ(NewestCopies(history, arrived, 2).size(), 2u);
