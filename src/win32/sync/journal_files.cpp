@@ -17,6 +17,9 @@ constexpr DWORD kNotOnDisk = kRecallOnOpen | kRecallOnDataAccess | FILE_ATTRIBUT
 
 constexpr DWORD kIoChunk = 16u << 20;
 
+constexpr int kReplaceAttempts = 10;
+constexpr DWORD kReplaceRetryMilliseconds = 100;
+
 std::wstring Joined(std::wstring_view folder, std::wstring_view name) {
   std::wstring path(folder);
   if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
@@ -219,8 +222,14 @@ JournalCompaction OwnJournal::Compact(const RecordSealer& sealer, std::size_t co
     DeleteFileW(temporary.c_str());
     return JournalCompaction::Failed;
   }
-  file_.reset();  // a file open without sharing its deletion cannot be replaced
-  const bool moved = MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  file_.reset();  // an open file cannot be replaced, ours included
+  // Nor can one a reader holds for a moment (the sync engine hashing it, a
+  // PC reading it on a share): tried a few times before the next start.
+  bool moved = false;
+  for (int attempt = 0; attempt < kReplaceAttempts && !moved; ++attempt) {
+    if (attempt > 0) Sleep(kReplaceRetryMilliseconds);
+    moved = MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  }
   if (!moved) DeleteFileW(temporary.c_str());
   const std::wstring folder = folder_;
   const InstallationId installation = installation_;
