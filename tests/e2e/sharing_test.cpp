@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,6 +84,22 @@ class Sharing : public testing::Test {
     for (const SyncRecord& record : OwnRecords())
       if (record.kind == RecordKind::Text && record.text == utf8) return true;
     return false;
+  }
+  // Another PC's journal holding these records, as its rTrillex writes it.
+  Bytes SealedJournal(const InstallationId& pc, const char* name, const std::vector<SyncRecord>& records) const {
+    const AesGcmSealer sealer(*key);
+    Bytes bytes = JournalHeaderBytes(pc, name, sealer);
+    const Bytes header = bytes;
+    std::uint64_t sequence = 0;
+    for (const SyncRecord& record : records) {
+      const std::optional<Bytes> sealed = AppendRecordBytes(sealer, header, ++sequence, record);
+      EXPECT_TRUE(sealed);
+      if (sealed) bytes.insert(bytes.end(), sealed->begin(), sealed->end());
+    }
+    return bytes;
+  }
+  void SaveInFolder(const std::wstring& fileName, const Bytes& bytes) const {
+    WriteFileBytes(SyncFilesFolder(synced.path()) + L"\\" + fileName, std::string(bytes.begin(), bytes.end()));
   }
   std::size_t WaitForLines(std::size_t count) {
     std::size_t lines = 0;
@@ -330,25 +347,18 @@ TEST_F(Sharing, AnotherPcsRemovalsAndPhrasesReachThisPcAndDeleteHereReachesThem)
 // said once, by its PC's name, and nothing of it shown, while the rest of
 // the folder is read.
 TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreRead) {
-  const AesGcmSealer sealer(*key);
   const auto journal = [&](const InstallationId& pc, const char* name, std::vector<const char*> texts) {
-    Bytes bytes = JournalHeaderBytes(pc, name, sealer);
-    const Bytes header = bytes;
-    std::uint64_t sequence = 0;
+    std::vector<SyncRecord> records;
     for (const char* text : texts) {
       SyncRecord record;
-      record.id.fill(static_cast<std::uint8_t>(pc[0] * 16 + sequence));
-      record.recordedMs = record.orderingMs = UnixMsNow() + sequence;
+      record.id.fill(static_cast<std::uint8_t>(pc[0] * 16 + records.size()));
+      record.recordedMs = record.orderingMs = UnixMsNow() + records.size();
       record.text = text;
-      const std::optional<Bytes> sealed = AppendRecordBytes(sealer, header, ++sequence, record);
-      EXPECT_TRUE(sealed);
-      if (sealed) bytes.insert(bytes.end(), sealed->begin(), sealed->end());
+      records.push_back(std::move(record));
     }
-    return bytes;
+    return SealedJournal(pc, name, records);
   };
-  const auto save = [&](const InstallationId& pc, const Bytes& bytes) {
-    WriteFileBytes(SyncFilesFolder(synced.path()) + L"\\" + JournalFileName(pc), std::string(bytes.begin(), bytes.end()));
-  };
+  const auto save = [&](const InstallationId& pc, const Bytes& bytes) { SaveInFolder(JournalFileName(pc), bytes); };
   constexpr InstallationId kCutPc{3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3};
   constexpr InstallationId kTamperedPc{4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4};
   const Bytes cut = journal(kCutPc, "PC-C", {"one from PC-C", "two from PC-C"});
@@ -402,6 +412,113 @@ TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreR
   save(kCutPc, cut);
   WaitUntil([] { return false; }, 4s);
   EXPECT_EQ(found({'T', 'W', 'O'}), LRESULT{1});
+}
+
+// Other PCs' journals as the folder may hold them: a sync engine's conflict
+// copy of one shows nothing twice; a PC whose clock is an hour behind still
+// puts its new copy on top, one whose clock is an hour ahead does not keep
+// its copy above the lines copied here after it; a text of 10 MB arrives
+// whole. All are read while one search stays open (it lists arrivals at
+// once), so the keyboard moves no more than a person's would.
+TEST_F(Sharing, ConflictCopiesClocksAnHourOffAndATextOfMegabytesArriveAsTheyShould) {
+  TestEditor editor;
+  ASSERT_TRUE(editor.HasKeyboard());
+  PutText(L"lime on this PC");
+  ASSERT_EQ(WaitForLines(1), 1u);
+  ASSERT_TRUE(WaitUntil([&] { return Shared("lime on this PC"); }, 3s));
+  WaitUntil([] { return false; }, 1100ms);  // the other PCs copy a second later
+  const auto record = [](std::uint8_t id, std::uint64_t recordedMs, std::uint64_t orderingMs, std::string text) {
+    SyncRecord made;
+    made.id.fill(id);
+    made.recordedMs = recordedMs;
+    made.orderingMs = orderingMs;
+    made.text = std::move(text);
+    return made;
+  };
+  const std::uint64_t now = UnixMsNow();
+
+  // PC-E's journal, and a conflict copy of it holding one record more.
+  constexpr InstallationId kConflictPc{5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
+  std::vector<SyncRecord> kiwis{record(0x50, now, now, "kiwi one"), record(0x51, now + 1, now + 1, "kiwi two")};
+  SaveInFolder(JournalFileName(kConflictPc), SealedJournal(kConflictPc, "PC-E", kiwis));
+  kiwis.push_back(record(0x52, now + 2, now + 2, "kiwi three"));
+  SaveInFolder(InstallationHex(kConflictPc) + L".sync-conflict-20261209-123456-ABCDEFG.journal",
+               SealedJournal(kConflictPc, "PC-E", kiwis));
+
+  // PC-F, an hour behind, copied after it had read this PC's line: its
+  // rTrillex orders the copy just after that line's record.
+  constexpr InstallationId kClockBehindPc{6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6};
+  std::uint64_t read = 0;
+  for (const SyncRecord& own : OwnRecords()) read = std::max(read, own.orderingMs);
+  const std::uint64_t behind = now - 3'600'000;
+  SaveInFolder(JournalFileName(kClockBehindPc),
+               SealedJournal(kClockBehindPc, "PC-F", {record(0x60, behind, NextOrderingTime(read, behind),
+                                                             "lime, an hour behind")}));
+
+  // PC-H, an hour ahead.
+  constexpr InstallationId kClockAheadPc{8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+  const std::uint64_t ahead = now + 3'600'000;
+  SaveInFolder(JournalFileName(kClockAheadPc),
+               SealedJournal(kClockAheadPc, "PC-H", {record(0x80, ahead, ahead, "plum, an hour ahead")}));
+
+  // PC-G's text of 10 MB, in lines as a long document has them.
+  std::string large;
+  for (int line = 0; large.size() < (10u << 20); ++line)
+    large += std::to_string(line) + " mango 長い文書の一行 " + std::string(64, 'x') + "\r\n";
+  constexpr InstallationId kLargePc{7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
+  SaveInFolder(JournalFileName(kLargePc), SealedJournal(kLargePc, "PC-G", {record(0x70, now, now, large)}));
+
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'L', 'I', 'M', 'E'});
+  SearchWindow search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr);
+  // Every key typed has reached the box before the test writes in it.
+  ASSERT_TRUE(WaitUntil([&] { return search.Typed().size() == 4; })) << testing::PrintToString(search.Typed());
+  const auto lines = [&](const wchar_t* word, LRESULT expected, std::chrono::milliseconds timeout) {
+    SendMessageW(search.box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(word));
+    LRESULT listed = -1;
+    WaitUntil([&] { return (listed = search.Lines()) == expected; }, timeout);
+    return listed;
+  };
+  EXPECT_EQ(lines(L"kiwi", 3, 30s), LRESULT{3}) << "PC-E's copies, each once";
+  EXPECT_EQ(lines(L"plum", 1, 30s), LRESULT{1});
+  EXPECT_EQ(lines(L"mango", 1, 60s), LRESULT{1}) << "PC-G's text read";
+  WaitUntil([] { return false; }, 1s);  // no copy of PC-E's shows late
+  EXPECT_EQ(lines(L"kiwi", 3, 0ms), LRESULT{3});
+  ASSERT_EQ(lines(L"lime", 2, 30s), LRESULT{2});
+  PressKeys({VK_RETURN});  // on the first row, selected as the search shows
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"lime, an hour behind"; }))
+      << testing::PrintToString(editor.Text());
+
+  // A line copied here after PC-H's copy arrived is above it.
+  ASSERT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
+  PutText(L"plum on this PC");
+  ASSERT_EQ(WaitForLines(3), 3u);
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'1'});
+  EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"lime, an hour behindplum on this PC"; }))
+      << testing::PrintToString(editor.Text());
+
+  // PC-G's text chosen: all of it is on the clipboard. The editor takes no
+  // paste: a Wine edit box lays out megabytes slowly, and the clipboard is
+  // what counts.
+  ASSERT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
+  editor.RefusePastes();
+  ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+  WaitForMenuKeyboard(*app);
+  PressKeys({'M', 'A', 'N', 'G', 'O'});
+  search = OpenSearchWindow(*app);
+  ASSERT_NE(search.window, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return search.Lines() == 1; }));
+  PressKeys({VK_RETURN});
+  const std::wstring expected = FromUtf8(large);
+  std::optional<std::wstring> putBack;
+  EXPECT_TRUE(WaitUntil([&] { return (putBack = ClipboardText()) && putBack->size() >= expected.size(); }, 30s))
+      << (putBack ? putBack->size() : 0) << " characters of " << expected.size();
+  ASSERT_TRUE(putBack);
+  EXPECT_TRUE(*putBack == expected) << "the text put back differs from PC-G's";
 }
 
 // The sharing window, as a person fills it in: the first PC makes the

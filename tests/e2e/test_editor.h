@@ -17,6 +17,8 @@ class TestEditor {
 
   bool HasKeyboard() const { return GetForegroundWindow() == frame_ && GetFocus() == box_; }
   std::wstring Text() const;
+  // From now on a paste changes nothing (the box is read-only).
+  void RefusePastes() const { SendMessageW(box_, EM_SETREADONLY, TRUE, 0); }
   // How often an editor of the test's has come to the front so far.
   int Activations() const;
 
