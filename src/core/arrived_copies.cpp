@@ -29,6 +29,8 @@ std::vector<RecentCopy> MergedByTime(const History& history, const std::vector<H
 
 LocalSeconds ArrivedPlace(LocalSeconds orderingAt, LocalSeconds shownAt) { return std::min(orderingAt, shownAt); }
 
+bool CopiedAtAbout(LocalSeconds line, LocalSeconds record) { return line + 1 >= record && record + 1 >= line; }
+
 void SortByPlace(std::vector<ArrivedCopy>& arrived) {
   std::stable_sort(arrived.begin(), arrived.end(),
                    [](const ArrivedCopy& a, const ArrivedCopy& b) { return a.placedAt > b.placedAt; });

@@ -32,6 +32,11 @@ struct ArrivedCopy {
 // behind) does not float it, and every copy placed after it, above them.
 LocalSeconds ArrivedPlace(LocalSeconds orderingAt, LocalSeconds shownAt);
 
+// Whether a line of this PC's and one of its shared records are the same
+// copy, as far as time tells: the line's time is read as the copy is
+// recorded, the record's as it is shared, within a second of it.
+bool CopiedAtAbout(LocalSeconds line, LocalSeconds record);
+
 // Newest place first; copies at one place keep their order.
 void SortByPlace(std::vector<ArrivedCopy>& arrived);
 

@@ -16,6 +16,7 @@
 #include "folder_key.h"
 #include "harness.h"
 #include "journal_files.h"
+#include "kept_history.h"
 #include "keyboard_driver.h"
 #include "aes_gcm_sealer.h"
 #include "sync_journal.h"
@@ -121,6 +122,15 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
   ASSERT_EQ(WaitForLines(3), 3u);
   ASSERT_TRUE(WaitUntil([&] { return Shared("after it"); }, 3s));
   EXPECT_FALSE(Shared(ToUtf8(L"this PC only")));
+  // Put back from the history (Enter on its line), it is still this PC's only.
+  const HWND list = app->Control(ControlId::List1);
+  SendMessageW(list, LB_SETCURSEL, 1, 0);
+  PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_EQ(WaitForLines(4), 4u);
+  PutText(L"after the put-back");
+  ASSERT_EQ(WaitForLines(5), 5u);
+  ASSERT_TRUE(WaitUntil([&] { return Shared("after the put-back"); }, 3s));
+  EXPECT_FALSE(Shared(ToUtf8(L"this PC only"))) << "put back from the history";
 
   // Another PC's copy, written as its rTrillex writes it: the newest in the
   // menu, pasted by its digit, and not a line of this PC's history.
@@ -135,25 +145,25 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
   copy.text = ToUtf8(L"コピー from PC-B");
   ASSERT_EQ(other.Append(sealer, copy), JournalAppend::Appended);
   WaitUntil([] { return false; }, 4s);  // read at the next look at the folder
-  EXPECT_EQ(HistoryLines(*app).size(), 3u);
+  EXPECT_EQ(HistoryLines(*app).size(), 5u);
   TestEditor editor;
   ASSERT_TRUE(editor.HasKeyboard());
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
   WaitForMenuKeyboard(*app);
   PressKeys({'1'});
   EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"コピー from PC-B"; })) << testing::PrintToString(editor.Text());
-  ASSERT_EQ(WaitForLines(4), 4u);  // put back here: a copy of this PC's, as any put-back
+  ASSERT_EQ(WaitForLines(6), 6u);  // put back here: a copy of this PC's, as any put-back
   WaitUntil([] { return false; }, 1500ms);
   EXPECT_FALSE(Shared(copy.text)) << "on every PC already: not shared again";
 
-  // The search lists it among this PC's lines: "f" is in three of them
+  // The search lists it among this PC's lines: "f" is in four of them
   // (PC-B's copy put back among them) and in PC-B's copy.
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
   WaitForMenuKeyboard(*app);
   PressKeys({'F'});
   const SearchWindow search = OpenSearchWindow(*app);
   ASSERT_NE(search.window, nullptr);
-  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 4; })) << search.Lines();
+  EXPECT_TRUE(WaitUntil([&] { return search.Lines() == 5; })) << search.Lines();
   PressKeys({VK_ESCAPE});
   ASSERT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
 
@@ -192,9 +202,12 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
       3s));
 
   // At the next start the journal, now mostly cleared copies, is written
-  // anew with only the clear-all, and goes on from it.
+  // anew with only the clear-all, and goes on from it. The history is kept
+  // from then on.
   PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
   ASSERT_TRUE(app->WaitForExit());
+  WritePrivateProfileStringW(std::wstring(setting::kHistorySection).c_str(), std::wstring(setting::kKeepHistory).c_str(), L"1",
+                             folder.SettingsFile().c_str());
   const std::wstring journal = SyncFilesFolder(synced.path()) + L"\\" + JournalFileName(kThisPc);
   ASSERT_GT(ReadFrom(journal, 0).bytes.size(), 3u << 19);
   app.emplace(folder);
@@ -211,8 +224,26 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
   const std::vector<SyncRecord> records = OwnRecords();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].kind, RecordKind::ClearAll);
-}
 
+  // Its line, kept, deleted after one more start: removed on every PC,
+  // though only the journal knows its record's id now.
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  app.emplace(folder);
+  ASSERT_TRUE(app->WaitForMainWindow());
+  ASSERT_EQ(WaitForLines(1), 1u);
+  const HWND keptList = app->Control(ControlId::List1);
+  SendMessageW(keptList, LB_SETCURSEL, 0, 0);
+  PostMessageW(keptList, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (const SyncRecord& record : OwnRecords())
+          if (record.kind == RecordKind::Removal && record.target == records[1].id) return true;
+        return false;
+      },
+      5s))
+      << "a line of an earlier run removed on every PC";
+}
 
 // What the other PCs do reaches this one: a removal there takes this PC's
 // own line away, Delete here on their copy removes it on every PC, and their

@@ -177,6 +177,7 @@ class Form1 : public Window, public WatchWindow {
   void mnuSharing_Click();
   void OnSharingApplied(const SyncSettings& settings, const std::optional<FolderKey>& key);
   void ShareLine(HistoryId id, std::wstring_view line);
+  bool MarkedThisPcOnly(std::wstring_view entry);
   void ShareReadPicture(HistoryId id, const PictureBytes& png);
   void UnshareLine(HistoryId id);
   void UnshareAll();
@@ -191,6 +192,7 @@ class Form1 : public Window, public WatchWindow {
   void OnSharedReport(SyncKeeper::Report& report);
   void RemoveLinesRemovedElsewhere(const std::vector<SharedEntry>& removed);
   void RemoveLine(HistoryId id);
+  void DropLine(HistoryId id);
   void RemoveArrived(const Id16& id);
   void OnSharedPhrases(std::optional<std::vector<SharedPhrase>> phrases, bool firstRead);
   void TakeSharedPhrases(const std::vector<SharedPhrase>& arrived);
@@ -260,6 +262,7 @@ class Form1 : public Window, public WatchWindow {
   std::optional<SyncKeeper> syncKeeper_;  // while sharing is on
   std::map<HistoryId, EntryId> sharedIds_;  // this PC's lines shared, by the id every PC knows them by
   std::set<HistoryId> picturesToShare_;     // shared once their picture is read
+  std::set<HistoryId> thisPcOnly_;          // lines marked by their program as not to be shared
   std::optional<std::wstring> arrivedPutBack_;  // another PC's text put back: its line is not shared
   // The fixed phrases on every PC: shared once the folder was read, merged
   // with the set in force there as this PC last shared or took it.

@@ -70,7 +70,6 @@ void Form1::KeepPicture(HistoryId id, const PictureBytes& picture) {
 
 void Form1::ForgetLine(HistoryId id) {
   if (keeper_) keeper_->Remove(id);
-  UnshareLine(id);
 }
 
 void Form1::OnKeeperReports() {

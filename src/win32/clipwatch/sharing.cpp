@@ -36,13 +36,6 @@ std::uint64_t UnixMsNow() {
   return static_cast<std::uint64_t>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
 }
 
-// Another PC's clock reading, as this PC's local time.
-LocalSeconds LocalSecondsOf(std::uint64_t unixMs) {
-  const std::optional<SYSTEMTIME> time = LocalTimeOf(unixMs);
-  if (!time) return 0;
-  return ToLocalSeconds({time->wYear, time->wMonth, time->wDay}, {time->wHour, time->wMinute, time->wSecond});
-}
-
 // What this PC shows of a shared copy, from `now` on: its text, or its
 // picture by the tag a picture's line has, with the size its PNG gives.
 ArrivedCopy ArrivedFrom(const SharedEntry& entry, LocalSeconds now) {
@@ -98,10 +91,6 @@ std::optional<Phrase> PhraseFrom(const SharedPhrase& shared) {
   }
   return PhraseFrom(kept);
 }
-
-// A line of this PC's made within a second of its record: the line's time
-// is read as the copy is recorded, the record's as it is shared.
-bool CopiedAtAbout(LocalSeconds line, LocalSeconds record) { return line + 1 >= record && record + 1 >= line; }
 
 }  // namespace
 
@@ -164,7 +153,11 @@ void Form1::OnSharingApplied(const SyncSettings& settings, const std::optional<F
 // has been read (ShareReadPicture). A file list stays here: its paths mean
 // nothing on another PC.
 void Form1::ShareLine(HistoryId id, std::wstring_view line) {
-  if (!syncKeeper_ || !clipboard_.LastCopyMayBeShared()) return;
+  if (!clipboard_.LastCopyMayBeShared()) {
+    thisPcOnly_.insert(id);
+    return;
+  }
+  if (!syncKeeper_) return;
   // Another PC's copy put back here is on every PC already.
   if (arrivedPutBack_ && EntryIn(line) == *arrivedPutBack_) {
     arrivedPutBack_.reset();
@@ -175,7 +168,24 @@ void Form1::ShareLine(HistoryId id, std::wstring_view line) {
     if (attachment->kind == EntryKind::Picture) picturesToShare_.insert(id);
     return;
   }
+  if (MarkedThisPcOnly(EntryIn(line))) return;
   sharedIds_[id] = syncKeeper_->ShareText(ToUtf8(EntryIn(line)), UnixMsNow());
+}
+
+// A text its program marked as not to leave this PC stays so when it is put
+// back from the history, which records it as a copy of rTrillex's own.
+bool Form1::MarkedThisPcOnly(std::wstring_view entry) {
+  const History& history = historyList_.history();
+  for (auto it = thisPcOnly_.begin(); it != thisPcOnly_.end();) {
+    const std::wstring* line = history.Find(*it);
+    if (!line) {
+      it = thisPcOnly_.erase(it);  // deleted: no longer to be put back
+      continue;
+    }
+    if (!history.AttachmentOf(*it) && EntryIn(*line) == entry) return true;
+    ++it;
+  }
+  return false;
 }
 
 void Form1::ShareReadPicture(HistoryId id, const PictureBytes& png) {
@@ -184,12 +194,31 @@ void Form1::ShareReadPicture(HistoryId id, const PictureBytes& png) {
   sharedIds_[id] = syncKeeper_->SharePicture(png, UnixMsNow());
 }
 
-// The person removed it here: it goes on every PC.
+// The person removed it here: it goes on every PC. Called while the line
+// is still in the list: a line of an earlier run, or of before sharing was
+// last started, is known to the worker only by what it holds and its time.
 void Form1::UnshareLine(HistoryId id) {
+  if (picturesToShare_.erase(id) != 0) return;  // removed before its picture was read: never shared
   const auto shared = sharedIds_.find(id);
-  if (shared == sharedIds_.end()) return;
-  if (syncKeeper_) syncKeeper_->Remove(shared->second);
-  sharedIds_.erase(shared);
+  if (shared != sharedIds_.end()) {
+    if (syncKeeper_) syncKeeper_->Remove(shared->second);
+    sharedIds_.erase(shared);
+    return;
+  }
+  if (!syncKeeper_) return;
+  const History& history = historyList_.history();
+  const std::wstring* line = history.Find(id);
+  if (!line) return;
+  OwnCopy copy;
+  copy.copiedAt = history.CopiedAtOf(id);
+  if (const AttachmentPtr attachment = history.AttachmentOf(id)) {
+    if (attachment->kind != EntryKind::Picture || !attachment->picture.png) return;  // a file list is never shared
+    copy.kind = RecordKind::Picture;
+    copy.png = attachment->picture.png;
+  } else {
+    copy.text = ToUtf8(EntryIn(*line));
+  }
+  syncKeeper_->RemoveOwnCopy(std::move(copy));
 }
 
 void Form1::UnshareAll() {
@@ -348,12 +377,17 @@ void Form1::RemoveLinesRemovedElsewhere(const std::vector<SharedEntry>& removed)
     if (std::any_of(first, last, [&](const auto& record) { return CopiedAtAbout(history.CopiedAtAt(i), record.second); }))
       lines.push_back(history.IdAt(i));
   }
-  for (const HistoryId line : lines) RemoveLine(line);
+  for (const HistoryId line : lines) DropLine(line);
 }
 
-// Delete in the history list, the menu of recent copies or the search; a
-// removal from another PC.
+// Delete in the history list, the menu of recent copies or the search.
 void Form1::RemoveLine(HistoryId id) {
+  UnshareLine(id);
+  DropLine(id);
+}
+
+// Gone here; on the other PCs already, or never there.
+void Form1::DropLine(HistoryId id) {
   if (historyList_.Remove(id)) ForgetLine(id);
   searchWindow_.OnHistoryChanged();
 }

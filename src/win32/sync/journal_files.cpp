@@ -290,6 +290,12 @@ std::optional<SYSTEMTIME> LocalTimeOf(std::uint64_t unixMs) {
   return time;
 }
 
+LocalSeconds LocalSecondsOf(std::uint64_t unixMs) {
+  const std::optional<SYSTEMTIME> time = LocalTimeOf(unixMs);
+  if (!time) return 0;
+  return ToLocalSeconds({time->wYear, time->wMonth, time->wDay}, {time->wHour, time->wMinute, time->wSecond});
+}
+
 FileRead ReadFrom(const std::wstring& path, std::uint64_t offset, std::size_t most) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "handle.h"
+#include "local_time.h"
 #include "sync_folder.h"
 #include "sync_journal.h"
 
@@ -139,6 +140,8 @@ std::uint64_t UnixMs(const FILETIME& time);
 // And back, as this PC's local time, as a PC's times are shown here;
 // nullopt where the system cannot say.
 std::optional<SYSTEMTIME> LocalTimeOf(std::uint64_t unixMs);
+// The same as the seconds this PC's lines are timed in; 0 where it cannot say.
+LocalSeconds LocalSecondsOf(std::uint64_t unixMs);
 
 // The file's bytes from `offset` to its end, opened only for this read.
 FileRead ReadFrom(const std::wstring& path, std::uint64_t offset, std::size_t most = kMostReadAtOnce);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "aes_gcm_sealer.h"
+#include "arrived_copies.h"
 #include "exclusive_lock.h"
 #include "handle.h"
 #include "journal_files.h"
@@ -100,6 +101,7 @@ struct SyncKeeper::Shared {
   // Guarded by `lock`. Only the thread takes records off the front; a
   // deque's elements stay where they are as others are added at its back.
   std::deque<SyncRecord> outgoing;
+  std::vector<OwnCopy> ownCopiesToRemove;
   std::vector<Report> reports;
   bool ending = false;
   // Sets of phrases queued by the window, and taken off the queue by the
@@ -172,6 +174,14 @@ void SyncKeeper::Remove(const EntryId& id) {
   shared_->Queue(std::move(record));
 }
 
+void SyncKeeper::RemoveOwnCopy(OwnCopy copy) {
+  {
+    ExclusiveLock held(shared_->lock);
+    shared_->ownCopiesToRemove.push_back(std::move(copy));
+  }
+  SetEvent(shared_->work.get());
+}
+
 void SyncKeeper::ClearAll() {
   SyncRecord record;
   record.kind = RecordKind::ClearAll;
@@ -211,6 +221,7 @@ class SyncKeeper::Worker {
   void Run() {
     for (;;) {
       const bool ending = Ending();
+      RemoveOwnCopiesAsked();
       WriteIfAble();
       if (ending) {
         WriteLastRecords();
@@ -359,6 +370,41 @@ class SyncKeeper::Worker {
       if (record->kind == RecordKind::Phrases) ++shared_.phrasesDone;
       shared_.outgoing.pop_front();
     }
+  }
+
+  // Known only by what they hold: looked for among this PC's records once
+  // its journal was read with the rest of the folder, and queued as any
+  // removal. Each takes one record, for a text copied twice in a second.
+  void RemoveOwnCopiesAsked() {
+    if (!toldOnce_) return;
+    std::vector<OwnCopy> asked;
+    {
+      ExclusiveLock held(shared_.lock);
+      asked = std::exchange(shared_.ownCopiesToRemove, {});
+    }
+    if (asked.empty()) return;
+    std::set<EntryId> taken;
+    for (const OwnCopy& copy : asked) {
+      for (const SharedEntry* entry : merged_.Visible()) {
+        if (entry->place.installation != setup_.installation || taken.count(entry->id) != 0 ||
+            !SameCopy(*entry, copy))
+          continue;
+        taken.insert(entry->id);
+        SyncRecord removal;
+        removal.kind = RecordKind::Removal;
+        removal.id = NewEntryId(setup_.installation);
+        removal.recordedMs = NowMs();
+        removal.target = entry->id;
+        shared_.Queue(std::move(removal));
+        break;
+      }
+    }
+  }
+
+  static bool SameCopy(const SharedEntry& entry, const OwnCopy& copy) {
+    if (entry.kind != copy.kind || !CopiedAtAbout(copy.copiedAt, LocalSecondsOf(entry.recordedMs))) return false;
+    if (copy.kind == RecordKind::Text) return entry.text == copy.text;
+    return entry.png && copy.png && *entry.png == *copy.png;
   }
 
   // What the window gave before the end, tried for a while if the folder is

@@ -16,6 +16,7 @@
 
 #include "folder_key.h"
 #include "kept_history.h"
+#include "local_time.h"
 #include "shared_entries.h"
 #include "sync_journal.h"
 
@@ -29,6 +30,15 @@ struct SyncSetup {
   // The most of this PC's copies its journal carries once it is compacted:
   // what another PC keeps of it is bound the same way.
   std::size_t copiesKept = kDefaultKeptEntries;
+};
+
+// One of this PC's copies as its line shows it, for a line of an earlier run
+// whose record's id only the journal knows.
+struct OwnCopy {
+  RecordKind kind = RecordKind::Text;  // Text or Picture
+  std::string text;                    // a text's, UTF-8
+  std::shared_ptr<const Bytes> png;    // a picture's
+  LocalSeconds copiedAt = 0;           // its line's time
 };
 
 // A PC seen in the folder: for the sharing window.
@@ -94,6 +104,10 @@ class SyncKeeper {
   EntryId SharePicture(std::shared_ptr<const Bytes> png, std::uint64_t recordedMs);
   // Gone on every PC: one of this PC's copies or another's.
   void Remove(const EntryId& id);
+  // Gone on every PC: the record of this PC's that holds the same and was
+  // made within a second of the line, once this PC's journal was read;
+  // nothing if none does (the copy was never shared).
+  void RemoveOwnCopy(OwnCopy copy);
   // Every copy shared so far, this PC's and the others', gone everywhere.
   void ClearAll();
   // The fixed phrases as they now stand, whole and in order.
