@@ -59,17 +59,32 @@ JournalStatus ReadHeader(ByteSpan bytes, const RecordSealer& sealer, JournalRead
   return JournalStatus::UpToDate;
 }
 
+bool AllZero(const std::uint8_t* begin, const std::uint8_t* end) {
+  return std::all_of(begin, end, [](std::uint8_t byte) { return byte == 0; });
+}
+
+// Some copiers (a copy to a network share among them) set a file's size
+// first and fill it in order: what is not written yet reads as zeros. A
+// record that does not open is taken for one on its way, not for damage,
+// when it ends in zeros (a seal ends in its tag, which is all zeros once in
+// four billion) and only zeros follow it.
+bool NotWrittenYet(ByteSpan bytes, std::size_t recordEnd) {
+  constexpr std::size_t kZeroEnd = 4;
+  return recordEnd >= kZeroEnd && AllZero(bytes.data + recordEnd - kZeroEnd, bytes.data + bytes.size);
+}
+
 // Reads one record at the start of `bytes`; `used` is its size with its length.
 JournalStatus ReadRecord(ByteSpan bytes, const RecordSealer& sealer, const JournalReadState& state,
                          std::vector<JournalRecord>& records, std::size_t& used) {
   ByteReader reader(bytes);
   std::uint32_t length = 0;
   if (!reader.U32(length)) return JournalStatus::Waiting;
+  if (length == 0 && AllZero(bytes.data, bytes.data + bytes.size)) return JournalStatus::Waiting;
   if (length == 0 || length > kLargestSealedRecord) return JournalStatus::Damaged;
   ByteSpan sealed;
   if (!reader.Raw(length, sealed)) return JournalStatus::Waiting;
   const std::optional<Bytes> plain = sealer.Open(sealed, AssociatedData(state.headerBytes, state.nextSequence));
-  if (!plain) return JournalStatus::Damaged;
+  if (!plain) return NotWrittenYet(bytes, kLengthBytes + length) ? JournalStatus::Waiting : JournalStatus::Damaged;
   std::optional<SyncRecord> record = DecodeRecord(*plain);
   if (!record) return JournalStatus::Damaged;
   used = kLengthBytes + length;

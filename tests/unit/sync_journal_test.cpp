@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,6 +139,16 @@ TEST(SyncJournal, AJournalCutAnywhereWaitsForTheRestWithTheWholeRecordsRead) {
   for (std::size_t size = 0; size < journal.header.size(); ++size) {
     const Bytes cut(journal.bytes.begin(), journal.bytes.begin() + static_cast<std::ptrdiff_t>(size));
     EXPECT_EQ(ReadWhole(cut, key).status, JournalStatus::Waiting) << "header cut at " << size;
+  }
+  // Its full size there, the rest still zeros (a copier that sets the size
+  // first): waited for as well.
+  for (std::size_t size = journal.recordStarts.back(); size + 4 <= journal.bytes.size(); ++size) {
+    Bytes filling = journal.bytes;
+    std::fill(filling.begin() + static_cast<std::ptrdiff_t>(size), filling.end(), std::uint8_t{0});
+    const JournalRead read = ReadWhole(filling, key);
+    EXPECT_EQ(read.status, JournalStatus::Waiting) << "written up to " << size;
+    EXPECT_FALSE(read.reportNow);
+    EXPECT_EQ(Texts(read), (std::vector<std::string>{"one", "two"})) << "written up to " << size;
   }
 }
 
