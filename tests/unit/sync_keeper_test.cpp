@@ -243,6 +243,14 @@ TEST_F(TwoPcs, CopiesArriveWholeWithTheirPcAndTimeButNeverOnTheirOwnPc) {
     EXPECT_EQ(pc.name, pc.thisPc ? "PC-B" : "PC-A");
     EXPECT_GT(pc.changedMs, 1700000000000u) << "its journal's last write";
   }
+
+  // A text past what a record holds never goes, is said as such (no retry
+  // would write it), and holds back nothing after it.
+  const EntryId tooLarge = a_.keeper().ShareText(std::string(kLargestSharedData + 1, 'y'), 1700000002000);
+  const EntryId after = a_.keeper().ShareText("after the large one", 1700000002001);
+  ASSERT_TRUE(b_.WaitToShow(after));
+  EXPECT_FALSE(b_.EverShown(tooLarge));
+  EXPECT_TRUE(a_.WaitFor([&] { return a_.Count(Kind::RecordDropped) == 1; }));
   EXPECT_EQ(b_.Count(Kind::CannotWrite) + b_.Count(Kind::Damaged) + a_.Count(Kind::CannotWrite), 0);
 }
 
@@ -477,6 +485,26 @@ TEST(SyncKeeperJournal, JournalDeletedWhileOpenIsLetGoAndMadeAnewForTheNextRecor
   const std::vector<JournalRecord> records = RecordsIn(path);
   ASSERT_EQ(records.size(), 1u) << "the new journal holds what came after";
   EXPECT_EQ(records[0].record.id, after);
+}
+
+// Held by another program (an engine that locks what it syncs): said once,
+// and its end said once the record waiting is written.
+TEST(SyncKeeperJournal, AJournalHeldElsewhereIsSaidOnceAndWrittenOnceLetGo) {
+  TempFolder folder;
+  const std::wstring path = JournalPath(folder.path().wstring(), kPcA);
+  std::filesystem::create_directories(std::filesystem::path(SyncFilesFolder(folder.path().wstring())));
+  HANDLE held = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Pc a(folder.path().wstring(), kPcA, "PC-A");
+  const EntryId waiting = a.keeper().ShareText("waits", 1);
+  ASSERT_TRUE(a.WaitFor([&] { return a.Count(Kind::CannotWrite) == 1; }));
+  CloseHandle(held);
+  ASSERT_TRUE(DeleteFileW(path.c_str()));
+  ASSERT_TRUE(a.WaitFor([&] { return a.Count(Kind::WritingAgain) == 1; }));
+  const std::vector<JournalRecord> records = RecordsIn(path);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].record.id, waiting);
+  EXPECT_EQ(a.Count(Kind::CannotWrite), 1) << "once for the whole stretch";
 }
 
 TEST(SyncKeeperEnd, WhatWasSharedJustBeforeTheEndIsInTheJournal) {

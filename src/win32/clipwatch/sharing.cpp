@@ -28,6 +28,7 @@ constexpr wchar_t kJournalDamaged[] = L"ほかの PC の共有ファイルの一
 constexpr wchar_t kJournalNewer[] = L"ほかの PC の共有ファイルは新しい版の rTrillex で書かれているため、読みません: ";
 constexpr wchar_t kJournalOtherKey[] = L"共有フォルダーに、別の合言葉で書かれたファイルがあります。読みません。";
 constexpr wchar_t kCannotWriteJournal[] = L"共有フォルダーに書き込めません。後でもう一度試みます。";
+constexpr wchar_t kRecordDropped[] = L"大きすぎるため、ほかの PC と共有できないコピーがありました。この PC にだけ残ります。";
 // The worker's key could not be read at log-on: tried again this often.
 constexpr UINT kKeyRetryMilliseconds = 10000;
 
@@ -261,6 +262,17 @@ void Form1::OnSyncReports() {
       case SyncKeeper::Report::Kind::CannotWrite:
         TellSharing(told_.cannotWrite, kCannotWriteJournal);
         break;
+      case SyncKeeper::Report::Kind::WritingAgain:
+        // A later failure is news again; this one is over.
+        told_.cannotWrite = false;
+        if (syncProblem_ == kCannotWriteJournal) syncProblem_.clear();
+        sharingWindow_.ShowProblem(syncProblem_);
+        break;
+      case SyncKeeper::Report::Kind::RecordDropped: {
+        bool toldEach = false;  // each is one copy lost to the other PCs
+        TellSharing(toldEach, kRecordDropped);
+        break;
+      }
     }
   }
 }

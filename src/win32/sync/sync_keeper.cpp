@@ -301,7 +301,6 @@ class SyncKeeper::Worker {
         if (!CompactOnce()) return;  // opened again at the next round
         journalState_ = JournalState::Open;
         journalDeleted_ = false;
-        writeFailing_ = false;
         files_.erase(journal_.path());  // read back whole, as it now is
         return;
       case OwnJournalOpen::FolderMissing:
@@ -352,7 +351,7 @@ class SyncKeeper::Worker {
       switch (journal_.Append(*sealer_, *record)) {
         case JournalAppend::Appended:
         case JournalAppend::AppendedNotFlushed:
-          writeFailing_ = false;
+          if (std::exchange(writeFailing_, false)) Tell(Report::Kind::WritingAgain, {});
           break;
         case JournalAppend::Later:
           TellCannotWrite();
@@ -362,7 +361,7 @@ class SyncKeeper::Worker {
         case JournalAppend::Refused:
           // Never to be written, however often tried: it would hold back
           // everything after it. Said for each, as each is one lost.
-          Tell(Report::Kind::CannotWrite, {});
+          Tell(Report::Kind::RecordDropped, {});
           break;
       }
       if (record->kind == RecordKind::Phrases) toldPhrasesPlace_.reset();  // another PC's set may still win

@@ -63,9 +63,12 @@ class SyncKeeper {
       Newer,          // a journal of a newer version: skipped; `detail` names its PC
       OtherKey,       // a journal sealed with another folder key (another passphrase's folder)
       // this PC's journal could not be opened or written; tried again (said
-      // once until a write succeeds). Also a record the sealer refused or too
-      // large to share: dropped, as no retry would ever write it.
+      // once until a write succeeds).
       CannotWrite,
+      WritingAgain,   // a record written after CannotWrite
+      // A record the sealer refused or too large to share: dropped, as no
+      // retry would ever write it. Said for each.
+      RecordDropped,
     } kind = Kind::Shared;
     // Shared: the other PCs' copies still shown, newest first by their
     // ordering. This PC's own copies are not among them.
