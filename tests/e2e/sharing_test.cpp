@@ -612,6 +612,7 @@ TEST_F(SharingSetUp, TheFirstPcMakesTheKeyAndAnotherPassphraseJoinsNothing) {
   ASSERT_EQ(joined.result, FolderKeyJoin::Joined) << "the key file opens with the passphrase";
   EXPECT_NE(Settings().find("Share=1"), std::string::npos);
   EXPECT_EQ(Settings().find(ToUtf8(kPassphrase)), std::string::npos) << "the passphrase is never kept";
+  const std::string joinedSettings = Settings();
   PutText(L"after the set-up");
   const AesGcmSealer sealer(joined.key);
   EXPECT_TRUE(WaitUntil(
@@ -639,6 +640,38 @@ TEST_F(SharingSetUp, TheFirstPcMakesTheKeyAndAnotherPassphraseJoinsNothing) {
   PostMessageW(told, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(Settings().find("Share=1"), std::string::npos);
   EXPECT_EQ(ReadFileBytes(KeyFile()), keyBefore) << "the key file is left as it was";
+
+  // A copy of the first PC's settings on another PC, where its kept key
+  // opens for nobody, joins with the passphrase: it writes a journal of its
+  // own, not the first PC's.
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  WriteFileBytes(folder.SettingsFile(), joinedSettings);
+  const std::wstring settingsFile = folder.SettingsFile();
+  const auto read = [&](std::wstring_view name) {
+    wchar_t value[4096] = {};
+    GetPrivateProfileStringW(std::wstring(setting::kSyncSection).c_str(), std::wstring(name).c_str(), L"", value, 4096,
+                             settingsFile.c_str());
+    return std::wstring(value);
+  };
+  const std::wstring copiedInstallation = read(setting::kSyncInstallation);
+  ASSERT_EQ(copiedInstallation.size(), 32u);
+  std::wstring otherMachinesKey = read(setting::kSyncKey);
+  ASSERT_FALSE(otherMachinesKey.empty());
+  for (std::size_t i = 40; i < otherMachinesKey.size() && i < 72; ++i) otherMachinesKey[i] = L'0';
+  WritePrivateProfileStringW(std::wstring(setting::kSyncSection).c_str(), std::wstring(setting::kSyncKey).c_str(),
+                             otherMachinesKey.c_str(), settingsFile.c_str());
+  {
+    const std::optional<Bytes> blob = BytesOfHex(otherMachinesKey);
+    ASSERT_TRUE(blob);
+    EXPECT_EQ(static_cast<int>(UnprotectFolderKey(*blob).result), static_cast<int>(FolderKeyUnprotect::WrongKey));
+  }
+  Start();
+  ASSERT_NE(FillIn(kPassphrase, L""), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return app->TopLevelWindows(L"rTrillexSharing").empty(); }, 10s));
+  EXPECT_NE(read(setting::kSyncKey), otherMachinesKey);
+  EXPECT_EQ(read(setting::kSyncInstallation).size(), 32u);
+  EXPECT_NE(read(setting::kSyncInstallation), copiedInstallation) << "a journal of its own";
 }
 
 }  // namespace

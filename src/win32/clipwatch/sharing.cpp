@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -104,6 +105,10 @@ void Form1::StartSharingIfAsked() {
       StartSharing(kept.key);
       break;
     case FolderKeyUnprotect::WrongKey:
+      // Kept by another user or on another machine: a copy of this
+      // installation's settings. Joined again, it writes a journal of its
+      // own, never the one the original still writes.
+      syncSettings_.installation.reset();
       trayIcon_->ShowBalloon(kNoticeTitle, kKeyLost);
       break;
     case FolderKeyUnprotect::NotNow:
@@ -290,11 +295,13 @@ void Form1::ForgetArrived() {
 void Form1::ShowArrived() {
   std::vector<const SharedEntry*> entries;
   if (syncKeeper_) {
-    for (const SharedEntry& entry : sharedNow_) entries.push_back(&entry);
+    std::set<EntryId> inFolder;
+    for (const SharedEntry& entry : sharedNow_) {
+      entries.push_back(&entry);
+      inFolder.insert(entry.id);
+    }
     for (const auto& [id, entry] : keptArrivals_) {
-      const bool inFolder = std::any_of(sharedNow_.begin(), sharedNow_.end(),
-                                        [&](const SharedEntry& now) { return now.id == id; });
-      if (!inFolder) entries.push_back(&entry);
+      if (inFolder.count(id) == 0) entries.push_back(&entry);
     }
   }
   std::sort(entries.begin(), entries.end(), [](const SharedEntry* a, const SharedEntry* b) { return b->place < a->place; });

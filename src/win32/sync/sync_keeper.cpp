@@ -269,6 +269,18 @@ class SyncKeeper::Worker {
     LetGoOfDeletedJournal();
     if (journalState_ == JournalState::Closed && (!journalDeleted_ || !NothingWaits())) OpenJournal();
     if (journalState_ == JournalState::Open) WriteWhatWaits();
+    if (journalState_ == JournalState::Unusable) DropWhatWaits();
+  }
+
+  // This PC's journal is another folder's or a later version's, left as it
+  // is for the whole run: what waits would never be written, and would only
+  // pile up (texts of megabytes among them).
+  void DropWhatWaits() {
+    ExclusiveLock held(shared_.lock);
+    for (const SyncRecord& record : shared_.outgoing) {
+      if (record.kind == RecordKind::Phrases) ++shared_.phrasesDone;
+    }
+    shared_.outgoing.clear();
   }
 
   // A gone folder is said once, and its coming back once.
