@@ -86,6 +86,7 @@ class Pc {
       : setup_{folder, installation, name, SuiteKey()}, keeper_(std::make_unique<SyncKeeper>(setup_, nullptr, 0)) {}
 
   SyncKeeper& keeper() { return *keeper_; }
+  void Rename(std::string name) { setup_.pcName = std::move(name); }
   // As the program does at its next start: nothing told yet.
   void Restart() {
     keeper_.reset();
@@ -397,6 +398,16 @@ TEST_F(TwoPcs, AJournalWrittenAnewIsReadAnewWithNothingLostOrShownTwice) {
   b_.Restart();
   ASSERT_TRUE(b_.WaitFor([&] { return b_.Shown(after) && b_.Shown(kept); }));
   EXPECT_EQ(ids(b_.entries()), (std::vector<EntryId>{after, kept})) << "the compacted journal alone";
+
+  // A renamed: its journal written anew with the new name, every record kept.
+  a_.Rename("PC-A, renamed");
+  a_.Restart();
+  ASSERT_TRUE(b_.WaitFor([&] {
+    return std::any_of(b_.pcs().begin(), b_.pcs().end(), [](const SyncPc& pc) { return pc.name == "PC-A, renamed"; });
+  }));
+  EXPECT_EQ(ids(b_.entries()), (std::vector<EntryId>{after, kept})) << "nothing lost or shown twice";
+  EXPECT_EQ(RecordsIn(JournalPath(Folder(), kPcA)).size(), 3u);
+  EXPECT_TRUE(b_.problems().empty());
 
   // Another PC's journal written anew and grown past where B had read it
   // before B looked again (moved into place whole, as the engines do).

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 #include "sync_compaction.h"
 
@@ -205,13 +206,24 @@ JournalCompaction OwnJournal::Compact(const RecordSealer& sealer, std::size_t co
   if (!file_ || !ReadWhole(bytes)) return JournalCompaction::Failed;
   const JournalRead read = ReadJournal(bytes, sealer, JournalReadState());
   if (read.status != JournalStatus::UpToDate) return JournalCompaction::NotWorthIt;
-  const std::optional<std::vector<std::size_t>> kept = RecordsToKeep(read.records, copiesKept);
+  // A PC renamed since tells the others with a header of its new name,
+  // which only a journal written anew can have: all its records kept (but
+  // never one of a later version's, which could not be written back whole).
+  const Bytes header = JournalHeaderBytes(installation_, pcName_, sealer);
+  std::optional<std::vector<std::size_t>> kept = RecordsToKeep(read.records, copiesKept);
+  const bool laterVersions = std::any_of(read.records.begin(), read.records.end(), [](const JournalRecord& record) {
+    return record.record.kind == RecordKind::Unknown;
+  });
+  if (!kept && header != headerBytes_ && !laterVersions) {
+    kept.emplace(read.records.size());
+    std::iota(kept->begin(), kept->end(), std::size_t{0});
+  }
   if (!kept) return JournalCompaction::NotWorthIt;
 
-  Bytes rewritten = headerBytes_;
+  Bytes rewritten = header;
   std::uint64_t sequence = 0;
   for (const std::size_t index : *kept) {
-    const std::optional<Bytes> record = AppendRecordBytes(sealer, headerBytes_, ++sequence, read.records[index].record);
+    const std::optional<Bytes> record = AppendRecordBytes(sealer, header, ++sequence, read.records[index].record);
     if (!record) return JournalCompaction::Failed;
     rewritten.insert(rewritten.end(), record->begin(), record->end());
   }
