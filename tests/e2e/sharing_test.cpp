@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "journal_files.h"
 #include "kept_history.h"
 #include "keyboard_driver.h"
+#include "sound.h"
 #include "aes_gcm_sealer.h"
 #include "sync_journal.h"
 #include "sync_settings.h"
@@ -450,13 +452,24 @@ TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreR
 // puts its new copy on top, one whose clock is an hour ahead does not keep
 // its copy above the lines copied here after it; a text of 10 MB arrives
 // whole. All are read while one search stays open (it lists arrivals at
-// once), so the keyboard moves no more than a person's would.
+// once), so the keyboard moves no more than a person's would. With the tones
+// and the popup on, none of them sounds, shows or goes onto the clipboard.
 TEST_F(Sharing, ConflictCopiesClocksAnHourOffAndATextOfMegabytesArriveAsTheyShould) {
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  for (const wchar_t* name : {L"Beep", L"Comment"})
+    WritePrivateProfileStringW(L"CheckBox", name, L"1", folder.SettingsFile().c_str());
+  app.emplace(folder);
+  ASSERT_TRUE(app->WaitForMainWindow());
   TestEditor editor;
   ASSERT_TRUE(editor.HasKeyboard());
   PutText(L"lime on this PC");
   ASSERT_EQ(WaitForLines(1), 1u);
   ASSERT_TRUE(WaitUntil([&] { return Shared("lime on this PC"); }, 3s));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(app->PopupWindow()); }, 3s)) << "its popup gone";
+  const SoundRecording sound;  // from now on
+  ASSERT_TRUE(sound.available());
+  const auto listening = std::chrono::steady_clock::now();
   WaitUntil([] { return false; }, 1100ms);  // the other PCs copy a second later
   const auto record = [](std::uint8_t id, std::uint64_t recordedMs, std::uint64_t orderingMs, std::string text) {
     SyncRecord made;
@@ -518,6 +531,11 @@ TEST_F(Sharing, ConflictCopiesClocksAnHourOffAndATextOfMegabytesArriveAsTheyShou
   WaitUntil([] { return false; }, 1s);  // no copy of PC-E's shows late
   EXPECT_EQ(lines(L"kiwi", 3, 0ms), LRESULT{3});
   ASSERT_EQ(lines(L"lime", 2, 30s), LRESULT{2});
+  EXPECT_FALSE(IsWindowVisible(app->PopupWindow()));
+  EXPECT_EQ(ClipboardText(), std::optional<std::wstring>(L"lime on this PC"));
+  const auto heard = sound.Tones(std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - listening));
+  EXPECT_TRUE(heard.empty()) << heard.size() << " tones for copies of other PCs";
   PressKeys({VK_RETURN});  // on the first row, selected as the search shows
   EXPECT_TRUE(WaitUntil([&] { return editor.Text() == L"lime, an hour behind"; }))
       << testing::PrintToString(editor.Text());
