@@ -690,6 +690,18 @@ TEST_F(SharingSetUp, TheFirstPcMakesTheKeyAndAnotherPassphraseJoinsNothing) {
   EXPECT_NE(read(setting::kSyncKey), otherMachinesKey);
   EXPECT_EQ(read(setting::kSyncInstallation).size(), 32u);
   EXPECT_NE(read(setting::kSyncInstallation), copiedInstallation) << "a journal of its own";
+
+  // The program's own folder written into the settings by hand: refused as
+  // the window refuses it, so that its history is never synced.
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  WritePrivateProfileStringW(std::wstring(setting::kSyncSection).c_str(), std::wstring(setting::kSyncFolder).c_str(),
+                             folder.path().c_str(), settingsFile.c_str());
+  Start();
+  PutText(L"never in the program's folder");
+  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 1; }));
+  WaitUntil([] { return false; }, 2s);
+  EXPECT_EQ(GetFileAttributesW(SyncFilesFolder(folder.path()).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

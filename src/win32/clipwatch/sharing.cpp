@@ -30,6 +30,8 @@ constexpr wchar_t kJournalNewer[] = L"ほかの PC の共有ファイルは新�
 constexpr wchar_t kJournalOtherKey[] = L"共有フォルダーに、別の合言葉で書かれたファイルがあります。読みません。";
 constexpr wchar_t kCannotWriteJournal[] = L"共有フォルダーに書き込めません。後でもう一度試みます。";
 constexpr wchar_t kRecordDropped[] = L"大きすぎるため、ほかの PC と共有できないコピーがありました。この PC にだけ残ります。";
+constexpr wchar_t kFolderNotAllowed[] =
+    L"共有フォルダーが rTrillex のフォルダーの中にあるため、共有しません(履歴のファイルが同期されてしまいます)。";
 // The worker's key could not be read at log-on: tried again this often.
 constexpr UINT kKeyRetryMilliseconds = 10000;
 
@@ -99,6 +101,12 @@ std::optional<Phrase> PhraseFrom(const SharedPhrase& shared) {
 void Form1::StartSharingIfAsked() {
   syncSettings_ = LoadSyncSettings(settingsFile_);
   if (!syncSettings_.on || !syncSettings_.installation || syncSettings_.protectedKey.empty()) return;
+  // A folder written into Setting.ini by hand is held to what the sharing
+  // window allows: History.db and the settings never go to a synced folder.
+  if (!IsFolderAllowed(syncSettings_.folder, ProgramDirectory())) {
+    trayIcon_->ShowBalloon(kNoticeTitle, kFolderNotAllowed);
+    return;
+  }
   const UnprotectedFolderKey kept = UnprotectFolderKey(syncSettings_.protectedKey);
   switch (kept.result) {
     case FolderKeyUnprotect::Opened:
