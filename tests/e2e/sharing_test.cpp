@@ -226,14 +226,24 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
   const std::vector<SyncRecord> records = OwnRecords();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].kind, RecordKind::ClearAll);
+  ClipboardWriter().Image();
+  std::optional<EntryId> picture;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (const SyncRecord& record : OwnRecords())
+          if (record.kind == RecordKind::Picture) picture = record.id;
+        return picture.has_value();
+      },
+      5s));
 
-  // Its line, kept, deleted after one more start: removed on every PC,
-  // though only the journal knows its record's id now.
+  // Both lines kept. After one more start, only the journal knows their
+  // records' ids: the text's line deleted here is removed on every PC, the
+  // picture's removed on PC-B goes here.
   PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
   ASSERT_TRUE(app->WaitForExit());
   app.emplace(folder);
   ASSERT_TRUE(app->WaitForMainWindow());
-  ASSERT_EQ(WaitForLines(1), 1u);
+  ASSERT_EQ(WaitForLines(2), 2u);
   const HWND keptList = app->Control(ControlId::List1);
   SendMessageW(keptList, LB_SETCURSEL, 0, 0);
   PostMessageW(keptList, WM_KEYDOWN, VK_DELETE, 0);
@@ -245,6 +255,14 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
       },
       5s))
       << "a line of an earlier run removed on every PC";
+  SyncRecord removal;
+  removal.kind = RecordKind::Removal;
+  removal.id = {8, 8, 8};
+  removal.recordedMs = UnixMsNow();
+  removal.orderingMs = removal.recordedMs + 120'000;
+  removal.target = *picture;
+  ASSERT_EQ(other.Append(sealer, removal), JournalAppend::Appended);
+  EXPECT_TRUE(WaitUntil([&] { return HistoryLines(*app).empty(); }, 10s)) << HistoryLines(*app).size();
 }
 
 // What the other PCs do reaches this one: a removal there takes this PC's

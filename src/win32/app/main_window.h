@@ -191,6 +191,7 @@ class Form1 : public Window, public WatchWindow {
   void TellSharing(bool& told, const std::wstring& text);
   void OnSharedReport(SyncKeeper::Report& report);
   void RemoveLinesRemovedElsewhere(const std::vector<SharedEntry>& removed);
+  bool LineHolds(std::size_t position, const SharedEntry& entry, const std::wstring& text) const;
   void RemoveLine(HistoryId id);
   void DropLine(HistoryId id);
   void RemoveArrived(const Id16& id);
@@ -261,7 +262,7 @@ class Form1 : public Window, public WatchWindow {
   SyncSettings syncSettings_;
   std::optional<SyncKeeper> syncKeeper_;  // while sharing is on
   std::map<HistoryId, EntryId> sharedIds_;  // this PC's lines shared, by the id every PC knows them by
-  std::set<HistoryId> picturesToShare_;     // shared once their picture is read
+  std::map<HistoryId, std::uint64_t> picturesToShare_;  // shared once read, with when they were copied
   std::set<HistoryId> thisPcOnly_;          // lines marked by their program as not to be shared
   std::optional<std::wstring> arrivedPutBack_;  // another PC's text put back: its line is not shared
   // The fixed phrases on every PC: shared once the folder was read, merged

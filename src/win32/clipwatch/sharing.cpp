@@ -179,7 +179,7 @@ void Form1::ShareLine(HistoryId id, std::wstring_view line) {
   }
   const AttachmentPtr attachment = historyList_.history().AttachmentOf(id);
   if (attachment) {
-    if (attachment->kind == EntryKind::Picture) picturesToShare_.insert(id);
+    if (attachment->kind == EntryKind::Picture) picturesToShare_.emplace(id, UnixMsNow());
     return;
   }
   if (MarkedThisPcOnly(EntryIn(line))) return;
@@ -203,9 +203,12 @@ bool Form1::MarkedThisPcOnly(std::wstring_view entry) {
 }
 
 void Form1::ShareReadPicture(HistoryId id, const PictureBytes& png) {
-  if (!syncKeeper_ || picturesToShare_.erase(id) == 0 || !png) return;
-  if (png->size() > syncSettings_.pictureBytes) return;  // too large to share: stays on this PC
-  sharedIds_[id] = syncKeeper_->SharePicture(png, UnixMsNow());
+  const auto waiting = picturesToShare_.find(id);
+  if (!syncKeeper_ || waiting == picturesToShare_.end()) return;
+  const std::uint64_t copiedMs = waiting->second;  // shown as copied then, however long the reading took
+  picturesToShare_.erase(waiting);
+  if (!png || png->size() > syncSettings_.pictureBytes) return;  // too large to share: stays on this PC
+  sharedIds_[id] = syncKeeper_->SharePicture(png, copiedMs);
 }
 
 // The person removed it here: it goes on every PC. Called while the line
@@ -382,29 +385,42 @@ void Form1::OnSharedReport(SyncKeeper::Report& report) {
 
 // Another PC removed copies of this PC's, or cleared them all: their lines
 // go here too. A line of this run is known by its id; one kept from an
-// earlier run by its text and time.
+// earlier run by what it holds and its time.
 void Form1::RemoveLinesRemovedElsewhere(const std::vector<SharedEntry>& removed) {
   if (removed.empty()) return;
   std::vector<HistoryId> lines;
-  std::multimap<std::wstring, LocalSeconds> earlier;
+  std::vector<std::pair<const SharedEntry*, std::wstring>> earlier;  // with a text's as it is shown
   for (const SharedEntry& entry : removed) {
     const auto shared = std::find_if(sharedIds_.begin(), sharedIds_.end(),
                                      [&](const auto& line) { return line.second == entry.id; });
     if (shared != sharedIds_.end()) {
       lines.push_back(shared->first);
       sharedIds_.erase(shared);
-    } else if (entry.kind == RecordKind::Text) {
-      earlier.emplace(FromUtf8(entry.text), LocalSecondsOf(entry.recordedMs));
+    } else {
+      earlier.emplace_back(&entry, entry.kind == RecordKind::Text ? FromUtf8(entry.text) : std::wstring());
     }
   }
   const History& history = historyList_.history();
   for (std::size_t i = 0; i < history.size() && !earlier.empty(); ++i) {
-    if (history.AttachmentAt(i) || sharedIds_.count(history.IdAt(i)) != 0) continue;
-    const auto [first, last] = earlier.equal_range(std::wstring(EntryIn(history.LineAt(i))));
-    if (std::any_of(first, last, [&](const auto& record) { return CopiedAtAbout(history.CopiedAtAt(i), record.second); }))
-      lines.push_back(history.IdAt(i));
+    if (sharedIds_.count(history.IdAt(i)) != 0) continue;
+    const auto same = std::find_if(earlier.begin(), earlier.end(), [&](const auto& entry) {
+      return LineHolds(i, *entry.first, entry.second);
+    });
+    if (same == earlier.end()) continue;
+    lines.push_back(history.IdAt(i));
+    earlier.erase(same);
   }
   for (const HistoryId line : lines) DropLine(line);
+}
+
+// Whether the history's line at `position` is this PC's copy `entry`.
+bool Form1::LineHolds(std::size_t position, const SharedEntry& entry, const std::wstring& text) const {
+  const History& history = historyList_.history();
+  if (!CopiedAtAbout(history.CopiedAtAt(position), LocalSecondsOf(entry.recordedMs))) return false;
+  const AttachmentPtr& attachment = history.AttachmentAt(position);
+  if (entry.kind == RecordKind::Text) return !attachment && EntryIn(history.LineAt(position)) == text;
+  return attachment && attachment->kind == EntryKind::Picture && attachment->picture.png && entry.png &&
+         *attachment->picture.png == *entry.png;
 }
 
 // Delete in the history list, the menu of recent copies or the search.
