@@ -624,6 +624,12 @@ class SharingSetUp : public testing::Test {
     return window;
   }
   std::string Settings() const { return ReadFileBytes(folder.SettingsFile()); }
+  std::wstring SyncSetting(std::wstring_view name) const {
+    wchar_t value[4096] = {};
+    GetPrivateProfileStringW(std::wstring(setting::kSyncSection).c_str(), std::wstring(name).c_str(), L"", value, 4096,
+                             folder.SettingsFile().c_str());
+    return std::wstring(value);
+  }
   std::wstring KeyFile() const { return SyncFilesFolder(synced.path()) + L"\\key"; }
 };
 
@@ -663,6 +669,33 @@ TEST_F(SharingSetUp, TheFirstPcMakesTheKeyAndAnotherPassphraseJoinsNothing) {
       },
       3s));
 
+  // Turned off, and this PC's files deleted as offered: its journal and the
+  // engine's conflict copy of it go; another PC's journal stays.
+  const std::wstring files = SyncFilesFolder(synced.path()) + L"\\";
+  const std::wstring ownJournal = files + SyncSetting(setting::kSyncInstallation) + L".journal";
+  const std::wstring ownConflict = files + SyncSetting(setting::kSyncInstallation) + L".sync-conflict-20261210-101010-ABCDEFG.journal";
+  const std::wstring othersJournal = files + L"22222222222222222222222222222222.journal";
+  WriteFileBytes(ownConflict, ReadFileBytes(ownJournal));
+  WriteFileBytes(othersJournal, "another PC's");
+  PostMessageW(app->MainWindow(), WM_COMMAND, static_cast<WPARAM>(MenuId::mnuSharing), 0);
+  HWND sharing = nullptr, ok = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::vector<HWND> windows = app->TopLevelWindows(L"rTrillexSharing");
+    sharing = windows.empty() ? nullptr : windows.front();
+    return sharing && (ok = FindWindowExW(sharing, nullptr, L"BUTTON", L"OK")) != nullptr;
+  }));
+  SendMessageW(FindWindowExW(sharing, nullptr, L"BUTTON", L"ほかの PC と共有する(&S)"), BM_SETCHECK, BST_UNCHECKED, 0);
+  PostMessageW(ok, BM_CLICK, 0, 0);
+  HWND asked = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (asked = FindWindowW(L"#32770", L"rTrillex")) != nullptr; }));
+  PostMessageW(asked, WM_COMMAND, IDYES, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(sharing); }));
+  EXPECT_EQ(GetFileAttributesW(ownJournal.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW(ownConflict.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(ReadFileBytes(othersJournal), "another PC's");
+  EXPECT_NE(Settings().find("Share=0"), std::string::npos);
+  DeleteFileW(othersJournal.c_str());
+
   // Another PC (this one with its kept key gone) with another passphrase:
   // told so, and nothing kept or written.
   PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
@@ -684,12 +717,7 @@ TEST_F(SharingSetUp, TheFirstPcMakesTheKeyAndAnotherPassphraseJoinsNothing) {
   ASSERT_TRUE(app->WaitForExit());
   WriteFileBytes(folder.SettingsFile(), joinedSettings);
   const std::wstring settingsFile = folder.SettingsFile();
-  const auto read = [&](std::wstring_view name) {
-    wchar_t value[4096] = {};
-    GetPrivateProfileStringW(std::wstring(setting::kSyncSection).c_str(), std::wstring(name).c_str(), L"", value, 4096,
-                             settingsFile.c_str());
-    return std::wstring(value);
-  };
+  const auto read = [&](std::wstring_view name) { return SyncSetting(name); };
   const std::wstring copiedInstallation = read(setting::kSyncInstallation);
   ASSERT_EQ(copiedInstallation.size(), 32u);
   std::wstring otherMachinesKey = read(setting::kSyncKey);

@@ -50,6 +50,8 @@ constexpr wchar_t kKeyFileUnreadable[] =
 constexpr wchar_t kKeyFileNewer[] = L"フォルダーの鍵のファイルは新しい版の rTrillex で作られています。";
 constexpr wchar_t kCannotMakeKey[] = L"フォルダーに鍵のファイルを作れません。";
 constexpr wchar_t kSystemRefused[] = L"暗号化の準備ができませんでした。もう一度試してください。";
+constexpr wchar_t kOwnJournalStays[] =
+    L"この PC のファイルを削除できませんでした。ほかのプログラムが使っているかもしれません。後で共有フォルダーから削除してください。";
 constexpr wchar_t kDeleteOwnJournal[] =
     L"共有をやめました。この PC が共有フォルダーに書いたファイルを削除しますか？\n\n"
     L"ほかの PC のファイルと、すでに届いたコピーはそのまま残ります。";
@@ -260,8 +262,7 @@ void SharingWindow::TurnOff() {
   applied_(chosen, std::nullopt);
   if (settings_.on && settings_.installation &&
       MessageBoxW(hwnd(), kDeleteOwnJournal, kNoticeTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
-    const std::wstring journal = SyncFilesFolder(settings_.folder) + L"\\" + JournalFileName(*settings_.installation);
-    DeleteFileW(journal.c_str());
+    if (!DeleteOwnJournal(settings_.folder, *settings_.installation)) Tell(kOwnJournalStays);
   }
   Close();
 }

@@ -28,6 +28,13 @@ std::wstring Joined(std::wstring_view folder, std::wstring_view name) {
   return path;
 }
 
+// Where a compaction writes the new journal before it replaces the old.
+// "~$" starts the names of the files office programs hold open: the sync
+// engines that know them send none, and every PC's listing skips them.
+std::wstring CompactionFileName(const InstallationId& installation) {
+  return L"~$" + JournalFileName(installation);
+}
+
 bool SetPosition(HANDLE file, std::uint64_t offset) {
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(offset);
@@ -251,9 +258,7 @@ JournalCompaction OwnJournal::Compact(const RecordSealer& sealer, std::size_t co
 }
 
 std::wstring OwnJournal::CompactionPath() const {
-  // "~$" starts the names of the files office programs hold open: the sync
-  // engines that know them send none, and every PC's listing skips them.
-  return Joined(SyncFilesFolder(folder_), L"~$" + JournalFileName(installation_));
+  return Joined(SyncFilesFolder(folder_), CompactionFileName(installation_));
 }
 
 bool OwnJournal::Deleted() const {
@@ -300,6 +305,26 @@ std::optional<SYSTEMTIME> LocalTimeOf(std::uint64_t unixMs) {
   SYSTEMTIME time;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return std::nullopt;
   return time;
+}
+
+bool DeleteOwnJournal(std::wstring_view folder, const InstallationId& installation) {
+  const std::wstring files = SyncFilesFolder(folder);
+  std::vector<std::wstring> own{Joined(files, JournalFileName(installation)),
+                                Joined(files, CompactionFileName(installation))};
+  WIN32_FIND_DATAW found;
+  UniqueFind find(FindFirstFileW(Joined(files, L"*").c_str(), &found));
+  if (find) {
+    do {
+      const SyncFile file = ClassifySyncFile(found.cFileName, installation);
+      if (file.kind == SyncFileKind::JournalConflictCopy && file.installation == installation)
+        own.push_back(Joined(files, found.cFileName));
+    } while (FindNextFileW(find.get(), &found));
+  }
+  bool allGone = true;
+  for (const std::wstring& path : own) {
+    if (!DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) allGone = false;
+  }
+  return allGone;
 }
 
 LocalSeconds LocalSecondsOf(std::uint64_t unixMs) {

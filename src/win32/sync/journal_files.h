@@ -30,6 +30,11 @@ bool SyncFolderPresent(std::wstring_view folder);
 // Compared as full paths, whatever their case or trailing separators.
 bool IsFolderAllowed(std::wstring_view folder, std::wstring_view programFolder);
 
+// Deletes what this installation wrote to the folder: its journal, the sync
+// engine's conflict copies of it, and a compaction's leftover. False when
+// any of them stays (held by another program, say).
+bool DeleteOwnJournal(std::wstring_view folder, const InstallationId& installation);
+
 enum class OwnJournalOpen {
   Opened,
   FolderMissing,
