@@ -477,13 +477,22 @@ TEST_F(Sharing, ConflictCopiesClocksAnHourOffAndATextOfMegabytesArriveAsTheyShou
   ASSERT_TRUE(app->WaitForExit());
   for (const wchar_t* name : {L"Beep", L"Comment"})
     WritePrivateProfileStringW(L"CheckBox", name, L"1", folder.SettingsFile().c_str());
+  WritePrivateProfileStringW(std::wstring(setting::kSyncSection).c_str(),
+                             std::wstring(setting::kSyncPictureBytes).c_str(), L"10", folder.SettingsFile().c_str());
   app.emplace(folder);
   ASSERT_TRUE(app->WaitForMainWindow());
   TestEditor editor;
   ASSERT_TRUE(editor.HasKeyboard());
-  PutText(L"lime on this PC");
+  // A picture past [Sync] PictureBytes and a list of files stay on this PC.
+  ClipboardWriter().Image();
   ASSERT_EQ(WaitForLines(1), 1u);
+  ClipboardWriter().Files({L"C:\\windows\\win.ini"});
+  ASSERT_EQ(WaitForLines(2), 2u);
+  PutText(L"lime on this PC");
+  ASSERT_EQ(WaitForLines(3), 3u);
   ASSERT_TRUE(WaitUntil([&] { return Shared("lime on this PC"); }, 3s));
+  WaitUntil([] { return false; }, 1s);  // the picture read and encoded meanwhile
+  for (const SyncRecord& own : OwnRecords()) EXPECT_EQ(own.kind, RecordKind::Text);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(app->PopupWindow()); }, 3s)) << "its popup gone";
   const SoundRecording sound;  // from now on
   ASSERT_TRUE(sound.available());
@@ -561,7 +570,7 @@ TEST_F(Sharing, ConflictCopiesClocksAnHourOffAndATextOfMegabytesArriveAsTheyShou
   // A line copied here after PC-H's copy arrived is above it.
   ASSERT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); }));
   PutText(L"plum on this PC");
-  ASSERT_EQ(WaitForLines(3), 3u);
+  ASSERT_EQ(WaitForLines(5), 5u);
   ASSERT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
   WaitForMenuKeyboard(*app);
   PressKeys({'1'});
