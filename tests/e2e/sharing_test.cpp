@@ -746,6 +746,22 @@ TEST_F(SharingSetUp, TheFirstPcMakesTheKeyAndAnotherPassphraseJoinsNothing) {
   EXPECT_EQ(read(setting::kSyncInstallation).size(), 32u);
   EXPECT_NE(read(setting::kSyncInstallation), copiedInstallation) << "a journal of its own";
 
+  // OK pressed again with the kept key: the same journal goes on. The
+  // folder made anew under another key: a journal of its own again, never
+  // one sealed under the old key.
+  const std::wstring joinedInstallation = read(setting::kSyncInstallation);
+  ASSERT_NE(FillIn(L"", L""), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return app->TopLevelWindows(L"rTrillexSharing").empty(); }, 10s));
+  EXPECT_EQ(read(setting::kSyncInstallation), joinedInstallation);
+  std::optional<MadeFolderKey> remade = MakeFolderKey(kPassphrase);
+  ASSERT_TRUE(remade);
+  WriteFileBytes(KeyFile(), std::string(remade->keyFileBytes.begin(), remade->keyFileBytes.end()));
+  ASSERT_NE(FillIn(kPassphrase, L""), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return app->TopLevelWindows(L"rTrillexSharing").empty(); }, 10s));
+  EXPECT_NE(Settings().find("Share=1"), std::string::npos);
+  EXPECT_EQ(read(setting::kSyncInstallation).size(), 32u);
+  EXPECT_NE(read(setting::kSyncInstallation), joinedInstallation) << "a journal under the new key";
+
   // The program's own folder written into the settings by hand: refused as
   // the window refuses it, so that its history is never synced.
   PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);

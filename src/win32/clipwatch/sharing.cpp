@@ -114,9 +114,8 @@ void Form1::StartSharingIfAsked() {
       break;
     case FolderKeyUnprotect::WrongKey:
       // Kept by another user or on another machine: a copy of this
-      // installation's settings. Joined again, it writes a journal of its
-      // own, never the one the original still writes.
-      syncSettings_.installation.reset();
+      // installation's settings. Joined again in the sharing window, it
+      // starts a journal of its own.
       trayIcon_->ShowBalloon(kNoticeTitle, kKeyLost);
       break;
     case FolderKeyUnprotect::NotNow:

@@ -224,6 +224,12 @@ std::optional<FolderKey> SharingWindow::KeyFor(const std::wstring& folder, const
   return JoinOrMake(folder, passphrase);
 }
 
+bool SharingWindow::SameKeyAsKept(const FolderKey& key) const {
+  if (settings_.protectedKey.empty()) return false;
+  const UnprotectedFolderKey kept = UnprotectFolderKey(settings_.protectedKey);
+  return kept.result == FolderKeyUnprotect::Opened && kept.key.keyId == key.keyId;
+}
+
 void SharingWindow::Apply() {
   SyncSettings chosen = settings_;
   chosen.folder = GetWindowTextOf(folder_);
@@ -241,6 +247,11 @@ void SharingWindow::Apply() {
   std::optional<FolderKey> key = KeyFor(chosen.folder, GetWindowTextOf(passphrase_));
   SetCursor(previous);
   if (!key) return;
+  // A journal is sealed under one key. Under another key (a folder made
+  // anew, or settings carried over from another machine whose kept key no
+  // longer opens here) this PC starts a journal of its own, never one that
+  // the other key, or the other machine, still writes.
+  if (!SameKeyAsKept(*key)) chosen.installation.reset();
   std::optional<Bytes> kept = ProtectFolderKey(*key);
   if (!kept) return Tell(kSystemRefused);
   chosen.protectedKey = std::move(*kept);

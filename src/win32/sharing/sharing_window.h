@@ -44,6 +44,7 @@ class SharingWindow : public FormWindow {
   void Apply();
   std::optional<FolderKey> KeyFor(const std::wstring& folder, const std::wstring& passphrase);
   std::optional<FolderKey> JoinOrMake(const std::wstring& folder, const std::wstring& passphrase);
+  bool SameKeyAsKept(const FolderKey& key) const;
   void TurnOff();
   void Tell(const wchar_t* text) const;
 
