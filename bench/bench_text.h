@@ -1,4 +1,4 @@
-// The texts the benchmarks copy, and the clock they are timed with.
+// The texts the benchmarks copy, and the clocks they are timed with.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,16 @@ namespace bench {
 using Clock = std::chrono::steady_clock;
 
 inline double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Nanoseconds since 1970, as Linux's `date +%s%N` gives them: for moments a
+// Linux program beside Wine tells.
+inline long long UnixNanoseconds() {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  const long long ticks = (static_cast<long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  constexpr long long kTicksFrom1601To1970 = 116444736000000000LL;
+  return (ticks - kTicksFrom1601To1970) * 100;
+}
 
 // The settings the benchmarked program starts with: no tones, the popup on,
 // no auto-clear.

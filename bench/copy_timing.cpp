@@ -26,15 +26,6 @@ namespace {
 
 using namespace bench;
 
-// Nanoseconds since 1970, as Linux's `date +%s%N` gives them.
-long long UnixNanoseconds() {
-  FILETIME now;
-  GetSystemTimePreciseAsFileTime(&now);
-  const long long ticks = (static_cast<long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  constexpr long long kTicksFrom1601To1970 = 116444736000000000LL;
-  return (ticks - kTicksFrom1601To1970) * 100;
-}
-
 double MsSince(long long startNs, long long endNs) { return static_cast<double>(endNs - startNs) / 1e6; }
 
 void Pump() {

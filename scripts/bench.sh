@@ -4,7 +4,9 @@
 # the history search's and the kept history's file's; then the copies a Linux
 # program (xclip) makes, timed from the copy to rTrillex's history line beside
 # a bare viewer that only reads the text; last, the kept history in the real
-# program (its start, its writes, its file's size and its memory).
+# program (its start, its writes, its file's size and its memory); pictures in
+# the real program, and the same picture copies watched by CopyQ as a
+# baseline where it is installed.
 #
 # bash scripts/bench.sh [BASELINE]: given a commit or branch, the change
 # handler's benchmark and the timing of xclip's copies are also run on that
@@ -69,6 +71,51 @@ time_xclip_copies() {
   wait "$timing_pid"
 }
 
+# The same picture copies watched by CopyQ instead of rTrillex. It runs as a
+# Linux program beside Wine, so each copy reaches it through Wine's X11
+# clipboard, which turns the bitmap into the picture it asks for: that work is
+# counted as its own. Its memory is its server's resident size; its settings
+# and items are kept apart under build/.
+copyq_baseline() (
+  local settings=$root/build/copyq-baseline
+  rm -rf "$settings"
+  mkdir -p -m 700 "$settings/run"
+  export COPYQ_SETTINGS_PATH=$settings XDG_RUNTIME_DIR=$settings/run
+  copyq --start-server >/dev/null 2>&1 &
+  local tries
+  for tries in $(seq 50); do copyq count >/dev/null 2>&1 && break; sleep 0.2; done
+  copyq config maxitems 10000 >/dev/null
+  local server
+  server=$(pgrep -n -f "copyq (-s|--start-server)$")
+  resident_kb() { awk '/^VmRSS/ {print $2}' "/proc/$server/status"; }
+  local before expected line held
+  before=$(resident_kb)
+  expected=$(copyq count)
+  coproc VIEWER { rtrillex_wine "build/$RTRILLEX_PRESET/picture_bench.exe" --beside-another-viewer; }
+  local viewer_pid=$VIEWER_PID
+  while IFS= read -r line <&"${VIEWER[0]}"; do
+    line=${line%$'\r'}
+    if [[ $line == "@copied "* ]]; then
+      expected=$((expected + 1))
+      if held=$(timeout -k 1 20 copyq eval "while (count() < $expected) sleep(10); print(Date.now())"); then
+        held=${held}000000
+      else
+        held=-1
+        expected=$(copyq count)
+      fi
+      echo "$held" >&"${VIEWER[1]}"
+    else
+      echo "$line"
+    fi
+  done
+  wait "$viewer_pid"
+  sleep 2
+  echo "  memory: its server's resident size grew by $(( ($(resident_kb) - before) / 1024 )) MB"
+  copyq exit >/dev/null 2>&1 || true
+  while kill -0 "$server" 2>/dev/null; do sleep 0.2; done
+  du -cb "$settings"/copyq/copyq_tab_*.dat | awk 'END {printf "  its items on the disk: %.1f MB\n", $1 / 1048576}'
+)
+
 trap rtrillex_stop_all EXIT
 rtrillex_start_display
 rtrillex_start_wine "$root/build/wine-$WINEARCH"
@@ -86,3 +133,9 @@ echo "== the kept history in the real program ($RTRILLEX_ARCHIVE)"
 rtrillex_wine "build/$RTRILLEX_PRESET/kept_history_bench.exe"
 echo "== pictures in the real program ($RTRILLEX_ARCHIVE)"
 rtrillex_wine "build/$RTRILLEX_PRESET/picture_bench.exe"
+if command -v copyq >/dev/null; then
+  echo "== CopyQ on the same picture copies, a baseline ($RTRILLEX_ARCHIVE)"
+  copyq_baseline
+else
+  echo "== CopyQ is not installed: no baseline beside the pictures' figures"
+fi
