@@ -63,6 +63,16 @@ EntryId NewEntryId(const InstallationId& installation) {
   return id;
 }
 
+// This PC's word, in its journal, that the entry `target` is removed everywhere.
+SyncRecord RemovalOf(const EntryId& target, const InstallationId& installation) {
+  SyncRecord removal;
+  removal.kind = RecordKind::Removal;
+  removal.id = NewEntryId(installation);
+  removal.recordedMs = NowMs();
+  removal.target = target;
+  return removal;
+}
+
 std::wstring Widened(const std::string& utf8) {
   if (utf8.empty()) return {};
   const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -165,14 +175,7 @@ EntryId SyncKeeper::SharePicture(std::shared_ptr<const Bytes> png, std::uint64_t
   return shared_->Queue(std::move(record));
 }
 
-void SyncKeeper::Remove(const EntryId& id) {
-  SyncRecord record;
-  record.kind = RecordKind::Removal;
-  record.id = NewEntryId(shared_->setup.installation);
-  record.recordedMs = NowMs();
-  record.target = id;
-  shared_->Queue(std::move(record));
-}
+void SyncKeeper::Remove(const EntryId& id) { shared_->Queue(RemovalOf(id, shared_->setup.installation)); }
 
 void SyncKeeper::RemoveOwnCopy(OwnCopy copy) {
   {
@@ -395,18 +398,14 @@ class SyncKeeper::Worker {
     }
     if (asked.empty()) return;
     std::set<EntryId> taken;
+    const std::vector<const SharedEntry*> visible = merged_.Visible();
     for (const OwnCopy& copy : asked) {
-      for (const SharedEntry* entry : merged_.Visible()) {
+      for (const SharedEntry* entry : visible) {
         if (entry->place.installation != setup_.installation || taken.count(entry->id) != 0 ||
             !SameCopy(*entry, copy))
           continue;
         taken.insert(entry->id);
-        SyncRecord removal;
-        removal.kind = RecordKind::Removal;
-        removal.id = NewEntryId(setup_.installation);
-        removal.recordedMs = NowMs();
-        removal.target = entry->id;
-        shared_.Queue(std::move(removal));
+        shared_.Queue(RemovalOf(entry->id, setup_.installation));
         break;
       }
     }
