@@ -465,7 +465,8 @@ class SyncKeeper::Worker {
     // Unchanged since the last read: nothing new, even at a tail still on its way.
     if (file.read && file.listedSize == listed.size && file.listedChangedMs == listed.changedMs) return;
     for (;;) {
-      FileRead bytes = ReadFrom(listed.path, ReadStart(file.journal));
+      const std::uint64_t start = ReadStart(file.journal);
+      FileRead bytes = ReadFrom(listed.path, start, setup_.readAtOnce);
       if (bytes.outcome == FileReadOutcome::Later) return;  // listed as changed still: tried next round
       if (bytes.outcome == FileReadOutcome::Gone) {
         files_.erase(listed.path);
@@ -481,7 +482,10 @@ class SyncKeeper::Worker {
       file.journal = std::move(read.state);
       Merge(file.journal.header, read.records);
       if (read.reportNow) Tell(ProblemKind(read.status), PcNameOf(file.journal, listed.path));
-      if (!bytes.more || read.status != JournalStatus::UpToDate) break;
+      // A read that ends inside a record goes on from that record while the
+      // file goes on; one that could not take a whole record stops.
+      const bool readOn = read.status == JournalStatus::UpToDate || read.status == JournalStatus::Waiting;
+      if (!bytes.more || !readOn || ReadStart(file.journal) == start) break;
     }
     file.read = true;
     file.listedSize = listed.size;

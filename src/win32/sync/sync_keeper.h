@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "folder_key.h"
+#include "journal_files.h"
 #include "kept_history.h"
 #include "local_time.h"
 #include "shared_entries.h"
@@ -30,6 +31,9 @@ struct SyncSetup {
   // The most of this PC's copies its journal carries once it is compacted:
   // what another PC keeps of it is bound the same way.
   std::size_t copiesKept = kDefaultKeptEntries;
+  // The most of a journal one read takes, at least its largest record:
+  // smaller in the tests, for a journal read in several goes.
+  std::size_t readAtOnce = kMostReadAtOnce;
 };
 
 // One of this PC's copies as its line shows it, for a line of an earlier run
