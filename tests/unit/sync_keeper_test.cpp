@@ -82,10 +82,9 @@ EntryId IdOf(std::uint8_t idByte) {
 // have said so far.
 class Pc {
  public:
-  Pc(const std::wstring& folder, const InstallationId& installation, const std::string& name,
-     std::size_t readAtOnce = kMostReadAtOnce)
-      : setup_{folder, installation, name, SuiteKey(), kDefaultKeptEntries, readAtOnce},
-        keeper_(std::make_unique<SyncKeeper>(setup_, nullptr, 0)) {}
+  Pc(const std::wstring& folder, const InstallationId& installation, const std::string& name)
+      : setup_{folder, installation, name, SuiteKey()}, keeper_(std::make_unique<SyncKeeper>(setup_, nullptr, 0)) {}
+  explicit Pc(const SyncSetup& setup) : setup_(setup), keeper_(std::make_unique<SyncKeeper>(setup_, nullptr, 0)) {}
 
   SyncKeeper& keeper() { return *keeper_; }
   void Rename(std::string name) { setup_.pcName = std::move(name); }
@@ -477,21 +476,23 @@ TEST(SyncKeeperJournal, OwnJournalUnderAnotherKeyIsSaidOnceAndLeftAlone) {
   EXPECT_TRUE(b.WaitFor([&] { return b.Count(Kind::OtherKey) == 1; })) << "B reads it as another folder's journal";
 }
 
-TEST(SyncKeeperJournal, AJournalLongerThanOneReadIsReadToItsEnd) {
+TEST(SyncKeeperJournal, AJournalLongerThanOneReadIsReadToItsEndWhateverItsRecordsSizes) {
   TempFolder folder;
   std::filesystem::create_directories(std::filesystem::path(SyncFilesFolder(folder.path().wstring())));
   OtherPcJournal c(kPcC, "PC-C");
   Bytes journal = c.header();
-  std::size_t recordSize = 0;
   for (std::uint8_t i = 1; i <= 5; ++i) {
-    const Bytes record = c.Next(Record(RecordKind::Text, i, std::string(1000, static_cast<char>('a' + i)), i));
-    recordSize = record.size();
+    const std::size_t size = i == 3 ? 5000 : 1000;
+    const Bytes record = c.Next(Record(RecordKind::Text, i, std::string(size, static_cast<char>('a' + i)), i));
     journal.insert(journal.end(), record.begin(), record.end());
   }
   AppendBytes(JournalPath(folder.path().wstring(), kPcC), journal);
 
-  // Each read ends inside the third record after it began: never written to again, the file is still read whole.
-  Pc b(folder.path().wstring(), kPcB, "PC-B", 2 * recordSize + recordSize / 2);
+  // Reads of 2,500 bytes: the first ends inside the third record, which
+  // takes a larger read; the file is never written to again.
+  SyncSetup setup{folder.path().wstring(), kPcB, "PC-B", SuiteKey()};
+  setup.firstReadBytes = 2500;
+  Pc b(setup);
   EXPECT_TRUE(b.WaitFor([&] { return b.entries().size() == 5; })) << b.entries().size() << " of 5";
 }
 

@@ -464,9 +464,10 @@ class SyncKeeper::Worker {
     FileProgress& file = files_[listed.path];
     // Unchanged since the last read: nothing new, even at a tail still on its way.
     if (file.read && file.listedSize == listed.size && file.listedChangedMs == listed.changedMs) return;
+    std::size_t most = std::min(setup_.firstReadBytes, kMostReadAtOnce);
     for (;;) {
       const std::uint64_t start = ReadStart(file.journal);
-      FileRead bytes = ReadFrom(listed.path, start, setup_.readAtOnce);
+      FileRead bytes = ReadFrom(listed.path, start, most);
       if (bytes.outcome == FileReadOutcome::Later) return;  // listed as changed still: tried next round
       if (bytes.outcome == FileReadOutcome::Gone) {
         files_.erase(listed.path);
@@ -483,9 +484,13 @@ class SyncKeeper::Worker {
       Merge(file.journal.header, read.records);
       if (read.reportNow) Tell(ProblemKind(read.status), PcNameOf(file.journal, listed.path));
       // A read that ends inside a record goes on from that record while the
-      // file goes on; one that could not take a whole record stops.
+      // file goes on, a larger one when the record did not fit.
       const bool readOn = read.status == JournalStatus::UpToDate || read.status == JournalStatus::Waiting;
-      if (!bytes.more || !readOn || ReadStart(file.journal) == start) break;
+      if (!bytes.more || !readOn) break;
+      if (ReadStart(file.journal) == start) {
+        if (most == kMostReadAtOnce) break;  // no record is larger: there is nothing more to read
+        most = std::min(most * 2, kMostReadAtOnce);
+      }
     }
     file.read = true;
     file.listedSize = listed.size;

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "folder_key.h"
-#include "journal_files.h"
 #include "kept_history.h"
 #include "local_time.h"
 #include "shared_entries.h"
@@ -31,9 +30,10 @@ struct SyncSetup {
   // The most of this PC's copies its journal carries once it is compacted:
   // what another PC keeps of it is bound the same way.
   std::size_t copiesKept = kDefaultKeptEntries;
-  // The most of a journal one read takes, at least its largest record:
-  // smaller in the tests, for a journal read in several goes.
-  std::size_t readAtOnce = kMostReadAtOnce;
+  // How much of a journal a read takes, made larger only for a record that
+  // does not fit (up to kMostReadAtOnce): a long journal never takes its
+  // size in memory at once. Smaller in the tests.
+  std::size_t firstReadBytes = std::size_t{4} << 20;
 };
 
 // One of this PC's copies as its line shows it, for a line of an earlier run
