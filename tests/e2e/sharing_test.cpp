@@ -656,8 +656,17 @@ TEST_F(SharingSetUp, TheFirstPcMakesTheKeyAndAnotherPassphraseJoinsNothing) {
   PostMessageW(window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
 
+  // Copies made while the key is being made (about a second, on purpose)
+  // are each recorded, as at any other time.
   ASSERT_NE(FillIn(kPassphrase, kPassphrase), nullptr);
+  WaitUntil([] { return false; }, 100ms);
+  PutText(L"copied while the key is made");
+  WaitUntil([] { return false; }, 200ms);  // time enough for any copy's notice to be taken
+  PutText(L"and another");
   ASSERT_TRUE(WaitUntil([&] { return app->TopLevelWindows(L"rTrillexSharing").empty(); }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return HistoryLines(*app).size() == 2; })) << HistoryLines(*app).size();
+  EXPECT_EQ(EntryOfLine(HistoryLines(*app)[0]), L"copied while the key is made");
+  EXPECT_EQ(EntryOfLine(HistoryLines(*app)[1]), L"and another");
   const std::string keyFile = ReadFileBytes(KeyFile());
   const JoinedFolderKey joined = JoinFolderKey(Bytes(keyFile.begin(), keyFile.end()), kPassphrase);
   ASSERT_EQ(joined.result, FolderKeyJoin::Joined) << "the key file opens with the passphrase";

@@ -6,6 +6,7 @@
 
 #include "control_layout.h"
 #include "controls.h"
+#include "folder_key_work.h"
 #include "journal_files.h"
 #include "local_time.h"
 #include "sync_folder.h"
@@ -20,6 +21,7 @@ constexpr wchar_t kWindowText[] = L"ほかの PC と共有";
 constexpr wchar_t kNoticeTitle[] = L"rTrillex";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr int kClientWidth = 460, kClientHeight = 334;  // pixels at 96 dpi
+constexpr UINT kKeyWorkDone = WM_APP + 1;
 
 enum ControlId : int {
   kFolderLabelId = 100,  // clear of IDOK and IDCANCEL
@@ -63,32 +65,29 @@ std::wstring ComputerName() {
   return GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
 }
 
-std::wstring KeyFilePath(const std::wstring& folder) {
-  return SyncFilesFolder(folder) + L"\\" + std::wstring(kKeyFileName);
-}
-
-// The folder's key file, written only where there is none: two PCs making
-// one at once must not overwrite each other's. False when one is there
-// already or it could not be written whole (then nothing is left behind).
-bool WriteNewKeyFile(const std::wstring& folder, const Bytes& bytes) {
-  CreateDirectoryW(SyncFilesFolder(folder).c_str(), nullptr);
-  const std::wstring path = KeyFilePath(folder);
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  DWORD written = 0;
-  const bool whole = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                     written == bytes.size() && FlushFileBuffers(file.get());
-  file.reset();
-  if (!whole) DeleteFileW(path.c_str());
-  return whole;
-}
-
 std::wstring ShownTime(std::uint64_t unixMs) {
   const std::optional<SYSTEMTIME> time = unixMs == 0 ? std::nullopt : LocalTimeOf(unixMs);
   if (!time) return L"";
   wchar_t shown[32];
   wsprintfW(shown, L"%04u/%02u/%02u %02u:%02u", time->wYear, time->wMonth, time->wDay, time->wHour, time->wMinute);
   return shown;
+}
+
+const wchar_t* WhyNot(FolderKeyOutcome outcome) {
+  switch (outcome) {
+    case FolderKeyOutcome::NeedsConfirmation:
+      return kConfirmationDiffers;
+    case FolderKeyOutcome::WrongPassphrase:
+      return kWrongPassphrase;
+    case FolderKeyOutcome::KeyFileNewer:
+      return kKeyFileNewer;
+    case FolderKeyOutcome::KeyFileUnreadable:
+      return kKeyFileUnreadable;
+    case FolderKeyOutcome::CannotMakeKey:
+      return kCannotMakeKey;
+    default:
+      return kSystemRefused;
+  }
 }
 
 }  // namespace
@@ -112,13 +111,17 @@ void SharingWindow::Create() {
   pcs_ = AddControl(L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_USETABSTOPS, kPcsId,
                     {12, 188, 448, 260});
   problem_ = AddControl(L"STATIC", L"", 0, kProblemId, {12, 266, 448, 296});
-  AddControl(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, {286, 302, 362, 326});
+  ok_ = AddControl(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, {286, 302, 362, 326});
   AddControl(L"BUTTON", L"キャンセル", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, {372, 302, 448, 326});
 }
 
 void SharingWindow::Show(const SyncSettings& settings) {
   if (!exists()) Create();
   if (!exists()) return;
+  if (keyWork_) {  // what was typed is being used: left as it is
+    SetForegroundWindow(hwnd());
+    return;
+  }
   settings_ = settings;
   SetWindowTextW(folder_, settings.folder.c_str());
   SetWindowTextW(passphrase_, L"");
@@ -160,68 +163,16 @@ void SharingWindow::Browse() {
   CoTaskMemFree(chosen);
 }
 
-// The folder's key: joined with the passphrase when the folder has one,
-// made there when it has none. nullopt after telling the person why not.
-std::optional<FolderKey> SharingWindow::JoinOrMake(const std::wstring& folder, const std::wstring& passphrase) {
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const FileRead keyFile = ReadFrom(KeyFilePath(folder), 0);
-    if (keyFile.outcome == FileReadOutcome::Read) {
-      const JoinedFolderKey joined = JoinFolderKey(keyFile.bytes, passphrase);
-      switch (joined.result) {
-        case FolderKeyJoin::Joined:
-          return joined.key;
-        case FolderKeyJoin::WrongPassphrase:
-          Tell(kWrongPassphrase);
-          return std::nullopt;
-        case FolderKeyJoin::NewerFormat:
-          Tell(kKeyFileNewer);
-          return std::nullopt;
-        case FolderKeyJoin::SystemFailed:
-          Tell(kSystemRefused);
-          return std::nullopt;
-        default:
-          Tell(kKeyFileUnreadable);
-          return std::nullopt;
-      }
-    }
-    if (keyFile.outcome != FileReadOutcome::Gone) {
-      Tell(kKeyFileUnreadable);
-      return std::nullopt;
-    }
-    // The first PC in this folder: the passphrase twice, then a new key.
-    if (GetWindowTextOf(confirmation_) != passphrase) {
-      Tell(kConfirmationDiffers);
-      SetFocus(confirmation_);
-      return std::nullopt;
-    }
-    std::optional<MadeFolderKey> made = MakeFolderKey(passphrase);
-    if (!made) {
-      Tell(kSystemRefused);
-      return std::nullopt;
-    }
-    if (WriteNewKeyFile(folder, made->keyFileBytes)) return made->key;
-    // Another PC made one meanwhile: join that one instead.
-  }
-  Tell(kCannotMakeKey);
-  return std::nullopt;
-}
-
 // The key kept for this user serves as long as the folder is the same and
 // its key file still names that key; otherwise the passphrase is needed.
-std::optional<FolderKey> SharingWindow::KeyFor(const std::wstring& folder, const std::wstring& passphrase) {
-  if (passphrase.empty() && !settings_.protectedKey.empty() && folder == settings_.folder) {
-    const UnprotectedFolderKey kept = UnprotectFolderKey(settings_.protectedKey);
-    const FileRead keyFile = ReadFrom(KeyFilePath(folder), 0);
-    const KeyFileRead read = keyFile.outcome == FileReadOutcome::Read ? ReadKeyFile(keyFile.bytes) : KeyFileRead{};
-    if (kept.result == FolderKeyUnprotect::Opened && read.status == KeyFileStatus::Read && read.key.keyId == kept.key.keyId)
-      return kept.key;
-  }
-  if (passphrase.empty()) {
-    Tell(kNoPassphrase);
-    SetFocus(passphrase_);
-    return std::nullopt;
-  }
-  return JoinOrMake(folder, passphrase);
+std::optional<FolderKey> SharingWindow::KeptKeyFor(const std::wstring& folder) const {
+  if (settings_.protectedKey.empty() || folder != settings_.folder) return std::nullopt;
+  const UnprotectedFolderKey kept = UnprotectFolderKey(settings_.protectedKey);
+  const FileRead keyFile = ReadFrom(KeyFilePath(folder), 0);
+  const KeyFileRead read = keyFile.outcome == FileReadOutcome::Read ? ReadKeyFile(keyFile.bytes) : KeyFileRead{};
+  if (kept.result == FolderKeyUnprotect::Opened && read.status == KeyFileStatus::Read && read.key.keyId == kept.key.keyId)
+    return kept.key;
+  return std::nullopt;
 }
 
 bool SharingWindow::SameKeyAsKept(const FolderKey& key) const {
@@ -231,6 +182,7 @@ bool SharingWindow::SameKeyAsKept(const FolderKey& key) const {
 }
 
 void SharingWindow::Apply() {
+  if (keyWork_) return;  // OK again while the key is worked out
   SyncSettings chosen = settings_;
   chosen.folder = GetWindowTextOf(folder_);
   chosen.pcName = GetWindowTextOf(name_);
@@ -242,17 +194,44 @@ void SharingWindow::Apply() {
   if (chosen.folder.empty()) return Tell(kNoFolder);
   if (!SyncFolderPresent(chosen.folder)) return Tell(kFolderGone);
   if (!IsFolderAllowed(chosen.folder, programFolder_)) return Tell(kFolderRefused);
-  // Deriving the key from the passphrase takes a moment, on purpose.
-  const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  std::optional<FolderKey> key = KeyFor(chosen.folder, GetWindowTextOf(passphrase_));
-  SetCursor(previous);
-  if (!key) return;
+  const std::wstring passphrase = GetWindowTextOf(passphrase_);
+  if (passphrase.empty()) {
+    if (const std::optional<FolderKey> kept = KeptKeyFor(chosen.folder)) return Finish(chosen, *kept);
+    Tell(kNoPassphrase);
+    SetFocus(passphrase_);
+    return;
+  }
+  keyWork_ = std::make_unique<FolderKeyWork>(chosen.folder, passphrase, GetWindowTextOf(confirmation_) == passphrase,
+                                             hwnd(), kKeyWorkDone);
+  if (!keyWork_->Started()) {
+    keyWork_.reset();
+    return Tell(kSystemRefused);
+  }
+  waiting_ = chosen;
+  EnableWindow(ok_, FALSE);
+  SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
+void SharingWindow::OnKeyWorkDone() {
+  if (!keyWork_) return;
+  const FolderKeyResult result = keyWork_->Take();
+  keyWork_.reset();
+  EnableWindow(ok_, TRUE);
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+  if (result.outcome == FolderKeyOutcome::Joined || result.outcome == FolderKeyOutcome::Made)
+    return Finish(waiting_, result.key);
+  Tell(WhyNot(result.outcome));
+  if (result.outcome == FolderKeyOutcome::NeedsConfirmation) SetFocus(confirmation_);
+}
+
+// The key in hand: kept for this user, the settings applied, the window closed.
+void SharingWindow::Finish(SyncSettings chosen, const FolderKey& key) {
   // A journal is sealed under one key. Under another key (a folder made
   // anew, or settings carried over from another machine whose kept key no
   // longer opens here) this PC starts a journal of its own, never one that
   // the other key, or the other machine, still writes.
-  if (!SameKeyAsKept(*key)) chosen.installation.reset();
-  std::optional<Bytes> kept = ProtectFolderKey(*key);
+  if (!SameKeyAsKept(key)) chosen.installation.reset();
+  std::optional<Bytes> kept = ProtectFolderKey(key);
   if (!kept) return Tell(kSystemRefused);
   chosen.protectedKey = std::move(*kept);
   if (!chosen.installation) {
@@ -279,6 +258,7 @@ void SharingWindow::TurnOff() {
 }
 
 void SharingWindow::Close() {
+  keyWork_.reset();  // its key, if it came, is not wanted any more
   if (!exists()) return;
   // The passphrase typed does not outlive the window.
   SetWindowTextW(passphrase_, L"");
@@ -309,6 +289,15 @@ LRESULT SharingWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
       Close();
       return 0;
+    case kKeyWorkDone:
+      OnKeyWorkDone();
+      return 0;
+    case WM_SETCURSOR:
+      if (keyWork_) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
   }
   return FormWindow::HandleMessage(message, wParam, lParam);
 }

@@ -2,18 +2,21 @@
 // (ほかの PC と共有...): the synced folder, the passphrase (twice on the first
 // PC, which makes the folder's key; once on the others, which join it),
 // this PC's name and the switch, with the PCs seen in the folder and the
-// last problem. OK makes or joins the key there and then; the passphrase is
-// never kept, only the folder's key protected for this user.
+// last problem. OK makes or joins the key, on a thread of its own, and closes
+// the window once it has it; the passphrase is never kept, only the folder's
+// key protected for this user.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "folder_key.h"
+#include "folder_key_work.h"
 #include "form_window.h"
 #include "sync_keeper.h"
 #include "sync_settings.h"
@@ -42,8 +45,9 @@ class SharingWindow : public FormWindow {
   void Create();
   void Browse();
   void Apply();
-  std::optional<FolderKey> KeyFor(const std::wstring& folder, const std::wstring& passphrase);
-  std::optional<FolderKey> JoinOrMake(const std::wstring& folder, const std::wstring& passphrase);
+  std::optional<FolderKey> KeptKeyFor(const std::wstring& folder) const;
+  void OnKeyWorkDone();
+  void Finish(SyncSettings chosen, const FolderKey& key);
   bool SameKeyAsKept(const FolderKey& key) const;
   void TurnOff();
   void Tell(const wchar_t* text) const;
@@ -51,11 +55,14 @@ class SharingWindow : public FormWindow {
   std::wstring programFolder_;
   AppliedHandler applied_;
   SyncSettings settings_;  // as shown when opened
+  std::unique_ptr<FolderKeyWork> keyWork_;  // while the key is joined or made
+  SyncSettings waiting_;                    // what is applied once it is
   HWND folder_ = nullptr;
   HWND passphrase_ = nullptr;
   HWND confirmation_ = nullptr;
   HWND name_ = nullptr;
   HWND on_ = nullptr;
+  HWND ok_ = nullptr;
   HWND pcs_ = nullptr;
   HWND problem_ = nullptr;
 };
