@@ -25,13 +25,11 @@ const InstallationId kPcD = {0xD4, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14
 constexpr ULONGLONG kPatienceMs = 60000;
 
 // Made once: deriving it from the passphrase takes most of a second under Wine.
-const FolderKey& SuiteKey() {
-  static const FolderKey key = [] {
-    const std::optional<MadeFolderKey> made = MakeFolderKey(L"同期フォルダーの合言葉");
-    return made ? made->key : FolderKey{};
-  }();
-  return key;
+const MadeFolderKey& SuiteMadeKey() {
+  static const MadeFolderKey made = MakeFolderKey(L"同期フォルダーの合言葉").value_or(MadeFolderKey{});
+  return made;
 }
+const FolderKey& SuiteKey() { return SuiteMadeKey().key; }
 
 std::wstring JournalPath(const std::wstring& folder, const InstallationId& installation) {
   return SyncFilesFolder(folder) + L"\\" + JournalFileName(installation);
@@ -494,6 +492,33 @@ TEST(SyncKeeperJournal, AJournalLongerThanOneReadIsReadToItsEndWhateverItsRecord
   setup.firstReadBytes = 2500;
   Pc b(setup);
   EXPECT_TRUE(b.WaitFor([&] { return b.entries().size() == 5; })) << b.entries().size() << " of 5";
+}
+
+TEST(SyncKeeperJournal, AFolderKeyMadeAnewIsSaidOnceUntilItIsThisPcsAgain) {
+  TempFolder folder;
+  std::filesystem::create_directories(std::filesystem::path(SyncFilesFolder(folder.path().wstring())));
+  const std::wstring keyFile = KeyFilePath(folder.path().wstring());
+  const auto writeKeyFile = [&](const Bytes& bytes) {
+    DeleteFileW(keyFile.c_str());
+    AppendBytes(keyFile, bytes);
+  };
+  writeKeyFile(SuiteMadeKey().keyFileBytes);
+  Pc a(folder.path().wstring(), kPcA, "PC-A");
+  Pc b(folder.path().wstring(), kPcB, "PC-B");
+  ASSERT_TRUE(a.WaitToShow(b.keeper().ShareText("before", 1)));
+  EXPECT_EQ(a.Count(Kind::KeyReplaced), 0) << "the folder's key is this PC's";
+
+  const std::optional<MadeFolderKey> other = MakeFolderKey(L"another passphrase");
+  ASSERT_TRUE(other);
+  writeKeyFile(other->keyFileBytes);
+  EXPECT_TRUE(a.WaitFor([&] { return a.Count(Kind::KeyReplaced) == 1; }));
+  ASSERT_TRUE(a.WaitToShow(b.keeper().ShareText("later", 2)));
+  EXPECT_EQ(a.Count(Kind::KeyReplaced), 1) << "said once";
+
+  writeKeyFile(SuiteMadeKey().keyFileBytes);
+  ASSERT_TRUE(a.WaitToShow(b.keeper().ShareText("back", 3)));
+  writeKeyFile(other->keyFileBytes);
+  EXPECT_TRUE(a.WaitFor([&] { return a.Count(Kind::KeyReplaced) == 2; })) << "news again once it had matched";
 }
 
 TEST(SyncKeeperJournal, JournalDeletedWhileOpenIsLetGoAndMadeAnewForTheNextRecord) {

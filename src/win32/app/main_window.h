@@ -278,7 +278,7 @@ class Form1 : public Window, public WatchWindow {
   std::wstring syncProblem_;  // as last told, for the sharing window
   struct SharingTold {
     bool folderMissing = false, folderBack = false, damaged = false, newer = false, otherKey = false,
-         cannotWrite = false;
+         keyReplaced = false, cannotWrite = false;
   } told_;
   SharingWindow sharingWindow_{ProgramDirectory(),
                                [this](const SyncSettings& settings, const std::optional<FolderKey>& key) {

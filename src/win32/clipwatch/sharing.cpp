@@ -28,6 +28,8 @@ constexpr wchar_t kFolderBack[] = L"共有フォルダーが見つかりまし�
 constexpr wchar_t kJournalDamaged[] = L"ほかの PC の共有ファイルの一部を読めません: ";
 constexpr wchar_t kJournalNewer[] = L"ほかの PC の共有ファイルは新しい版の rTrillex で書かれているため、読みません: ";
 constexpr wchar_t kJournalOtherKey[] = L"共有フォルダーに、別の合言葉で書かれたファイルがあります。読みません。";
+constexpr wchar_t kKeyReplaced[] =
+    L"共有フォルダーの鍵が新しくなっています。この PC のコピーは届きません。「ほかの PC と共有...」で合言葉をもう一度入力してください。";
 constexpr wchar_t kCannotWriteJournal[] = L"共有フォルダーに書き込めません。後でもう一度試みます。";
 constexpr wchar_t kRecordDropped[] = L"大きすぎるため、ほかの PC と共有できないコピーがありました。この PC にだけ残ります。";
 constexpr wchar_t kFolderNotAllowed[] =
@@ -273,6 +275,9 @@ void Form1::OnSyncReports() {
         break;
       case SyncKeeper::Report::Kind::OtherKey:
         TellSharing(told_.otherKey, kJournalOtherKey);
+        break;
+      case SyncKeeper::Report::Kind::KeyReplaced:
+        TellSharing(told_.keyReplaced, kKeyReplaced);
         break;
       case SyncKeeper::Report::Kind::CannotWrite:
         TellSharing(told_.cannotWrite, kCannotWriteJournal);

@@ -43,10 +43,6 @@ FolderKeyResult Joined(const Bytes& keyFile, const std::wstring& passphrase) {
 
 }  // namespace
 
-std::wstring KeyFilePath(const std::wstring& folder) {
-  return SyncFilesFolder(folder) + L"\\" + std::wstring(kKeyFileName);
-}
-
 FolderKeyResult JoinOrMakeFolderKey(const std::wstring& folder, const std::wstring& passphrase, bool confirmed) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     const FileRead keyFile = ReadFrom(KeyFilePath(folder), 0);

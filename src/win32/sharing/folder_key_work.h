@@ -29,9 +29,6 @@ struct FolderKeyResult {
   FolderKey key;  // when Joined or Made
 };
 
-// <folder>\rTrillex\key
-std::wstring KeyFilePath(const std::wstring& folder);
-
 // Joins the folder's key, or makes it there when the folder has none and the
 // passphrase was `confirmed` (typed twice alike). Another PC making one at the
 // same moment: that one is joined.

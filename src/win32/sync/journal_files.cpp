@@ -115,6 +115,8 @@ bool IsWithin(std::wstring_view inner, std::wstring_view outer) {
 
 std::wstring SyncFilesFolder(std::wstring_view folder) { return Joined(folder, kSyncFolderName); }
 
+std::wstring KeyFilePath(std::wstring_view folder) { return Joined(SyncFilesFolder(folder), kKeyFileName); }
+
 bool SyncFolderPresent(std::wstring_view folder) {
   const DWORD attributes = GetFileAttributesW(std::wstring(folder).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -22,6 +22,9 @@ namespace rtrillex {
 // <folder>\rTrillex, where every PC's files are.
 std::wstring SyncFilesFolder(std::wstring_view folder);
 
+// <folder>\rTrillex\key, the folder's key wrapped under the passphrase.
+std::wstring KeyFilePath(std::wstring_view folder);
+
 // The folder exists and is a folder: an unplugged drive's is not.
 bool SyncFolderPresent(std::wstring_view folder);
 

@@ -434,6 +434,7 @@ class SyncKeeper::Worker {
     SyncFolderListing listing = ListSyncFolder(setup_.folder, setup_.installation);
     if (listing.outcome != ListingOutcome::Listed) return;
     WatchFolder();
+    CheckFolderKey();
     std::vector<ListedFile> files = std::move(listing.journals);
     // One this PC would not open was said so already, and is left alone.
     if (listing.ownJournal && journalState_ != JournalState::Unusable) files.push_back(*listing.ownJournal);
@@ -443,6 +444,17 @@ class SyncKeeper::Worker {
     }
     TellShared();
     TellPcs(files);
+  }
+
+  // A key file not there or not whole yet tells nothing either way.
+  void CheckFolderKey() {
+    const FileRead file = ReadFrom(KeyFilePath(setup_.folder), 0);
+    if (file.outcome != FileReadOutcome::Read) return;
+    const KeyFileRead read = ReadKeyFile(file.bytes);
+    if (read.status != KeyFileStatus::Read) return;
+    const bool replaced = read.key.keyId != setup_.key.keyId;
+    if (replaced && !keyReplaced_) Tell(Report::Kind::KeyReplaced, {});
+    keyReplaced_ = replaced;
   }
 
   void WatchFolder() {
@@ -626,6 +638,7 @@ class SyncKeeper::Worker {
   bool journalDeleted_ = false;
   bool compactionTried_ = false;
   bool missing_ = false;
+  bool keyReplaced_ = false;
   bool writeFailing_ = false;
   UniqueChangeNotice notice_;
   std::map<std::wstring, FileProgress> files_;  // by path

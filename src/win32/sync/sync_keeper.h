@@ -66,6 +66,11 @@ class SyncKeeper {
       Damaged,        // a journal with a record that does not open: `detail` names its PC; read up to it
       Newer,          // a journal of a newer version: skipped; `detail` names its PC
       OtherKey,       // a journal sealed with another folder key (another passphrase's folder)
+      // The folder's key file names another key than this PC's (made anew,
+      // or made by two PCs in one moment and the engine kept the other's):
+      // what this PC writes reads nowhere until it joins again. Said once
+      // until the two match again.
+      KeyReplaced,
       // this PC's journal could not be opened or written; tried again (said
       // once until a write succeeds).
       CannotWrite,
