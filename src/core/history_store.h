@@ -31,6 +31,7 @@ struct KeptEntry {
   std::wstring text;
   EntryKind kind = EntryKind::Text;
   PictureBytes picture;  // an equal picture of another entry is the same bytes
+  bool thisPcOnly = false;  // its program marked it as not to leave this PC: never shared
 };
 
 // A copy another PC shared, kept here so that it stays when its PC's journal
@@ -54,19 +55,22 @@ struct StoreChange {
   EntryKind entryKind = EntryKind::Text;  // Add
   PictureBytes picture;                   // KeepPicture: entry `key`'s, read after its line
   KeptArrival arrival;                    // KeepArrival; ForgetArrival by its id
+  bool thisPcOnly = false;                // Add: see KeptEntry
 
   static StoreChange Add(std::uint64_t key, LocalSeconds copiedAt, std::wstring text,
-                         EntryKind entryKind = EntryKind::Text) {
-    return {Kind::Add, key, copiedAt, std::move(text), 0, entryKind, nullptr, {}};
+                         EntryKind entryKind = EntryKind::Text, bool thisPcOnly = false) {
+    return {Kind::Add, key, copiedAt, std::move(text), 0, entryKind, nullptr, {}, thisPcOnly};
   }
-  static StoreChange Remove(std::uint64_t key) { return {Kind::Remove, key, 0, {}, 0, EntryKind::Text, nullptr, {}}; }
-  static StoreChange Clear() { return {Kind::Clear, 0, 0, {}, 0, EntryKind::Text, nullptr, {}}; }
-  static StoreChange Trim(std::size_t keep) { return {Kind::Trim, 0, 0, {}, keep, EntryKind::Text, nullptr, {}}; }
+  static StoreChange Remove(std::uint64_t key) {
+    return {Kind::Remove, key, 0, {}, 0, EntryKind::Text, nullptr, {}, false};
+  }
+  static StoreChange Clear() { return {Kind::Clear, 0, 0, {}, 0, EntryKind::Text, nullptr, {}, false}; }
+  static StoreChange Trim(std::size_t keep) { return {Kind::Trim, 0, 0, {}, keep, EntryKind::Text, nullptr, {}, false}; }
   static StoreChange KeepPicture(std::uint64_t key, PictureBytes picture) {
-    return {Kind::KeepPicture, key, 0, {}, 0, EntryKind::Picture, std::move(picture), {}};
+    return {Kind::KeepPicture, key, 0, {}, 0, EntryKind::Picture, std::move(picture), {}, false};
   }
   static StoreChange Arrival(Kind kind, KeptArrival arrival) {
-    return {kind, 0, 0, {}, 0, EntryKind::Text, nullptr, std::move(arrival)};
+    return {kind, 0, 0, {}, 0, EntryKind::Text, nullptr, std::move(arrival), false};
   }
 };
 

@@ -37,8 +37,8 @@ KeptHistory::Started KeptHistory::Open() {
 }
 
 // The store's key is given at the first try to write (KeyFor).
-void KeptHistory::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind) {
-  waiting_.push_back({StoreChange::Add(0, copiedAt, std::move(entry), kind), id});
+void KeptHistory::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind, bool thisPcOnly) {
+  waiting_.push_back({StoreChange::Add(0, copiedAt, std::move(entry), kind, thisPcOnly), id});
 }
 
 void KeptHistory::KeepPicture(HistoryId id, PictureBytes picture) {

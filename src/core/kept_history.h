@@ -55,7 +55,8 @@ class KeptHistory {
   bool IsOpen() const { return open_; }
 
   // The session's own lines, in the order the history changed.
-  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind = EntryKind::Text);
+  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind = EntryKind::Text,
+           bool thisPcOnly = false);
   // A picture line's picture, read after its line was added.
   void KeepPicture(HistoryId id, PictureBytes picture);
   void Remove(HistoryId id);

@@ -263,6 +263,24 @@ TEST_F(Sharing, ThisPcsCopiesGoSealedToItsJournalAndAnotherPcsArriveInTheMenu) {
   removal.target = *picture;
   ASSERT_EQ(other.Append(sealer, removal), JournalAppend::Appended);
   EXPECT_TRUE(WaitUntil([&] { return HistoryLines(*app).empty(); }, 10s)) << HistoryLines(*app).size();
+
+  // A copy marked as not to go to the cloud, kept: put back after a
+  // restart, it is still this PC's only.
+  ClipboardWriter().Text(L"kept, this PC only").Registered(L"CanUploadToCloudClipboard", &no, sizeof no);
+  ASSERT_EQ(WaitForLines(1), 1u);
+  WaitUntil([] { return false; }, 1500ms);  // written to History.db within a second
+  PostMessageW(app->MainWindow(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app->WaitForExit());
+  app.emplace(folder);
+  ASSERT_TRUE(app->WaitForMainWindow());
+  ASSERT_EQ(WaitForLines(1), 1u);
+  const HWND listAgain = app->Control(ControlId::List1);
+  SendMessageW(listAgain, LB_SETCURSEL, 0, 0);
+  PostMessageW(listAgain, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_EQ(WaitForLines(2), 2u);
+  PutText(L"after the put-back of a kept line");
+  ASSERT_TRUE(WaitUntil([&] { return Shared("after the put-back of a kept line"); }, 5s));
+  EXPECT_FALSE(Shared(ToUtf8(L"kept, this PC only"))) << "put back from the kept history";
 }
 
 // What the other PCs do reaches this one: a removal there takes this PC's

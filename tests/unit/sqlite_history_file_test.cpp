@@ -181,6 +181,7 @@ TEST(SqliteHistoryFile, OpensAFileOfTheFirstLayoutAndKeepsPicturesInItFromThen) 
   StandInCipher cipher;
   MakeStore(path, cipher, 2);
   OtherConnection(path).Run("ALTER TABLE entries DROP COLUMN kind; ALTER TABLE entries DROP COLUMN picture;"
+                            "ALTER TABLE entries DROP COLUMN this_pc_only;"
                             "DROP TABLE pictures; DROP TABLE arrivals; PRAGMA user_version = 1");
   SqliteHistoryFile store(path, cipher);
   const HistoryStore::Opened opened = store.Open(10);
@@ -193,6 +194,26 @@ TEST(SqliteHistoryFile, OpensAFileOfTheFirstLayoutAndKeepsPicturesInItFromThen) 
   EXPECT_TRUE(store.Open(10).entries.back().picture);
 }
 
+// A copy its program marked as not to leave this PC stays so marked after a
+// restart; a file of the third layout takes the mark from then on.
+TEST(SqliteHistoryFile, KeepsTheMarkOfACopyNotToLeaveThisPc) {
+  TempFolder folder;
+  const std::string path = folder.File("History.db");
+  StandInCipher cipher;
+  MakeStore(path, cipher, 1);
+  OtherConnection(path).Run("ALTER TABLE entries DROP COLUMN this_pc_only; PRAGMA user_version = 3");
+  {
+    SqliteHistoryFile store(path, cipher);
+    ASSERT_EQ(store.Open(10).result, Opened::Ready);
+    ASSERT_TRUE(store.Apply({StoreChange::Add(2, 2, L"a password", EntryKind::Text, true), Add(3, 3, L"a word")}));
+  }
+  const HistoryStore::Opened opened = SqliteHistoryFile(path, cipher).Open(10);
+  ASSERT_EQ(opened.entries.size(), 3u);
+  EXPECT_EQ(opened.entries[0].thisPcOnly, false);
+  EXPECT_EQ(opened.entries[1].thisPcOnly, true);
+  EXPECT_EQ(opened.entries[2].thisPcOnly, false);
+}
+
 // Other PCs' copies outlive their journals: kept by id, once, until removed
 // there, cleared or past the bound; a file of the second layout takes them.
 TEST(SqliteHistoryFile, KeepsOtherPcsCopiesByIdUntilForgottenClearedOrTrimmed) {
@@ -200,7 +221,7 @@ TEST(SqliteHistoryFile, KeepsOtherPcsCopiesByIdUntilForgottenClearedOrTrimmed) {
   const std::string path = folder.File("History.db");
   StandInCipher cipher;
   MakeStore(path, cipher, 1);
-  OtherConnection(path).Run("DROP TABLE arrivals; PRAGMA user_version = 2");
+  OtherConnection(path).Run("DROP TABLE arrivals; ALTER TABLE entries DROP COLUMN this_pc_only; PRAGMA user_version = 2");
   const auto arrival = [](std::uint8_t id, LocalSeconds at, std::string data) {
     KeptArrival kept;
     kept.id.fill(id);

@@ -49,7 +49,8 @@ void Form1::StartKeeping() {
 void Form1::KeepLine(HistoryId id, LocalSeconds copiedAt, std::wstring_view line) {
   if (!keeper_) return;
   const AttachmentPtr attachment = historyList_.history().AttachmentOf(id);
-  keeper_->Add(id, copiedAt, std::wstring(EntryIn(line)), attachment ? attachment->kind : EntryKind::Text);
+  keeper_->Add(id, copiedAt, std::wstring(EntryIn(line)), attachment ? attachment->kind : EntryKind::Text,
+               thisPcOnly_.count(id) != 0);
   if (attachment) KeepPicture(id, attachment->picture.png);
 }
 
@@ -97,13 +98,18 @@ void Form1::OnKeptEntriesLoaded(std::vector<KeptEntry> loaded) {
   if (!std::exchange(wantsLoaded_, false)) return;  // cleared since: they are being deleted
   std::vector<History::OlderLine> older;
   std::vector<std::uint64_t> keys;
+  std::vector<bool> thisPcOnly;
   for (KeptEntry& entry : loaded) {
     older.push_back({HistoryLine(TimeOfDayOf(entry.copiedAt), entry.text), entry.copiedAt, KeptAttachment(entry)});
     keys.push_back(entry.key);
+    thisPcOnly.push_back(entry.thisPcOnly);
   }
   loaded.clear();
   std::vector<HistoryId> ids = historyList_.InsertOlder(std::move(older));
   keys.resize(ids.size());
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (thisPcOnly[i]) thisPcOnly_.insert(ids[i]);
+  }
   for (const HistoryId id : ids) MakeThumbnailOf(id);
   keeper_->Link(std::move(ids), std::move(keys));
   searchWindow_.OnHistoryChanged();

@@ -168,7 +168,10 @@ void Form1::OnSharingApplied(const SyncSettings& settings, const std::optional<F
 // has been read (ShareReadPicture). A file list stays here: its paths mean
 // nothing on another PC.
 void Form1::ShareLine(HistoryId id, std::wstring_view line) {
-  if (!clipboard_.LastCopyMayBeShared()) {
+  const AttachmentPtr attachment = historyList_.history().AttachmentOf(id);
+  // Marked by its program, or put back from a line that was: kept with the
+  // mark, so that it stays on this PC after a restart too.
+  if (!clipboard_.LastCopyMayBeShared() || (!attachment && MarkedThisPcOnly(EntryIn(line)))) {
     thisPcOnly_.insert(id);
     return;
   }
@@ -178,12 +181,10 @@ void Form1::ShareLine(HistoryId id, std::wstring_view line) {
     arrivedPutBack_.reset();
     return;
   }
-  const AttachmentPtr attachment = historyList_.history().AttachmentOf(id);
   if (attachment) {
     if (attachment->kind == EntryKind::Picture) picturesToShare_.emplace(id, UnixMsNow());
     return;
   }
-  if (MarkedThisPcOnly(EntryIn(line))) return;
   sharedIds_[id] = syncKeeper_->ShareText(ToUtf8(EntryIn(line)), UnixMsNow());
 }
 

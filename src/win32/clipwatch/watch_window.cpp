@@ -27,8 +27,9 @@ void Form1::AppendHistoryLine(std::wstring line, LocalSeconds copiedAt, Attachme
   lastAppended_.reset();
   const std::optional<HistoryId> id = historyList_.Append(std::move(line), copiedAt, std::move(attachment));
   lastAppended_ = id;
-  if (id) KeepLine(*id, copiedAt, *historyList_.history().Find(*id));
+  // Shared first: a copy marked as not to leave this PC is kept with that mark.
   if (id) ShareLine(*id, *historyList_.history().Find(*id));
+  if (id) KeepLine(*id, copiedAt, *historyList_.history().Find(*id));
   searchWindow_.OnHistoryChanged();
 }
 

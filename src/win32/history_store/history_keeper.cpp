@@ -71,9 +71,9 @@ void HistoryKeeper::Ask(std::function<void(KeptHistory&)> request) {
   WakeConditionVariable(&shared_->wake);
 }
 
-void HistoryKeeper::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind) {
-  Ask([id, copiedAt, entry = std::move(entry), kind](KeptHistory& kept) mutable {
-    kept.Add(id, copiedAt, std::move(entry), kind);
+void HistoryKeeper::Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind, bool thisPcOnly) {
+  Ask([id, copiedAt, entry = std::move(entry), kind, thisPcOnly](KeptHistory& kept) mutable {
+    kept.Add(id, copiedAt, std::move(entry), kind, thisPcOnly);
   });
 }
 

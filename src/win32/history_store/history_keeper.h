@@ -38,7 +38,7 @@ class HistoryKeeper {
   HistoryKeeper(const HistoryKeeper&) = delete;
   HistoryKeeper& operator=(const HistoryKeeper&) = delete;
 
-  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind);
+  void Add(HistoryId id, LocalSeconds copiedAt, std::wstring entry, EntryKind kind, bool thisPcOnly);
   void KeepPicture(HistoryId id, PictureBytes picture);
   void Remove(HistoryId id);
   void Clear();

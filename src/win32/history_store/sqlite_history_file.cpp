@@ -34,7 +34,7 @@ constexpr char kArrivalsTable[] =
 SealedDatabase::Layout LayoutOfHistory() {
   return {SqliteHistoryFile::kApplicationId, SqliteHistoryFile::kSchemaVersion,
           std::string("CREATE TABLE entries(key INTEGER PRIMARY KEY, copied_at INTEGER NOT NULL, sealed BLOB NOT NULL,"
-                      " kind INTEGER NOT NULL DEFAULT 0, picture INTEGER);") +
+                      " kind INTEGER NOT NULL DEFAULT 0, picture INTEGER, this_pc_only INTEGER NOT NULL DEFAULT 0);") +
               KeptPictures::kTable + ";" + kArrivalsTable};
 }
 
@@ -83,7 +83,8 @@ HistoryStore::OpenResult SqliteHistoryFile::OpenOrMake(std::size_t newest, Opene
 
 // A file of an earlier layout, whole, brought up to this one: the first's
 // entries are texts, and a later version of it can keep pictures; the
-// second's keep no other PC's copies.
+// second's keep no other PC's copies; the third's no copy marked as not to
+// leave this PC.
 bool SqliteHistoryFile::Migrate() {
   sqlite3* db = file_.db();
   Transaction transaction(db);
@@ -93,8 +94,9 @@ bool SqliteHistoryFile::Migrate() {
                         (Execute(db, "ALTER TABLE entries ADD COLUMN kind INTEGER NOT NULL DEFAULT 0") == SQLITE_OK &&
                          Execute(db, "ALTER TABLE entries ADD COLUMN picture INTEGER") == SQLITE_OK &&
                          Execute(db, KeptPictures::kTable) == SQLITE_OK);
-  return pictures && Execute(db, kArrivalsTable) == SQLITE_OK && Execute(db, version.c_str()) == SQLITE_OK &&
-         transaction.Commit();
+  const bool arrivals = file_.version() >= 3 || Execute(db, kArrivalsTable) == SQLITE_OK;
+  const bool marks = Execute(db, "ALTER TABLE entries ADD COLUMN this_pc_only INTEGER NOT NULL DEFAULT 0") == SQLITE_OK;
+  return pictures && arrivals && marks && Execute(db, version.c_str()) == SQLITE_OK && transaction.Commit();
 }
 
 void SqliteHistoryFile::ReadArrivals(std::vector<KeptArrival>& arrivals) {
@@ -134,11 +136,14 @@ std::uint64_t SqliteHistoryFile::NextKey() {
 SqliteHistoryFile::Read SqliteHistoryFile::ReadNewest(std::size_t newest) {
   Read read;
   if (newest == 0) return read;
-  // The first layout has neither kinds nor pictures.
-  const char* sql = file_.version() >= 2
-                        ? "SELECT e.key, e.copied_at, e.sealed, e.kind, e.picture, p.sealed FROM entries e"
+  // The first layout has neither kinds nor pictures, the first three no marks.
+  const char* sql = file_.version() >= 4
+                        ? "SELECT e.key, e.copied_at, e.sealed, e.kind, e.picture, p.sealed, e.this_pc_only FROM entries e"
                           " LEFT JOIN pictures p ON p.id = e.picture WHERE e.key <= ? ORDER BY e.key DESC"
-                        : "SELECT key, copied_at, sealed, 0, NULL, NULL FROM entries"
+                    : file_.version() >= 2
+                        ? "SELECT e.key, e.copied_at, e.sealed, e.kind, e.picture, p.sealed, 0 FROM entries e"
+                          " LEFT JOIN pictures p ON p.id = e.picture WHERE e.key <= ? ORDER BY e.key DESC"
+                        : "SELECT key, copied_at, sealed, 0, NULL, NULL, 0 FROM entries"
                           " WHERE key <= ? ORDER BY key DESC";
   const char* seek = "SELECT key, copied_at, sealed FROM entries WHERE key <= ? ORDER BY key DESC LIMIT 1";
   const bool whole = file_.ReadDown(sql, seek, [&](const Statement& row) {
@@ -170,6 +175,7 @@ KeptEntry SqliteHistoryFile::EntryOf(const Statement& row, bool& whole) {
   const std::int64_t kind = row.Int(3);
   if (kind == static_cast<std::int64_t>(EntryKind::Picture) || kind == static_cast<std::int64_t>(EntryKind::Files))
     entry.kind = static_cast<EntryKind>(kind);
+  entry.thisPcOnly = row.Int(6) != 0;
   if (row.IsNull(4)) return entry;
   entry.picture = pictures_.Read(row.Int(4), row.Blob(5));
   whole = whole && entry.picture != nullptr;
@@ -196,7 +202,7 @@ bool SqliteHistoryFile::Carry(const std::vector<KeptEntry>& entries) {
   if (!transaction.begun()) return false;
   bool emptyLog = false;
   for (const KeptEntry& entry : entries) {
-    if (Insert(entry.key, entry.copiedAt, entry.text, entry.kind, emptyLog) != Written::Done ||
+    if (Insert(entry.key, entry.copiedAt, entry.text, entry.kind, entry.thisPcOnly, emptyLog) != Written::Done ||
         !pictures_.Keep(file_.db(), entry.key, entry.picture))
       return false;
   }
@@ -216,16 +222,17 @@ HistoryStore::Applied SqliteHistoryFile::Apply(const std::vector<StoreChange>& c
 }
 
 Written SqliteHistoryFile::Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text, EntryKind kind,
-                                  bool& emptyLog) {
+                                  bool thisPcOnly, bool& emptyLog) {
   if (key > kLargestKey) return Written::Failed;
   Bytes sealed;
   const Written written = file_.Seal(text, View(AssociatedData(key, copiedAt)), sealed, emptyLog);
   if (written != Written::Done) return written;
-  Statement insert(file_.db(), "INSERT INTO entries(key, copied_at, sealed, kind) VALUES (?, ?, ?, ?)");
+  Statement insert(file_.db(), "INSERT INTO entries(key, copied_at, sealed, kind, this_pc_only) VALUES (?, ?, ?, ?, ?)");
   insert.Bind(1, static_cast<std::int64_t>(key));
   insert.Bind(2, copiedAt);
   insert.Bind(3, sealed);
   insert.Bind(4, static_cast<std::int64_t>(kind));
+  insert.Bind(5, std::int64_t{thisPcOnly ? 1 : 0});
   return SealedDatabase::WrittenBy(insert.Step());
 }
 
@@ -236,7 +243,7 @@ Written SqliteHistoryFile::ApplyOne(const StoreChange& change, bool& emptyLog) {
   const int changedBefore = sqlite3_total_changes(db);
   switch (change.kind) {
     case StoreChange::Kind::Add:
-      return Insert(change.key, change.copiedAt, change.text, change.entryKind, emptyLog);
+      return Insert(change.key, change.copiedAt, change.text, change.entryKind, change.thisPcOnly, emptyLog);
     case StoreChange::Kind::KeepPicture:
       if (change.key > kLargestKey) return Written::Done;  // never stored
       return pictures_.Keep(db, change.key, change.picture) ? Written::Done : Written::Failed;

@@ -22,7 +22,7 @@ class SqliteHistoryFile final : public HistoryStore {
   // The layout this build writes; a file with a greater one is unreadable to
   // it. 2: the entries' kinds and their pictures (a file of 1 is brought up
   // to 2 when it opens).
-  static constexpr int kSchemaVersion = 3;
+  static constexpr int kSchemaVersion = 4;
 
   using Clock = SealedDatabase::Clock;
 
@@ -57,7 +57,8 @@ class SqliteHistoryFile final : public HistoryStore {
   void ReadArrivals(std::vector<KeptArrival>& arrivals);
   Written KeepArrival(const KeptArrival& arrival, bool& emptyLog);
   KeptEntry EntryOf(const Statement& row, bool& whole);
-  Written Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text, EntryKind kind, bool& emptyLog);
+  Written Insert(std::uint64_t key, LocalSeconds copiedAt, std::wstring_view text, EntryKind kind, bool thisPcOnly,
+                 bool& emptyLog);
   Written ApplyOne(const StoreChange& change, bool& emptyLog);
   std::uint64_t NextKey();
 
