@@ -34,13 +34,23 @@ TestEditor::TestEditor() {
                            400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   box_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, 10,
                          10, 360, 200, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  TakeKeyboard();
+}
+
+bool TestEditor::TakeKeyboard() const {
   // Taken again until it holds: the window in front before may still be
   // going (a program of the last test ending).
-  WaitUntil([&] {
+  return WaitUntil([&] {
     if (GetForegroundWindow() != frame_) SetForegroundWindow(frame_);
     if (GetForegroundWindow() == frame_ && GetFocus() != box_) SetFocus(box_);
     return HasKeyboard();
   });
+}
+
+std::wstring TestEditor::WindowInFront() const {
+  wchar_t name[64] = L"(none)";
+  if (HWND front = GetForegroundWindow()) GetClassNameW(front, name, 64);
+  return name;
 }
 
 TestEditor::~TestEditor() { DestroyWindow(frame_); }

@@ -16,6 +16,10 @@ class TestEditor {
   TestEditor& operator=(const TestEditor&) = delete;
 
   bool HasKeyboard() const { return GetForegroundWindow() == frame_ && GetFocus() == box_; }
+  // As a person clicks into it: true once it has the keyboard.
+  bool TakeKeyboard() const;
+  // For a failure's message: the class of the window in front instead.
+  std::wstring WindowInFront() const;
   std::wstring Text() const;
   // From now on a paste changes nothing (the box is read-only).
   void RefusePastes() const { SendMessageW(box_, EM_SETREADONLY, TRUE, 0); }
