@@ -165,20 +165,24 @@ void SharingWindow::Browse() {
 
 // The key kept for this user serves as long as the folder is the same and
 // its key file still names that key; otherwise the passphrase is needed.
+std::optional<FolderKey> SharingWindow::KeptKey() const {
+  if (settings_.protectedKey.empty()) return std::nullopt;
+  UnprotectedFolderKey kept = UnprotectFolderKey(settings_.protectedKey);
+  if (kept.result != FolderKeyUnprotect::Opened) return std::nullopt;
+  return std::move(kept.key);
+}
+
 std::optional<FolderKey> SharingWindow::KeptKeyFor(const std::wstring& folder) const {
-  if (settings_.protectedKey.empty() || folder != settings_.folder) return std::nullopt;
-  const UnprotectedFolderKey kept = UnprotectFolderKey(settings_.protectedKey);
-  const FileRead keyFile = ReadFrom(KeyFilePath(folder), 0);
-  const KeyFileRead read = keyFile.outcome == FileReadOutcome::Read ? ReadKeyFile(keyFile.bytes) : KeyFileRead{};
-  if (kept.result == FolderKeyUnprotect::Opened && read.status == KeyFileStatus::Read && read.key.keyId == kept.key.keyId)
-    return kept.key;
-  return std::nullopt;
+  if (folder != settings_.folder) return std::nullopt;
+  std::optional<FolderKey> kept = KeptKey();
+  const std::optional<Id16> named = kept ? FolderKeyIdIn(folder) : std::nullopt;
+  if (!named || *named != kept->keyId) return std::nullopt;
+  return kept;
 }
 
 bool SharingWindow::SameKeyAsKept(const FolderKey& key) const {
-  if (settings_.protectedKey.empty()) return false;
-  const UnprotectedFolderKey kept = UnprotectFolderKey(settings_.protectedKey);
-  return kept.result == FolderKeyUnprotect::Opened && kept.key.keyId == key.keyId;
+  const std::optional<FolderKey> kept = KeptKey();
+  return kept && kept->keyId == key.keyId;
 }
 
 void SharingWindow::Apply() {

@@ -45,6 +45,7 @@ class SharingWindow : public FormWindow {
   void Create();
   void Browse();
   void Apply();
+  std::optional<FolderKey> KeptKey() const;  // none when it cannot be opened here
   std::optional<FolderKey> KeptKeyFor(const std::wstring& folder) const;
   void OnKeyWorkDone();
   void Finish(SyncSettings chosen, const FolderKey& key);

@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "sync_compaction.h"
+#include "sync_key_file.h"
 
 namespace rtrillex {
 namespace {
@@ -116,6 +117,14 @@ bool IsWithin(std::wstring_view inner, std::wstring_view outer) {
 std::wstring SyncFilesFolder(std::wstring_view folder) { return Joined(folder, kSyncFolderName); }
 
 std::wstring KeyFilePath(std::wstring_view folder) { return Joined(SyncFilesFolder(folder), kKeyFileName); }
+
+std::optional<Id16> FolderKeyIdIn(std::wstring_view folder) {
+  const FileRead file = ReadFrom(KeyFilePath(folder), 0);
+  if (file.outcome != FileReadOutcome::Read) return std::nullopt;
+  const KeyFileRead read = ReadKeyFile(file.bytes);
+  if (read.status != KeyFileStatus::Read) return std::nullopt;
+  return read.key.keyId;
+}
 
 bool SyncFolderPresent(std::wstring_view folder) {
   const DWORD attributes = GetFileAttributesW(std::wstring(folder).c_str());

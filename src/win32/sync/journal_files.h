@@ -25,6 +25,10 @@ std::wstring SyncFilesFolder(std::wstring_view folder);
 // <folder>\rTrillex\key, the folder's key wrapped under the passphrase.
 std::wstring KeyFilePath(std::wstring_view folder);
 
+// The id of the key the folder's key file holds; none while that file is
+// not there or not whole, which tells nothing either way.
+std::optional<Id16> FolderKeyIdIn(std::wstring_view folder);
+
 // The folder exists and is a folder: an unplugged drive's is not.
 bool SyncFolderPresent(std::wstring_view folder);
 

@@ -446,13 +446,10 @@ class SyncKeeper::Worker {
     TellPcs(files);
   }
 
-  // A key file not there or not whole yet tells nothing either way.
   void CheckFolderKey() {
-    const FileRead file = ReadFrom(KeyFilePath(setup_.folder), 0);
-    if (file.outcome != FileReadOutcome::Read) return;
-    const KeyFileRead read = ReadKeyFile(file.bytes);
-    if (read.status != KeyFileStatus::Read) return;
-    const bool replaced = read.key.keyId != setup_.key.keyId;
+    const std::optional<Id16> named = FolderKeyIdIn(setup_.folder);
+    if (!named) return;
+    const bool replaced = *named != setup_.key.keyId;
     if (replaced && !keyReplaced_) Tell(Report::Kind::KeyReplaced, {});
     keyReplaced_ = replaced;
   }
