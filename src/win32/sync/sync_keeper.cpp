@@ -4,6 +4,7 @@
 #include <atomic>
 #include <deque>
 #include <map>
+#include <new>
 #include <set>
 #include <utility>
 
@@ -224,13 +225,19 @@ class SyncKeeper::Worker {
   void Run() {
     for (;;) {
       const bool ending = Ending();
-      RemoveOwnCopiesAsked();
-      WriteIfAble();
-      if (ending) {
-        WriteLastRecords();
-        return;
+      try {
+        RemoveOwnCopiesAsked();
+        WriteIfAble();
+        if (ending) {
+          WriteLastRecords();
+          return;
+        }
+        ReadFolder();
+      } catch (const std::bad_alloc&) {
+        // No memory for this round's work (a large record, late in a day of
+        // a 32-bit process): done again at the next, as a file not ready.
+        if (ending) return;
       }
-      ReadFolder();
       WaitForWork();
     }
   }
@@ -440,7 +447,12 @@ class SyncKeeper::Worker {
     if (listing.ownJournal && journalState_ != JournalState::Unusable) files.push_back(*listing.ownJournal);
     ForgetFilesGone(files);
     for (const ListedFile& file : files) {
-      if (file.onDisk) ReadJournalFile(file);
+      if (!file.onDisk) continue;
+      try {
+        ReadJournalFile(file);
+      } catch (const std::bad_alloc&) {
+        // Read on from where it got to at the next round; the others now.
+      }
     }
     TellShared();
     TellPcs(files);
@@ -489,8 +501,10 @@ class SyncKeeper::Worker {
         file.journal = JournalReadState();  // its records are known by id: none shows twice
         continue;
       }
+      // Merged before the place is moved on: records a merge cut short by
+      // a lack of memory are read again, and known ids show nothing twice.
+      Merge(read.state.header, read.records);
       file.journal = std::move(read.state);
-      Merge(file.journal.header, read.records);
       if (read.reportNow) Tell(ProblemKind(read.status), PcNameOf(file.journal, listed.path));
       // A read that ends inside a record goes on from that record while the
       // file goes on, a larger one when the record did not fit.
