@@ -440,15 +440,25 @@ TEST_F(Sharing, AJournalCutShortIsWaitedForAndATamperedOneToldWhileTheOthersAreR
 
   TestEditor editor;
   ASSERT_TRUE(editor.HasKeyboard());
+  // Wine without a window manager makes the desktop window the front one
+  // when news of an X focus change reaches a window late (seen in whole
+  // runs of the suite, never in this test alone): the person clicks back
+  // into the editor and searches again. Any other window in front fails.
   const auto found = [&](std::initializer_list<WORD> word) {
-    EXPECT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
-    WaitForMenuKeyboard(*app);
-    PressKeys(word);
-    const SearchWindow search = OpenSearchWindow(*app);
-    WaitUntil([] { return false; }, 500ms);
-    const LRESULT lines = search.window ? search.Lines() : -1;
-    PressKeys({VK_ESCAPE});
-    EXPECT_TRUE(WaitUntil([&] { return editor.HasKeyboard(); })) << testing::PrintToString(editor.WindowInFront());
+    LRESULT lines = -1;
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+      EXPECT_NE(OpenRecentCopiesAtOnce(*app), nullptr);
+      WaitForMenuKeyboard(*app);
+      PressKeys(word);
+      const SearchWindow search = OpenSearchWindow(*app);
+      WaitUntil([] { return false; }, 500ms);
+      lines = search.window ? search.Lines() : -1;
+      PressKeys({VK_ESCAPE});
+      const bool back = WaitUntil([&] { return editor.HasKeyboard(); });
+      if (!back && attempt == 1 && GetForegroundWindow() == GetDesktopWindow() && editor.TakeKeyboard()) continue;
+      EXPECT_TRUE(back) << testing::PrintToString(editor.WindowInFront());
+      break;
+    }
     WaitUntil([] { return false; }, 300ms);
     return lines;
   };
