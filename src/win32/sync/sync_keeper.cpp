@@ -544,7 +544,6 @@ class SyncKeeper::Worker {
     const bool first = !toldOnce_;
     const bool removals = !removedIds_.empty() || clearedThroughMs_.has_value();
     if (!sharedChanged_ && removedHere.empty() && !removals && !first) return;
-    sharedChanged_ = false;
     std::vector<const SharedEntry*> others;
     for (const SharedEntry* entry : merged_.Visible()) {
       if (entry->place.installation != setup_.installation) others.push_back(entry);
@@ -553,7 +552,10 @@ class SyncKeeper::Worker {
     for (const SharedEntry* entry : others) ids.push_back(entry->id);
     const bool newPhrases = phrasesPlace_ && (first || (phrasesPlace_->installation != setup_.installation &&
                                                         !SamePlace(phrasesPlace_, toldPhrasesPlace_)));
-    if (!first && ids == toldIds_ && !newPhrases && removedHere.empty() && !removals) return;
+    if (!first && ids == toldIds_ && !newPhrases && removedHere.empty() && !removals) {
+      sharedChanged_ = false;
+      return;
+    }
 
     Report report;
     report.kind = Report::Kind::Shared;
@@ -567,6 +569,9 @@ class SyncKeeper::Worker {
       ExclusiveLock held(shared_.lock);
       report.phrasesAfter = shared_.phrasesDone;
     }
+    // Only now: a report that could not be made for a lack of memory is
+    // made again at the next round.
+    sharedChanged_ = false;
     toldOnce_ = true;
     toldIds_ = std::move(ids);
     toldPhrasesPlace_ = phrasesPlace_;
