@@ -514,7 +514,8 @@ TEST(SyncKeeperJournal, AJournalLongerThanOneReadIsReadToItsEndWhateverItsRecord
     const Bytes record = c.Next(Record(RecordKind::Text, i, std::string(size, static_cast<char>('a' + i)), i));
     journal.insert(journal.end(), record.begin(), record.end());
   }
-  AppendBytes(JournalPath(folder.path().wstring(), kPcC), journal);
+  const std::wstring path = JournalPath(folder.path().wstring(), kPcC);
+  AppendBytes(path, journal);
 
   // Reads of 2,500 bytes: the first ends inside the third record, which
   // takes a larger read; the file is never written to again. While no
@@ -528,6 +529,16 @@ TEST(SyncKeeperJournal, AJournalLongerThanOneReadIsReadToItsEndWhateverItsRecord
   EXPECT_EQ(b.entries().size(), 2u);
   memoryShort.Ends();
   EXPECT_TRUE(b.WaitFor([&] { return b.entries().size() == 5; })) << b.entries().size() << " of 5";
+
+  // A small record read while the report of all the copies cannot be made
+  // (the third's text no longer fits a block): told once memory is back,
+  // though nothing else arrives.
+  {
+    MemoryShort again(4000);
+    AppendBytes(path, c.Next(Record(RecordKind::Text, 6, "six", 6)));
+    Sleep(5000);  // not asked meanwhile: asking copies the entries
+  }
+  EXPECT_TRUE(b.WaitFor([&] { return b.entries().size() == 6; })) << b.entries().size() << " of 6";
 }
 
 TEST(SyncKeeperJournal, AFolderKeyMadeAnewIsSaidOnceUntilItIsThisPcsAgain) {
