@@ -137,16 +137,14 @@ SqliteHistoryFile::Read SqliteHistoryFile::ReadNewest(std::size_t newest) {
   Read read;
   if (newest == 0) return read;
   // The first layout has neither kinds nor pictures, the first three no marks.
-  const char* sql = file_.version() >= 4
-                        ? "SELECT e.key, e.copied_at, e.sealed, e.kind, e.picture, p.sealed, e.this_pc_only FROM entries e"
-                          " LEFT JOIN pictures p ON p.id = e.picture WHERE e.key <= ? ORDER BY e.key DESC"
-                    : file_.version() >= 2
-                        ? "SELECT e.key, e.copied_at, e.sealed, e.kind, e.picture, p.sealed, 0 FROM entries e"
-                          " LEFT JOIN pictures p ON p.id = e.picture WHERE e.key <= ? ORDER BY e.key DESC"
-                        : "SELECT key, copied_at, sealed, 0, NULL, NULL, 0 FROM entries"
-                          " WHERE key <= ? ORDER BY key DESC";
+  const std::string sql =
+      file_.version() < 2
+          ? "SELECT key, copied_at, sealed, 0, NULL, NULL, 0 FROM entries WHERE key <= ? ORDER BY key DESC"
+          : std::string("SELECT e.key, e.copied_at, e.sealed, e.kind, e.picture, p.sealed, ") +
+                (file_.version() >= 4 ? "e.this_pc_only" : "0") +
+                " FROM entries e LEFT JOIN pictures p ON p.id = e.picture WHERE e.key <= ? ORDER BY e.key DESC";
   const char* seek = "SELECT key, copied_at, sealed FROM entries WHERE key <= ? ORDER BY key DESC LIMIT 1";
-  const bool whole = file_.ReadDown(sql, seek, [&](const Statement& row) {
+  const bool whole = file_.ReadDown(sql.c_str(), seek, [&](const Statement& row) {
     KeptEntry entry = EntryOf(row, read.whole);
     if (entry.key) {
       read.entries.push_back(std::move(entry));
